@@ -1,0 +1,46 @@
+#pragma once
+
+// Reads the text of Glimrow.cfg into the section tables and applies its global keys.
+//
+// A file is a sequence of lines ending in CR LF (a lone LF is accepted too). A line starting
+// with "/" is a comment and ends the section it stands in. A section starts with "[name]".
+// The global keys (TCPIP-IP, TCPIP-PORT, COMPREF, NOSCREENUPDATE, UPDATEEPICANYWAY) take the
+// one line after their header as their value; every other section is a device section whose
+// lines, up to the next header, comment or the end, are split into four fields at the first
+// three commas. Blank lines are a format error, except at the very end of the file.
+
+#include "app/SectionTable.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace glimrow {
+
+// What the global keys set on the window. They are applied while the file is being read, in
+// file order, so a COMPREF connection starts with the address and port known at that point.
+class ConfigGlobalKeys {
+public:
+    virtual ~ConfigGlobalKeys() = default;
+    virtual void setServerAddress(const QString& address) = 0; // [TCPIP-IP]
+    virtual void setServerPort(const QString& port) = 0;       // [TCPIP-PORT]
+    // [COMPREF]: 1 ("DCOM", exact case) or 0 (anything else, TCP/IP).
+    virtual void selectConnectType(int index) = 0;
+    virtual void setNoScreenUpdate(bool checked) = 0;    // [NOSCREENUPDATE] "TRUE", any case
+    virtual void setUpdateEpicAnyway(bool checked) = 0;  // [UPDATEEPICANYWAY] "TRUE", any case
+
+protected:
+    ConfigGlobalKeys() = default;
+};
+
+class ConfigFileParser {
+public:
+    // The message shown when the file breaks the rules.
+    static QString formatErrorText();
+
+    // Fills `tables` (a later duplicate section replaces the earlier; unknown device sections
+    // are dropped) and applies global keys to `keys`. Returns false at the first line that
+    // breaks the rules; what was read before it stays applied.
+    static bool parse(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys);
+};
+
+} // namespace glimrow

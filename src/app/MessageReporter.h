@@ -1,0 +1,26 @@
+#pragma once
+
+// Where the program's message boxes go. The window shows them to the user; tests record them.
+// Texts use a single CR as the line break, as the messages are defined.
+
+#include <QString>
+
+namespace glimrow {
+
+class MessageReporter {
+public:
+    virtual ~MessageReporter() = default;
+    // Shows a message with only an OK button and returns once it is acknowledged.
+    virtual void showMessage(const QString& title, const QString& text) = 0;
+
+protected:
+    MessageReporter() = default;
+};
+
+// Modal QMessageBox with an OK button.
+class MessageBoxReporter final : public MessageReporter {
+public:
+    void showMessage(const QString& title, const QString& text) override;
+};
+
+} // namespace glimrow

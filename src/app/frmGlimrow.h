@@ -1,0 +1,109 @@
+#pragma once
+
+// The program's one window. It owns all program state (configuration tables, option flags,
+// the window cache of the flight data record, the data server's object) and runs start-up
+// (Form_Load) and shutdown (ShutdownProgram). The subsystems decide; the window wires them.
+
+#include "app/ConfigFileParser.h"
+#include "app/SectionTable.h"
+#include "app/frmGlimrowUi.h"
+#include "data/FlightDataObject.h"
+#include "data/FlightDataRecord.h"
+
+#include <QDir>
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QLockFile;
+
+namespace glimrow {
+
+class MessageReporter;
+
+// Where start-up looks for things; tests point these into a scratch folder.
+struct StartupSettings {
+    QString configFilePath = QStringLiteral("Glimrow.cfg");
+    QString instanceLockPath = QDir::tempPath() + QStringLiteral("/glimrow.lock");
+};
+
+class frmGlimrow : public QMainWindow, private ConfigGlobalKeys {
+    Q_OBJECT
+
+public:
+    explicit frmGlimrow(MessageReporter& messages, StartupSettings settings = {},
+                        QWidget* parent = nullptr);
+    ~frmGlimrow() override;
+
+    // The window caption and the status bar's about line, from the version record.
+    static QString caption();
+    static QString aboutLine();
+
+    // Runs the start-up sequence. False when the program ended during it (second copy,
+    // missing or malformed configuration, start-up error); exitCode() then says how.
+    bool Form_Load();
+    // The one way out: darkens and releases everything, then ends the event loop.
+    void ShutdownProgram();
+    void mnuExit_Click() { ShutdownProgram(); }
+
+    bool isEnded() const { return m_ended; }
+    int exitCode() const { return m_exitCode; }
+
+    const ConfigTables& tables() const { return m_tables; }
+    FlightDataCache& cache() { return m_cache; }
+    const frmGlimrowUi& ui() const { return m_ui; }
+    const QTimer& tmrGlimrow() const { return m_tmrGlimrow; }
+
+    bool mbScreenUpdate() const { return m_mbScreenUpdate; }
+    bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
+    bool mbEpicOpen() const { return m_mbEpicOpen; }
+
+    // The data server's object (D-Bus mode); empty in TCP/IP mode.
+    void setFlightDataObject(std::unique_ptr<FlightDataObject> object);
+    FlightDataObject* flightDataObject() const { return m_flightData.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // Form_Unload
+
+private:
+    bool runStartupSteps();
+    bool acquireInstanceLock();
+    void placeWindow();
+    void SetupStatusBar();
+    QString readConfigFile() const;
+    bool ParseConfigFile();
+    void BuildGrids();
+    void reportStartupError(const QString& description, const QString& source, int number);
+    void endAtOnce();
+
+    void chkGlimrow_Click(int index);
+
+    // ConfigGlobalKeys: what Glimrow.cfg's global keys set.
+    void setServerAddress(const QString& address) override;
+    void setServerPort(const QString& port) override;
+    void selectConnectType(int index) override;
+    void setNoScreenUpdate(bool checked) override;
+    void setUpdateEpicAnyway(bool checked) override;
+
+    MessageReporter& m_messages;
+    StartupSettings m_settings;
+    frmGlimrowUi m_ui;
+    std::unique_ptr<QLockFile> m_instanceLock;
+
+    QString msConfigFile;
+    ConfigTables m_tables;
+    FlightDataCache m_cache;
+    std::unique_ptr<FlightDataObject> m_flightData;
+
+    bool m_mbScreenUpdate = true;
+    bool m_mbUpdateEpicAnyway = false;
+    bool m_mbEpicOpen = false;
+
+    QTimer m_tmrGlimrow;
+    bool m_ended = false;
+    int m_exitCode = 0;
+};
+
+} // namespace glimrow

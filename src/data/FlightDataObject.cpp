@@ -1,0 +1,63 @@
+#include "data/FlightDataObject.h"
+
+#include <QMetaType>
+
+namespace glimrow {
+namespace {
+
+bool isNumeric(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+[[noreturn]] void throwWrongType(FlightDataField field, const QVariant& value, const char* wanted)
+{
+    throw FlightDataError(QStringLiteral("Property %1 is %2, expected %3")
+                              .arg(QLatin1StringView(fieldInfo(field).name),
+                                   QLatin1StringView(value.isValid() ? value.typeName() : "empty"),
+                                   QLatin1StringView(wanted))
+                              .toStdString());
+}
+
+} // namespace
+
+double FlightDataObject::readNumber(FlightDataField field)
+{
+    const QVariant value = property(field);
+    if (!isNumeric(value))
+        throwWrongType(field, value, "a number");
+    return value.toDouble();
+}
+
+QString FlightDataObject::readText(FlightDataField field)
+{
+    const QVariant value = property(field);
+    if (value.typeId() != QMetaType::QString)
+        throwWrongType(field, value, "a text");
+    return value.toString();
+}
+
+bool FlightDataObject::readBoolean(FlightDataField field)
+{
+    const QVariant value = property(field);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    if (isNumeric(value))
+        return value.toDouble() != 0;
+    throwWrongType(field, value, "a boolean");
+}
+
+} // namespace glimrow

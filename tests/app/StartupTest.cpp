@@ -1,0 +1,232 @@
+#include "app/ConfigFileParser.h"
+#include "app/MessageReporter.h"
+#include "app/frmGlimrow.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+using namespace glimrow;
+
+namespace {
+
+struct Message {
+    QString title;
+    QString text;
+};
+
+class RecordingMessages : public MessageReporter {
+public:
+    QList<Message> shown;
+    void showMessage(const QString& title, const QString& text) override
+    {
+        shown.append({title, text});
+    }
+};
+
+class RecordingFlightData : public FlightDataObject {
+public:
+    explicit RecordingFlightData(int* closeCalls) : m_closeCalls(closeCalls) {}
+    void FillFlightData() override {}
+    void Close() override
+    {
+        ++*m_closeCalls;
+        throw FlightDataError("server already gone"); // shutdown must not mind
+    }
+    QVariant property(FlightDataField) override { return {}; }
+
+private:
+    int* m_closeCalls;
+};
+
+const char* const kRequiredSections =
+    "[PTLED-1]\r\n0,Fuel flow,FUELFLOW,     0\r\n"
+    "[PTLED-2]\r\n[PTLCD-1]\r\n[PTLCD-2]\r\n"
+    "[SKITS]\r\n1,Airspeed,KIAS,0\r\n"
+    "[EPICAnalogs]\r\n12,Fuel total,TOTAL,\r\n";
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    void writeConfig(const QByteArray& text)
+    {
+        QFile file(m_dir.filePath("Glimrow.cfg"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    StartupSettings settings() const
+    {
+        return {m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock")};
+    }
+
+    frmGlimrow& window()
+    {
+        if (!m_window)
+            m_window = std::make_unique<frmGlimrow>(m_messages, settings());
+        return *m_window;
+    }
+
+    QTemporaryDir m_dir;
+    RecordingMessages m_messages;
+    std::unique_ptr<frmGlimrow> m_window;
+};
+
+} // namespace
+
+TEST_F(Startup, ValidConfigurationStartsTheWindowAndAppliesItsKeys)
+{
+    writeConfig(QByteArray("[TCPIP-IP]\r\n 10.0.0.5 \r\n[TCPIP-PORT]\r\n2727\r\n"
+                           "[COMPREF]\r\nTCP\r\n[NOSCREENUPDATE]\r\ntrue\r\n"
+                           "[UPDATEEPICANYWAY]\r\nTrue\r\n") +
+                kRequiredSections);
+    frmGlimrow& w = window();
+    ASSERT_TRUE(w.Form_Load());
+    EXPECT_TRUE(m_messages.shown.isEmpty());
+    EXPECT_EQ(w.windowTitle(), "Vantor-Lumex Mon - ME Version 1.80");
+    EXPECT_TRUE(w.ui().sbStatusBarPanel[0]->text().endsWith(
+        QString::number(QDate::currentDate().year())));
+    EXPECT_EQ(w.ui().sbStatusBarPanel[1]->text(), "VLM");
+
+    EXPECT_EQ(w.ui().fldGlimrow[0]->text(), " 10.0.0.5 ");
+    EXPECT_EQ(w.ui().fldGlimrow[1]->text(), "2727");
+    EXPECT_TRUE(w.ui().optConnectType[0]->isChecked());
+    EXPECT_FALSE(w.ui().optConnectType[1]->isChecked());
+    EXPECT_TRUE(w.ui().chkGlimrow[0]->isChecked());
+    EXPECT_FALSE(w.mbScreenUpdate());
+    EXPECT_TRUE(w.mbUpdateEpicAnyway());
+    EXPECT_FALSE(w.mbEpicOpen());
+    EXPECT_FALSE(w.cache().VantorAy);
+    ASSERT_TRUE(w.tables().maEPICAnalogs);
+    EXPECT_EQ(w.tables().maEPICAnalogs->field(2, 0), "TOTAL");
+    EXPECT_FALSE(w.tables().maPLED64_1); // lamp sections may be left out
+    EXPECT_TRUE(w.tmrGlimrow().isActive());
+    EXPECT_FALSE(w.isEnded());
+}
+
+TEST_F(Startup, ShutdownStopsThePollingTimerAndClosesTheDataServerObject)
+{
+    writeConfig(kRequiredSections);
+    frmGlimrow& w = window();
+    ASSERT_TRUE(w.Form_Load());
+    int closeCalls = 0;
+    w.setFlightDataObject(std::make_unique<RecordingFlightData>(&closeCalls));
+
+    w.show();
+    w.close(); // closing the window is one of the ways into ShutdownProgram
+    EXPECT_TRUE(w.isEnded());
+    EXPECT_FALSE(w.tmrGlimrow().isActive());
+    EXPECT_EQ(closeCalls, 1);
+    EXPECT_EQ(w.flightDataObject(), nullptr);
+    EXPECT_EQ(w.exitCode(), 0);
+
+    w.ShutdownProgram(); // a second way out finds everything already done
+    EXPECT_EQ(closeCalls, 1);
+}
+
+TEST_F(Startup, FileExitShutsDown)
+{
+    writeConfig(kRequiredSections);
+    frmGlimrow& w = window();
+    ASSERT_TRUE(w.Form_Load());
+    w.ui().mnuExit->trigger();
+    EXPECT_TRUE(w.isEnded());
+    EXPECT_FALSE(w.tmrGlimrow().isActive());
+}
+
+TEST_F(Startup, SecondCopyIsRefusedBeforeReadingAnything)
+{
+    writeConfig(kRequiredSections);
+    QLockFile firstCopy(m_dir.filePath("glimrow.lock"));
+    ASSERT_TRUE(firstCopy.tryLock(0));
+
+    frmGlimrow& w = window();
+    EXPECT_FALSE(w.Form_Load());
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].title, "Duplicate Execution");
+    EXPECT_EQ(m_messages.shown[0].text,
+              "A Previous Instance of Vantor Lumex Mon - ME Is Running.  Please Press Ok");
+    EXPECT_TRUE(w.isEnded());
+    EXPECT_NE(w.exitCode(), 0);
+    EXPECT_FALSE(w.tables().maSKITS);
+    EXPECT_NE(w.windowTitle(), frmGlimrow::caption());
+}
+
+TEST_F(Startup, MissingConfigurationEndsTheProgram)
+{
+    frmGlimrow& w = window();
+    EXPECT_FALSE(w.Form_Load());
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].title, "Missing Config");
+    EXPECT_EQ(m_messages.shown[0].text, "Glimrow.cfg File Is Missing - Program will Terminate");
+    EXPECT_TRUE(w.isEnded());
+    EXPECT_NE(w.exitCode(), 0);
+}
+
+TEST_F(Startup, FormatErrorInTheMiddleOfTheFileEndsTheProgram)
+{
+    // The keys before the faulty line are already applied when the error is found.
+    writeConfig(QByteArray("[TCPIP-IP]\r\n10.0.0.5\r\n[COMPREF]\r\nDCOM\r\n") +
+                kRequiredSections + "/ comment\r\n5,stray line,RPM,\r\n");
+    frmGlimrow& w = window();
+    EXPECT_FALSE(w.Form_Load());
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].title, "Vantor Lumex Mon - ME");
+    EXPECT_EQ(m_messages.shown[0].text, ConfigFileParser::formatErrorText());
+    EXPECT_TRUE(m_messages.shown[0].text.startsWith(
+        "Your Glimrow.cfg file may be improperly formatted.  The first line must indicate a "
+        "parameter enclosed in square brackets.  Eg: [paramname]\rValid Parameters are:  "));
+    EXPECT_TRUE(w.isEnded());
+    EXPECT_EQ(w.ui().fldGlimrow[0]->text(), "10.0.0.5");
+    EXPECT_TRUE(w.ui().optConnectType[1]->isChecked());
+}
+
+TEST_F(Startup, MissingRequiredSectionIsAStartupErrorNamingIt)
+{
+    QByteArray config(kRequiredSections);
+    config.replace("[SKITS]\r\n1,Airspeed,KIAS,0\r\n", "");
+    writeConfig(config);
+    frmGlimrow& w = window();
+    EXPECT_FALSE(w.Form_Load());
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].title, "Vantor Lumex-Mon Error");
+    EXPECT_EQ(m_messages.shown[0].text, "Section [SKITS] is missing from Glimrow.cfg\r"
+                                        "Generated by: Form_Load\rSource: Glimrow(9)");
+    // A start-up error goes through the shutdown procedure.
+    EXPECT_TRUE(w.isEnded());
+    EXPECT_FALSE(w.tmrGlimrow().isActive());
+    EXPECT_NE(w.exitCode(), 0);
+}
+
+TEST_F(Startup, UnreadableConfigurationIsAStartupError)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("Glimrow.cfg"));
+    frmGlimrow& w = window();
+    EXPECT_FALSE(w.Form_Load());
+    ASSERT_EQ(m_messages.shown.size(), 1);
+    EXPECT_EQ(m_messages.shown[0].title, "Vantor Lumex-Mon Error");
+    EXPECT_TRUE(m_messages.shown[0].text.startsWith("Glimrow.cfg cannot be read"));
+    EXPECT_TRUE(m_messages.shown[0].text.endsWith("\rGenerated by: Form_Load\rSource: Glimrow(75)"));
+}
+
+TEST_F(Startup, ExampleConfigurationStartsCleanly)
+{
+    QFile example(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg");
+    ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+    writeConfig(example.readAll());
+    frmGlimrow& w = window();
+    EXPECT_TRUE(w.Form_Load());
+    EXPECT_TRUE(m_messages.shown.isEmpty());
+    EXPECT_TRUE(w.ui().optConnectType[1]->isChecked());
+    EXPECT_TRUE(w.mbUpdateEpicAnyway());
+    EXPECT_TRUE(w.mbScreenUpdate());
+}

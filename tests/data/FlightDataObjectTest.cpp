@@ -1,0 +1,60 @@
+#include "data/FlightDataObject.h"
+
+#include <gtest/gtest.h>
+
+#include <QHash>
+
+using namespace glimrow;
+
+namespace {
+
+// An in-memory object: each property answers whatever the test put there.
+class MemoryFlightData : public FlightDataObject {
+public:
+    QHash<FlightDataField, QVariant> values;
+
+    void FillFlightData() override {}
+    void Close() override {}
+    QVariant property(FlightDataField field) override
+    {
+        if (!values.contains(field))
+            throw FlightDataError(std::string("no property ") + fieldInfo(field).name);
+        return values.value(field);
+    }
+};
+
+} // namespace
+
+TEST(FlightDataRecord, FieldNamesAreTheDataServersSpellings)
+{
+    EXPECT_EQ(flightDataFields().size(), 33u);
+    EXPECT_EQ(fieldFromName(u"Flarecount"), FlightDataField::Flarecount);
+    EXPECT_EQ(fieldFromName(u"UFCTChan"), FlightDataField::UFCTChan);
+    EXPECT_EQ(fieldFromName(u"AUXTChan"), FlightDataField::AUXTChan);
+    EXPECT_FALSE(fieldFromName(u"FlareCount"));
+    EXPECT_FALSE(fieldFromName(u"lightbits"));
+    for (const FlightDataFieldInfo& info : flightDataFields())
+        EXPECT_EQ(fieldFromName(QString::fromLatin1(info.name)), info.field) << info.name;
+}
+
+TEST(FlightDataObject, TypedReadsRefuseValuesOfTheWrongType)
+{
+    MemoryFlightData object;
+    object.values[FlightDataField::RPM] = 87.5;
+    object.values[FlightDataField::ChaffCount] = 30;
+    object.values[FlightDataField::DEDLines] = QStringLiteral("COM1");
+    object.values[FlightDataField::VantorAy] = true;
+    object.values[FlightDataField::KIAS] = QStringLiteral("250");
+    object.values[FlightDataField::PFLLines] = 12;
+
+    EXPECT_EQ(object.readNumber(FlightDataField::RPM), 87.5);
+    EXPECT_EQ(object.readNumber(FlightDataField::ChaffCount), 30);
+    EXPECT_EQ(object.readText(FlightDataField::DEDLines), "COM1");
+    EXPECT_TRUE(object.readBoolean(FlightDataField::VantorAy));
+    EXPECT_TRUE(object.readBoolean(FlightDataField::ChaffCount));
+
+    EXPECT_THROW(object.readNumber(FlightDataField::KIAS), FlightDataError);
+    EXPECT_THROW(object.readText(FlightDataField::PFLLines), FlightDataError);
+    EXPECT_THROW(object.readBoolean(FlightDataField::DEDLines), FlightDataError);
+    EXPECT_THROW(object.readNumber(FlightDataField::GS), FlightDataError);
+}
