@@ -13,8 +13,8 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
     exec "$root/build/src/app/glimrow"
 fi
 
-picture="$root/build/glimrow-window.png"
+pictures="$root/build/screenshots"
 echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): starting offscreen."
-QT_QPA_PLATFORM=offscreen "$root/build/src/app/glimrow" --screenshot "$picture"
-echo "The window was saved to $picture."
+QT_QPA_PLATFORM=offscreen "$root/build/src/app/glimrow" --screenshots "$pictures"
+echo "Pictures of the window, one per tab, are in $pictures (tab0.png is the Control tab)."
 echo "To see it live, run this command from a desktop session (or over ssh -X)."

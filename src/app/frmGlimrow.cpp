@@ -1,6 +1,7 @@
 #include "app/frmGlimrow.h"
 
 #include "GlimrowVersion.h"
+#include "app/GridSetup.h"
 #include "app/MessageReporter.h"
 #include "app/StartupError.h"
 #include "app/Twips.h"
@@ -11,13 +12,18 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableWidget>
 
 #include <new>
 
@@ -37,6 +43,20 @@ void runIgnoringErrors(Step step)
     } catch (...) {
     }
 }
+
+// Design shapes of grdGlimrow 0 to 12, kept when a set-up cannot size a grid.
+constexpr std::array<std::pair<int, int>, 13> kDesignRowsAndColumns{{
+    {65, 3}, {65, 3}, {16, 3}, {2, 4}, {2, 4}, {16, 3}, {2, 4},
+    {2, 4}, {2, 2}, {2, 2}, {2, 4}, {2, 4}, {2, 4},
+}};
+
+// The window's size in the layout's terms includes its title bar and borders: 690 twips of
+// height and 30 of width beyond the client area at the design size.
+constexpr int kNonClientHeightTwips = 690;
+constexpr int kNonClientWidthTwips = 30;
+
+// Small enough for any screen, large enough that no frame or grid height goes below zero.
+constexpr QSize kMinimumWindowSize(480, 320);
 
 QString productName()
 {
@@ -61,6 +81,11 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
     : QMainWindow(parent), m_messages(messages), m_settings(std::move(settings))
 {
     m_ui.setupUi(this);
+    for (std::size_t index = 0; index < m_grids.size(); ++index) {
+        const auto [rows, columns] = kDesignRowsAndColumns[index];
+        m_grids[index] = std::make_unique<TableGrid>(m_ui.grdGlimrow[index], rows, columns);
+    }
+    setMinimumSize(kMinimumWindowSize);
     resize(twipsToPixels(11295), twipsToPixels(6420) + menuBar()->sizeHint().height());
 
     connect(m_ui.mnuExit, &QAction::triggered, this, &frmGlimrow::mnuExit_Click);
@@ -68,6 +93,11 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
         connect(m_ui.chkGlimrow[std::size_t(index)], &QCheckBox::toggled, this,
                 [this, index] { chkGlimrow_Click(index); });
     }
+    for (int index = 0; index < int(m_ui.sldGlimrow.size()); ++index) {
+        connect(m_ui.sldGlimrow[std::size_t(index)], &QSlider::valueChanged, this,
+                [this, index] { sldGlimrow_Change(index); });
+    }
+    connect(&m_tmrGlimrow, &QTimer::timeout, this, &frmGlimrow::tmrGlimrow_Timer);
 
     // The polling timer runs from the window's creation; its ticks do nothing until the data
     // server is active.
@@ -124,6 +154,10 @@ bool frmGlimrow::runStartupSteps()
     placeWindow();
     m_cache.VantorAy = false;
     SetupStatusBar();
+    InitDeviceGrid(grdGlimrow(4));
+    // MFDs and HUD are not in use: the user cannot bring them up.
+    m_ui.tabGlimrow->setTabEnabled(frmGlimrowUi::kTabMfds, false);
+    m_ui.tabGlimrow->setTabEnabled(frmGlimrowUi::kTabHud, false);
 
     if (!QFileInfo::exists(m_settings.configFilePath)) {
         m_messages.showMessage(QStringLiteral("Missing Config"),
@@ -139,9 +173,14 @@ bool frmGlimrow::runStartupSteps()
     }
     m_mbScreenUpdate = !m_ui.chkGlimrow[0]->isChecked();
     BuildGrids();
+    ClearGSuitPanel();
+    SetupMfdGrid(grdGlimrow(8), [] {});
+    SetupMfdGrid(grdGlimrow(9), [] {});
+    pauseForEvents();
     m_mbEpicOpen = false;
     m_mbUpdateEpicAnyway = m_ui.chkGlimrow[2]->isChecked();
     msConfigFile.clear();
+    sldGlimrow_Change(1);
     return true;
 }
 
@@ -203,14 +242,93 @@ bool frmGlimrow::ParseConfigFile()
 
 void frmGlimrow::BuildGrids()
 {
-    // The text, gauge and EPIC grids are built from their sections, which must be present;
-    // the lamp sections may be left out.
-    requireSection(m_tables.maPTLED_1, QStringLiteral("PTLED-1"));
-    requireSection(m_tables.maPTLED_2, QStringLiteral("PTLED-2"));
-    requireSection(m_tables.maPTLCD_1, QStringLiteral("PTLCD-1"));
-    requireSection(m_tables.maPTLCD_2, QStringLiteral("PTLCD-2"));
-    requireSection(m_tables.maSKITS, QStringLiteral("SKITS"));
-    requireSection(m_tables.maEPICAnalogs, QStringLiteral("EPICAnalogs"));
+    const PauseForEvents pause = [this] { pauseForEvents(); };
+    const auto lampTable = [](const std::optional<SectionTable>& table) {
+        return table ? &*table : nullptr;
+    };
+    SetupLampGrid(grdGlimrow(0), lampTable(m_tables.maPLED64_1), pause);
+    SetupLampGrid(grdGlimrow(1), lampTable(m_tables.maPLED64_2), pause);
+    pause();
+    SetupLampGrid(grdGlimrow(2), lampTable(m_tables.maP01616_1), pause);
+    SetupLampGrid(grdGlimrow(5), lampTable(m_tables.maP01616_2), pause);
+    pause();
+
+    // The text, gauge and EPIC grids cannot do without their sections.
+    const struct {
+        int grid;
+        const std::optional<SectionTable>& table;
+        const char* section;
+        void (*setup)(OutputGrid&, const SectionTable&);
+    } textAndGaugeGrids[] = {
+        {3, m_tables.maPTLED_1, "PTLED-1", SetupTextLedGrid},
+        {11, m_tables.maPTLED_2, "PTLED-2", SetupTextLedGrid},
+        {6, m_tables.maPTLCD_1, "PTLCD-1", SetupTextLcdGrid},
+        {12, m_tables.maPTLCD_2, "PTLCD-2", SetupTextLcdGrid},
+        {7, m_tables.maSKITS, "SKITS", SetupGaugeGrid},
+    };
+    for (const auto& grid : textAndGaugeGrids) {
+        SetupLampGrid(grdGlimrow(grid.grid), lampTable(grid.table), pause);
+        grid.setup(grdGlimrow(grid.grid),
+                   requireSection(grid.table, QString::fromLatin1(grid.section)));
+    }
+    SetupEpicGrid(grdGlimrow(10),
+                  requireSection(m_tables.maEPICAnalogs, QStringLiteral("EPICAnalogs")), pause);
+}
+
+void frmGlimrow::ClearGSuitPanel()
+{
+    for (int label : {15, 24, 25})
+        m_ui.lblGlimrow[std::size_t(label)]->clear();
+    m_ui.fldGlimrow[2]->clear();
+    m_ui.fldGlimrow[3]->clear();
+}
+
+void frmGlimrow::pauseForEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+int frmGlimrow::lampBrightness() const
+{
+    return m_ui.sldGlimrow[0]->value();
+}
+
+void frmGlimrow::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    const int windowHeight =
+        pixelsToTwips(height() - menuBar()->height()) + kNonClientHeightTwips;
+    const int windowWidth = pixelsToTwips(width()) + kNonClientWidthTwips;
+    const auto setHeight = [](QWidget* widget, int twips) {
+        widget->resize(widget->width(), twipsToPixels(qMax(0, twips)));
+    };
+    const int tabHeight = qMax(0, windowHeight - 1500);
+    m_ui.tabGlimrow->resize(twipsToPixels(qMax(0, windowWidth - 300)), twipsToPixels(tabHeight));
+
+    const int frameHeight = tabHeight - 800;
+    const auto& frames = m_ui.fraGlimrow;
+    const auto& grids = m_ui.grdGlimrow;
+    setHeight(frames[7], frameHeight);
+    setHeight(frames[8], frameHeight);
+    setHeight(grids[0], frameHeight - 300);
+    setHeight(grids[1], frameHeight - 300);
+    setHeight(frames[2], frameHeight);
+    setHeight(frames[9], frameHeight);
+    setHeight(grids[2], frameHeight - 300);
+    setHeight(grids[5], frameHeight - 300);
+    setHeight(frames[11], frameHeight);
+    setHeight(grids[7], frameHeight - 400);
+    setHeight(frames[0], frameHeight);
+    setHeight(grids[4], frameHeight - 400);
+    setHeight(frames[19], frameHeight);
+    setHeight(grids[10], frameHeight - 400);
+}
+
+void frmGlimrow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
 }
 
 void frmGlimrow::reportStartupError(const QString& description, const QString& source,
@@ -240,7 +358,7 @@ void frmGlimrow::ShutdownProgram()
     });
     m_flightData.reset();
     hide();
-    QCoreApplication::exit(m_exitCode);
+    emit ended(m_exitCode);
 }
 
 void frmGlimrow::closeEvent(QCloseEvent* event)
@@ -266,6 +384,23 @@ void frmGlimrow::chkGlimrow_Click(int index)
     default:
         break;
     }
+}
+
+void frmGlimrow::sldGlimrow_Change(int index)
+{
+    // The brightness slider is read whenever a lamp is driven; only the polling slider acts.
+    if (index != 1)
+        return;
+    const int interval = m_ui.sldGlimrow[1]->value();
+    m_tmrGlimrow.setInterval(interval);
+    m_ui.lblTimerValue->setText(QString::number(interval));
+}
+
+void frmGlimrow::tmrGlimrow_Timer()
+{
+    if (m_ui.chkGlimrow[1]->isChecked() || !m_cache.VantorAy)
+        return;
+    emit updateCycleDue();
 }
 
 void frmGlimrow::setServerAddress(const QString& address)

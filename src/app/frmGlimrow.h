@@ -6,6 +6,7 @@
 
 #include "app/ConfigFileParser.h"
 #include "app/SectionTable.h"
+#include "app/TableGrid.h"
 #include "app/frmGlimrowUi.h"
 #include "data/FlightDataObject.h"
 #include "data/FlightDataRecord.h"
@@ -15,6 +16,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 class QLockFile;
@@ -44,7 +46,7 @@ public:
     // Runs the start-up sequence. False when the program ended during it (second copy,
     // missing or malformed configuration, start-up error); exitCode() then says how.
     bool Form_Load();
-    // The one way out: darkens and releases everything, then ends the event loop.
+    // The one way out: darkens and releases everything, hides the window and emits ended().
     void ShutdownProgram();
     void mnuExit_Click() { ShutdownProgram(); }
 
@@ -56,16 +58,34 @@ public:
     const frmGlimrowUi& ui() const { return m_ui; }
     const QTimer& tmrGlimrow() const { return m_tmrGlimrow; }
 
+    // The grid `grdGlimrow(index)`, 0 to 12, as the output procedures write it.
+    OutputGrid& grdGlimrow(int index) { return *m_grids.at(std::size_t(index)); }
+
     bool mbScreenUpdate() const { return m_mbScreenUpdate; }
     bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
     bool mbEpicOpen() const { return m_mbEpicOpen; }
+    // Brightness for lit LED-64 lamps and TextLED displays, read when they are driven.
+    int lampBrightness() const;
+
+    // Fits the tab control and the tall frames and grids to the window's size.
+    void Form_Resize();
+    // The polling timer's tick: emits updateCycleDue when the update gate is open.
+    void tmrGlimrow_Timer();
 
     // The data server's object (D-Bus mode); empty in TCP/IP mode.
     void setFlightDataObject(std::unique_ptr<FlightDataObject> object);
     FlightDataObject* flightDataObject() const { return m_flightData.get(); }
 
+signals:
+    // The program is over (after ShutdownProgram); the event loop should end with this code.
+    void ended(int exitCode);
+    // A polling tick found the update gate open ("All Lamps On" unchecked, data server
+    // active): the update cycle is due.
+    void updateCycleDue();
+
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_Unload
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool runStartupSteps();
@@ -75,10 +95,13 @@ private:
     QString readConfigFile() const;
     bool ParseConfigFile();
     void BuildGrids();
+    void ClearGSuitPanel();
+    void pauseForEvents();
     void reportStartupError(const QString& description, const QString& source, int number);
     void endAtOnce();
 
     void chkGlimrow_Click(int index);
+    void sldGlimrow_Change(int index);
 
     // ConfigGlobalKeys: what Glimrow.cfg's global keys set.
     void setServerAddress(const QString& address) override;
@@ -90,6 +113,7 @@ private:
     MessageReporter& m_messages;
     StartupSettings m_settings;
     frmGlimrowUi m_ui;
+    std::array<std::unique_ptr<TableGrid>, 13> m_grids;
     std::unique_ptr<QLockFile> m_instanceLock;
 
     QString msConfigFile;

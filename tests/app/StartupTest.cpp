@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QLockFile>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace glimrow;
@@ -121,8 +122,11 @@ TEST_F(Startup, ShutdownStopsThePollingTimerAndClosesTheDataServerObject)
     int closeCalls = 0;
     w.setFlightDataObject(std::make_unique<RecordingFlightData>(&closeCalls));
 
+    QSignalSpy ended(&w, &frmGlimrow::ended);
     w.show();
     w.close(); // closing the window is one of the ways into ShutdownProgram
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended.at(0).at(0).toInt(), 0);
     EXPECT_TRUE(w.isEnded());
     EXPECT_FALSE(w.tmrGlimrow().isActive());
     EXPECT_EQ(closeCalls, 1);
@@ -131,6 +135,7 @@ TEST_F(Startup, ShutdownStopsThePollingTimerAndClosesTheDataServerObject)
 
     w.ShutdownProgram(); // a second way out finds everything already done
     EXPECT_EQ(closeCalls, 1);
+    EXPECT_EQ(ended.count(), 1);
 }
 
 TEST_F(Startup, FileExitShutsDown)
