@@ -174,8 +174,8 @@ bool frmGlimrow::runStartupSteps()
     m_mbScreenUpdate = !m_ui.chkGlimrow[0]->isChecked();
     BuildGrids();
     ClearGSuitPanel();
-    SetupMfdGrid(grdGlimrow(8), [] {});
-    SetupMfdGrid(grdGlimrow(9), [] {});
+    SetupMfdGrid(grdGlimrow(8), [this] { pauseForEvents(); });
+    SetupMfdGrid(grdGlimrow(9), [this] { pauseForEvents(); });
     pauseForEvents();
     m_mbEpicOpen = false;
     m_mbUpdateEpicAnyway = m_ui.chkGlimrow[2]->isChecked();
