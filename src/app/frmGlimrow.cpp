@@ -5,6 +5,7 @@
 #include "app/MessageReporter.h"
 #include "app/StartupError.h"
 #include "app/Twips.h"
+#include "data/DBusFlightData.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -77,8 +78,17 @@ const SectionTable& requireSection(const std::optional<SectionTable>& table,
 
 } // namespace
 
+FlightDataFactory sessionBusFlightData()
+{
+    return [] { return std::make_unique<DBusFlightData>(QDBusConnection::sessionBus()); };
+}
+
 frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWidget* parent)
-    : QMainWindow(parent), m_messages(messages), m_settings(std::move(settings))
+    : QMainWindow(parent), m_messages(messages), m_settings(std::move(settings)),
+      m_connection(std::make_unique<ConnectionManager>(
+          static_cast<ConnectionView&>(*this), m_cache,
+          m_settings.flightDataFactory ? m_settings.flightDataFactory : sessionBusFlightData())),
+      m_updateCycle(*m_connection, m_cache, [this] { pauseForEvents(); })
 {
     m_ui.setupUi(this);
     for (std::size_t index = 0; index < m_grids.size(); ++index) {
@@ -97,7 +107,12 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
         connect(m_ui.sldGlimrow[std::size_t(index)], &QSlider::valueChanged, this,
                 [this, index] { sldGlimrow_Change(index); });
     }
+    for (int index = 0; index < int(m_ui.optConnectType.size()); ++index) {
+        connect(m_ui.optConnectType[std::size_t(index)], &QRadioButton::clicked, this,
+                [this, index] { m_connection->ChooseConnectType(index); });
+    }
     connect(&m_tmrGlimrow, &QTimer::timeout, this, &frmGlimrow::tmrGlimrow_Timer);
+    connect(this, &frmGlimrow::updateCycleDue, this, [this] { m_updateCycle.run(); });
 
     // The polling timer runs from the window's creation; its ticks do nothing until the data
     // server is active.
@@ -180,6 +195,8 @@ bool frmGlimrow::runStartupSteps()
     m_mbEpicOpen = false;
     m_mbUpdateEpicAnyway = m_ui.chkGlimrow[2]->isChecked();
     msConfigFile.clear();
+    if (!m_ui.optConnectType[0]->isChecked() && !m_ui.optConnectType[1]->isChecked())
+        m_connection->ChooseConnectType(1); // DCOM unless the configuration chose
     sldGlimrow_Change(1);
     return true;
 }
@@ -352,11 +369,8 @@ void frmGlimrow::ShutdownProgram()
         return;
     m_ended = true;
     runIgnoringErrors([this] { m_tmrGlimrow.stop(); });
-    runIgnoringErrors([this] {
-        if (m_flightData)
-            m_flightData->Close();
-    });
-    m_flightData.reset();
+    runIgnoringErrors([this] { m_connection->CloseSockets(); });
+    runIgnoringErrors([this] { m_connection->ReleaseFlightData(); });
     hide();
     emit ended(m_exitCode);
 }
@@ -365,11 +379,6 @@ void frmGlimrow::closeEvent(QCloseEvent* event)
 {
     ShutdownProgram();
     event->accept();
-}
-
-void frmGlimrow::setFlightDataObject(std::unique_ptr<FlightDataObject> object)
-{
-    m_flightData = std::move(object);
 }
 
 void frmGlimrow::chkGlimrow_Click(int index)
@@ -415,7 +424,7 @@ void frmGlimrow::setServerPort(const QString& port)
 
 void frmGlimrow::selectConnectType(int index)
 {
-    m_ui.optConnectType[std::size_t(index)]->setChecked(true);
+    m_connection->ChooseConnectType(index);
 }
 
 void frmGlimrow::setNoScreenUpdate(bool checked)
@@ -426,6 +435,51 @@ void frmGlimrow::setNoScreenUpdate(bool checked)
 void frmGlimrow::setUpdateEpicAnyway(bool checked)
 {
     m_ui.chkGlimrow[2]->setChecked(checked);
+}
+
+} // namespace glimrow
+
+namespace glimrow {
+
+QString frmGlimrow::serverAddress() const
+{
+    return m_ui.fldGlimrow[0]->text();
+}
+
+QString frmGlimrow::serverPort() const
+{
+    return m_ui.fldGlimrow[1]->text();
+}
+
+void frmGlimrow::setServerFieldsEnabled(bool enabled)
+{
+    m_ui.fldGlimrow[0]->setEnabled(enabled);
+    m_ui.fldGlimrow[1]->setEnabled(enabled);
+}
+
+void frmGlimrow::setTcpCaptionBold(bool bold)
+{
+    QRadioButton* tcp = m_ui.optConnectType[0];
+    if (tcp->font().bold() == bold)
+        return;
+    QFont font = tcp->font();
+    font.setBold(bold);
+    tcp->setFont(font);
+}
+
+void frmGlimrow::showConnectType(int index)
+{
+    m_ui.optConnectType.at(std::size_t(index))->setChecked(true);
+}
+
+bool frmGlimrow::isDcomSelected() const
+{
+    return m_ui.optConnectType[1]->isChecked();
+}
+
+void frmGlimrow::showServerState(const QString& text)
+{
+    m_ui.sbStatusBarPanel[1]->setText(text);
 }
 
 } // namespace glimrow

@@ -8,8 +8,10 @@
 #include "app/SectionTable.h"
 #include "app/TableGrid.h"
 #include "app/frmGlimrowUi.h"
+#include "data/ConnectionManager.h"
 #include "data/FlightDataObject.h"
 #include "data/FlightDataRecord.h"
+#include "data/UpdateCycle.h"
 
 #include <QDir>
 #include <QMainWindow>
@@ -25,13 +27,16 @@ namespace glimrow {
 
 class MessageReporter;
 
-// Where start-up looks for things; tests point these into a scratch folder.
+// Where start-up looks for things; tests point these elsewhere.
 struct StartupSettings {
     QString configFilePath = QStringLiteral("Glimrow.cfg");
     QString instanceLockPath = QDir::tempPath() + QStringLiteral("/glimrow.lock");
+    // Makes the data server's flight-data object when DCOM is chosen; by default the D-Bus
+    // object on the session bus.
+    FlightDataFactory flightDataFactory;
 };
 
-class frmGlimrow : public QMainWindow, private ConfigGlobalKeys {
+class frmGlimrow : public QMainWindow, private ConfigGlobalKeys, private ConnectionView {
     Q_OBJECT
 
 public:
@@ -72,9 +77,8 @@ public:
     // The polling timer's tick: emits updateCycleDue when the update gate is open.
     void tmrGlimrow_Timer();
 
-    // The data server's object (D-Bus mode); empty in TCP/IP mode.
-    void setFlightDataObject(std::unique_ptr<FlightDataObject> object);
-    FlightDataObject* flightDataObject() const { return m_flightData.get(); }
+    ConnectionManager& connection() { return *m_connection; }
+    UpdateCycle& updateCycle() { return m_updateCycle; }
 
 signals:
     // The program is over (after ShutdownProgram); the event loop should end with this code.
@@ -110,6 +114,15 @@ private:
     void setNoScreenUpdate(bool checked) override;
     void setUpdateEpicAnyway(bool checked) override;
 
+    // ConnectionView: the Communication frame and the status bar's second panel.
+    QString serverAddress() const override;
+    QString serverPort() const override;
+    void setServerFieldsEnabled(bool enabled) override;
+    void setTcpCaptionBold(bool bold) override;
+    void showConnectType(int index) override;
+    bool isDcomSelected() const override;
+    void showServerState(const QString& text) override;
+
     MessageReporter& m_messages;
     StartupSettings m_settings;
     frmGlimrowUi m_ui;
@@ -119,7 +132,8 @@ private:
     QString msConfigFile;
     ConfigTables m_tables;
     FlightDataCache m_cache;
-    std::unique_ptr<FlightDataObject> m_flightData;
+    std::unique_ptr<ConnectionManager> m_connection;
+    UpdateCycle m_updateCycle;
 
     bool m_mbScreenUpdate = true;
     bool m_mbUpdateEpicAnyway = false;

@@ -1,5 +1,7 @@
 #include "app/ConfigFileParser.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>

@@ -1,6 +1,8 @@
 #include "app/GridSetup.h"
 #include "support/MemoryGrid.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>

@@ -2,6 +2,8 @@
 #include "app/MessageReporter.h"
 #include "app/frmGlimrow.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -65,9 +67,12 @@ protected:
         file.write(text);
     }
 
-    StartupSettings settings() const
+    StartupSettings settings()
     {
-        return {m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock")};
+        return {m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock"), [this] {
+                    ++m_objectsMade;
+                    return std::make_unique<RecordingFlightData>(&m_closeCalls);
+                }};
     }
 
     frmGlimrow& window()
@@ -79,6 +84,8 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingMessages m_messages;
+    int m_objectsMade = 0;
+    int m_closeCalls = 0;
     std::unique_ptr<frmGlimrow> m_window;
 };
 
@@ -96,7 +103,8 @@ TEST_F(Startup, ValidConfigurationStartsTheWindowAndAppliesItsKeys)
     EXPECT_EQ(w.windowTitle(), "Vantor-Lumex Mon - ME Version 1.80");
     EXPECT_TRUE(w.ui().sbStatusBarPanel[0]->text().endsWith(
         QString::number(QDate::currentDate().year())));
-    EXPECT_EQ(w.ui().sbStatusBarPanel[1]->text(), "VLM");
+    // The connection chosen while reading the file ran its watchdog tick.
+    EXPECT_EQ(w.ui().sbStatusBarPanel[1]->text(), "Vantor Inactive");
 
     EXPECT_EQ(w.ui().fldGlimrow[0]->text(), " 10.0.0.5 ");
     EXPECT_EQ(w.ui().fldGlimrow[1]->text(), "2727");
@@ -119,8 +127,10 @@ TEST_F(Startup, ShutdownStopsThePollingTimerAndClosesTheDataServerObject)
     writeConfig(kRequiredSections);
     frmGlimrow& w = window();
     ASSERT_TRUE(w.Form_Load());
-    int closeCalls = 0;
-    w.setFlightDataObject(std::make_unique<RecordingFlightData>(&closeCalls));
+    // Without a COMPREF section start-up chooses the flight-data object.
+    EXPECT_TRUE(w.ui().optConnectType[1]->isChecked());
+    ASSERT_EQ(m_objectsMade, 1);
+    int& closeCalls = m_closeCalls;
 
     QSignalSpy ended(&w, &frmGlimrow::ended);
     w.show();
@@ -130,7 +140,7 @@ TEST_F(Startup, ShutdownStopsThePollingTimerAndClosesTheDataServerObject)
     EXPECT_TRUE(w.isEnded());
     EXPECT_FALSE(w.tmrGlimrow().isActive());
     EXPECT_EQ(closeCalls, 1);
-    EXPECT_EQ(w.flightDataObject(), nullptr);
+    EXPECT_EQ(w.connection().flightDataObject(), nullptr);
     EXPECT_EQ(w.exitCode(), 0);
 
     w.ShutdownProgram(); // a second way out finds everything already done
@@ -174,6 +184,7 @@ TEST_F(Startup, MissingConfigurationEndsTheProgram)
     EXPECT_EQ(m_messages.shown[0].title, "Missing Config");
     EXPECT_EQ(m_messages.shown[0].text, "Glimrow.cfg File Is Missing - Program will Terminate");
     EXPECT_TRUE(w.isEnded());
+    EXPECT_EQ(m_objectsMade, 0); // never opens a connection
     EXPECT_NE(w.exitCode(), 0);
 }
 
@@ -192,7 +203,9 @@ TEST_F(Startup, FormatErrorInTheMiddleOfTheFileEndsTheProgram)
         "parameter enclosed in square brackets.  Eg: [paramname]\rValid Parameters are:  "));
     EXPECT_TRUE(w.isEnded());
     EXPECT_EQ(w.ui().fldGlimrow[0]->text(), "10.0.0.5");
+    // COMPREF chose the flight-data object while the file was being read.
     EXPECT_TRUE(w.ui().optConnectType[1]->isChecked());
+    EXPECT_EQ(m_objectsMade, 1);
 }
 
 TEST_F(Startup, MissingRequiredSectionIsAStartupErrorNamingIt)

@@ -2,6 +2,8 @@
 #include "app/Twips.h"
 #include "app/frmGlimrow.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -50,7 +52,10 @@ protected:
         file.close();
         m_window = std::make_unique<frmGlimrow>(
             m_messages,
-            StartupSettings{m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock")});
+            StartupSettings{m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock"),
+                            []() -> std::unique_ptr<FlightDataObject> {
+                                throw FlightDataError("no data server in these tests");
+                            }});
         ASSERT_TRUE(m_window->Form_Load());
     }
 

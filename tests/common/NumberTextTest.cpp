@@ -1,5 +1,7 @@
 #include "common/NumberText.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QLocale>

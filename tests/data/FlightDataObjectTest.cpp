@@ -1,5 +1,7 @@
 #include "data/FlightDataObject.h"
 
+#include "support/QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QHash>

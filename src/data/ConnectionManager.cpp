@@ -1,0 +1,164 @@
+#include "data/ConnectionManager.h"
+
+#include "data/StreamDecoder.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcConnection, "glimrow.connection", QtWarningMsg)
+
+namespace {
+
+// Every step of a connection choice runs even if the one before failed.
+template <typename Step>
+void runIgnoringErrors(Step step)
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        qCDebug(lcConnection) << "step skipped:" << error.what();
+    }
+}
+
+} // namespace
+
+ConnectionManager::ConnectionManager(ConnectionView& view, FlightDataCache& cache,
+                                     FlightDataFactory factory, QObject* parent)
+    : QObject(parent), m_view(view), m_cache(cache), m_factory(std::move(factory))
+{
+    // Bounds what a fast peer can make the program hold between two reads.
+    m_socket.setReadBufferSize(kMaxReadBytes);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &ConnectionManager::onReadyRead);
+    connect(&m_socket, &QAbstractSocket::errorOccurred, this, [this](auto error) {
+        m_errorSinceRequest = true;
+        qCDebug(lcConnection) << "socket error" << error << m_socket.errorString();
+    });
+
+    m_tmrVantorA.setInterval(kInactivePeriodMs);
+    connect(&m_tmrVantorA, &QTimer::timeout, this, &ConnectionManager::tmrVantorA_Timer);
+    m_tmrVantorA.start();
+}
+
+ConnectionManager::~ConnectionManager() = default;
+
+void ConnectionManager::ChooseConnectType(int index)
+{
+    runIgnoringErrors([this] { m_view.setTcpCaptionBold(false); });
+    runIgnoringErrors([this, index] { m_view.showConnectType(index); });
+    if (index == 0) {
+        runIgnoringErrors([this] { m_view.setServerFieldsEnabled(true); });
+        m_cache.VantorAy = false;
+        ReleaseFlightData();
+        runIgnoringErrors([this] { requestConnection(); });
+    } else {
+        runIgnoringErrors([this] { m_view.setServerFieldsEnabled(false); });
+        CloseSockets();
+        runIgnoringErrors([this] {
+            m_flightData.reset();
+            m_flightData = m_factory();
+        });
+    }
+    watchdogTick(false);
+}
+
+void ConnectionManager::CloseSockets()
+{
+    m_socket.abort();
+    m_errorSinceRequest = false;
+}
+
+void ConnectionManager::ReleaseFlightData()
+{
+    runIgnoringErrors([this] {
+        if (m_flightData)
+            m_flightData->Close();
+    });
+    m_flightData.reset();
+}
+
+void ConnectionManager::tmrVantorA_Timer()
+{
+    watchdogTick(true);
+}
+
+int ConnectionManager::socketState() const
+{
+    switch (m_socket.state()) {
+    case QAbstractSocket::UnconnectedState:
+        return m_errorSinceRequest ? 9 : 0;
+    case QAbstractSocket::BoundState:
+        return 1;
+    case QAbstractSocket::ListeningState:
+        return 2;
+    case QAbstractSocket::HostLookupState:
+        return 4;
+    case QAbstractSocket::ConnectingState:
+        return 6;
+    case QAbstractSocket::ConnectedState:
+        return 7;
+    case QAbstractSocket::ClosingState:
+        return 8;
+    }
+    return 0;
+}
+
+void ConnectionManager::requestConnection()
+{
+    const QString host = m_view.serverAddress().trimmed();
+    bool portIsNumber = false;
+    const uint port = m_view.serverPort().trimmed().toUInt(&portIsNumber);
+    const bool requestable = portIsNumber && port > 0 && port <= 65535 && !host.isEmpty();
+    // Ask while the socket reads closed; it then connects in the background. A request that
+    // cannot be made (no address, a port that is not a port number) leaves it closed.
+    for (int request = 0; request < kConnectRequests; ++request) {
+        if (requestable && m_socket.state() == QAbstractSocket::UnconnectedState) {
+            m_errorSinceRequest = false;
+            m_socket.connectToHost(host, quint16(port));
+        }
+        if (socketState() != 0)
+            break;
+    }
+}
+
+void ConnectionManager::onReadyRead()
+{
+    const QByteArray block = m_socket.read(kMaxReadBytes);
+    m_socket.skip(m_socket.bytesAvailable()); // one read is one frame; the rest is dropped
+    StreamDecoder::decode(block, m_cache);
+    m_blockSinceTick = true;
+    emit blockDecoded();
+    QCoreApplication::processEvents();
+}
+
+void ConnectionManager::watchdogTick(bool timerDriven)
+{
+    if (m_view.isDcomSelected()) {
+        try {
+            if (!m_flightData)
+                throw FlightDataError("no flight-data object");
+            m_cache.VantorAy = m_flightData->readBoolean(FlightDataField::VantorAy);
+        } catch (const FlightDataError& error) {
+            qCDebug(lcConnection) << "VantorAy not readable:" << error.what();
+            if (!timerDriven)
+                return;
+            m_cache.VantorAy = false;
+        }
+    } else {
+        const bool connected = socketState() == 7;
+        m_view.setTcpCaptionBold(connected);
+        // A stream that has closed or gone quiet is not an active server, whatever its last
+        // frame said.
+        if (timerDriven && (!connected || !m_blockSinceTick))
+            m_cache.VantorAy = false;
+    }
+    m_blockSinceTick = false;
+    const int period = m_cache.VantorAy ? kActivePeriodMs : kInactivePeriodMs;
+    if (m_tmrVantorA.interval() != period)
+        m_tmrVantorA.setInterval(period);
+    m_view.showServerState(m_cache.VantorAy ? QStringLiteral("Vantor-A")
+                                            : QStringLiteral("Vantor Inactive"));
+}
+
+} // namespace glimrow

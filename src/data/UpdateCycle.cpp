@@ -1,0 +1,83 @@
+#include "data/UpdateCycle.h"
+
+#include "common/NumberText.h"
+
+#include <QLoggingCategory>
+
+namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcCycle, "glimrow.cycle", QtWarningMsg)
+
+namespace {
+
+void runStep(const char* name, const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        qCDebug(lcCycle) << name << "skipped:" << error.what();
+    }
+}
+
+std::int32_t lightBitsFrom(FlightDataObject& object, FlightDataField field)
+{
+    const std::optional<std::int32_t> value = ToInt32(object.readNumber(field));
+    if (!value) {
+        throw FlightDataError(std::string(fieldInfo(field).name) +
+                              " does not fit a 32-bit light-bit word");
+    }
+    return *value;
+}
+
+FlightDataObject& requireObject(FlightDataSource& source)
+{
+    FlightDataObject* object = source.flightDataObject();
+    if (!object)
+        throw FlightDataError("no flight-data object");
+    return *object;
+}
+
+} // namespace
+
+UpdateCycle::UpdateCycle(FlightDataSource& source, FlightDataCache& cache,
+                         std::function<void()> letEventsRun)
+    : m_source(source), m_cache(cache), m_letEventsRun(std::move(letEventsRun))
+{
+}
+
+void UpdateCycle::run()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{m_running};
+
+    if (m_source.isDcomSelected())
+        runDcomBlock();
+    runStep("pause for window events", m_letEventsRun);
+    for (const Step& step : m_outputSteps)
+        runStep(step.name, step.run);
+}
+
+void UpdateCycle::runDcomBlock()
+{
+    // Fill and copy run back to back with no window events between them, so the object taken
+    // here cannot be released under them.
+    runStep("FillFlightData", [this] { requireObject(m_source).FillFlightData(); });
+    runStep("copy to the window cache", [this] { copyCache(requireObject(m_source)); });
+    for (const Step& step : m_dcomSteps)
+        runStep(step.name, step.run);
+}
+
+void UpdateCycle::copyCache(FlightDataObject& object)
+{
+    m_cache.LightBits = lightBitsFrom(object, FlightDataField::LightBits);
+    m_cache.LightBits2 = lightBitsFrom(object, FlightDataField::LightBits2);
+    m_cache.LightBits3 = lightBitsFrom(object, FlightDataField::LightBits3);
+    m_cache.SpeedBrake = ToSingle(object.readNumber(FlightDataField::SpeedBrake));
+}
+
+} // namespace glimrow

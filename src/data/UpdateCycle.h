@@ -1,0 +1,51 @@
+#pragma once
+
+// The one procedure that moves the flight data to every output, run by the polling timer
+// while the data server is active. In DCOM mode it first refreshes the flight-data object and
+// copies the four lamp and speed-brake fields into the window cache; then, in both modes, it
+// lets window events run once and calls the output steps in their fixed order.
+//
+// Every step runs whatever happened in the one before: a step that fails is skipped.
+
+#include "data/ConnectionManager.h"
+#include "data/FlightDataRecord.h"
+
+#include <functional>
+#include <vector>
+
+namespace glimrow {
+
+class UpdateCycle {
+public:
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+    };
+
+    UpdateCycle(FlightDataSource& source, FlightDataCache& cache,
+                std::function<void()> letEventsRun);
+
+    // Steps that follow the cache copy in DCOM mode only (text strings, gauge values).
+    void setDcomSteps(std::vector<Step> steps) { m_dcomSteps = std::move(steps); }
+    // Steps that follow the pause for window events in both modes (lamps, text displays,
+    // gauges, EPIC, G-suit), in their order.
+    void setOutputSteps(std::vector<Step> steps) { m_outputSteps = std::move(steps); }
+
+    // One cycle. A call made while a cycle runs (a tick that fell into one of its pauses for
+    // window events) is dropped: a second cycle never runs inside the first.
+    void run();
+    bool isRunning() const { return m_running; }
+
+private:
+    void runDcomBlock();
+    void copyCache(FlightDataObject& object);
+
+    FlightDataSource& m_source;
+    FlightDataCache& m_cache;
+    std::function<void()> m_letEventsRun;
+    std::vector<Step> m_dcomSteps;
+    std::vector<Step> m_outputSteps;
+    bool m_running = false;
+};
+
+} // namespace glimrow
