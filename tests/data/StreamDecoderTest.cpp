@@ -1,0 +1,134 @@
+#include "support/QtPrinters.h"
+
+#include "data/StreamDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QRandomGenerator>
+
+#include <limits>
+#include <map>
+
+using namespace glimrow;
+
+namespace {
+
+// "@", fields 1 to 80 each ended by "@", then the flag. Unset fields hold their number.
+QByteArray frame(const std::map<int, QByteArray>& fields, const QByteArray& flag = "1")
+{
+    QByteArray block = "@";
+    for (int field = 1; field <= 80; ++field) {
+        const auto found = fields.find(field);
+        block += (found != fields.end() ? found->second : QByteArray::number(field * 1000)) + '@';
+    }
+    return block + flag;
+}
+
+FlightDataCache decoded(const QByteArray& block, FlightDataCache cache = {})
+{
+    StreamDecoder::decode(block, cache);
+    return cache;
+}
+
+FlightDataCache primed()
+{
+    FlightDataCache cache;
+    cache.LightBits = 11;
+    cache.LightBits2 = 22;
+    cache.LightBits3 = 33;
+    cache.SpeedBrake = 0.25f;
+    cache.VantorAy = true;
+    return cache;
+}
+
+} // namespace
+
+TEST(StreamDecoder, AFullFrameSetsTheFiveCachedFields)
+{
+    const FlightDataCache cache =
+        decoded(frame({{28, "0.5"}, {32, "12.5"}, {36, "13.5"}, {37, "  7abc"}}));
+    EXPECT_EQ(cache.SpeedBrake, 0.5f);
+    EXPECT_EQ(cache.LightBits, 12);
+    EXPECT_EQ(cache.LightBits2, 14);
+    EXPECT_EQ(cache.LightBits3, 7);
+    EXPECT_TRUE(cache.VantorAy);
+
+    // An empty field reads as 0; the first character of the block is never examined.
+    const FlightDataCache other = decoded("X" + frame({{32, ""}}).mid(1), primed());
+    EXPECT_EQ(other.LightBits, 0);
+    EXPECT_EQ(other.LightBits2, 36000);
+}
+
+TEST(StreamDecoder, LightBitsOutsideThirtyTwoBitsKeepTheirValue)
+{
+    FlightDataCache cache = decoded(frame({{32, "4294967295"}, {36, "-1"}, {37, "2147483647.5"}}),
+                                    primed());
+    EXPECT_EQ(cache.LightBits, 11);
+    EXPECT_EQ(cache.LightBits2, -1); // all 32 bits set
+    EXPECT_EQ(cache.LightBits3, 33);
+
+    cache = decoded(frame({{28, "1E39"}}), primed());
+    EXPECT_EQ(cache.SpeedBrake, std::numeric_limits<float>::infinity());
+    cache = decoded(frame({{28, "-1E300"}}), primed());
+    EXPECT_EQ(cache.SpeedBrake, -std::numeric_limits<float>::infinity());
+}
+
+TEST(StreamDecoder, OnlyADigitOneToNineMarksTheServerActive)
+{
+    for (const char* flag : {"1", "5", "9", "9abc"})
+        EXPECT_TRUE(decoded(frame({}, flag)).VantorAy) << flag;
+    for (const char* flag : {"0", "A", "-", " ", "", "&"})
+        EXPECT_FALSE(decoded(frame({}, flag), primed()).VantorAy) << flag;
+}
+
+TEST(StreamDecoder, TwoFramesInOneReadTakeTheFirst)
+{
+    const QByteArray first = frame({{32, "1"}}, "1");
+    const QByteArray second = frame({{32, "2"}}, "0");
+    const FlightDataCache cache = decoded(first + second);
+    EXPECT_EQ(cache.LightBits, 1);
+    EXPECT_TRUE(cache.VantorAy);
+}
+
+TEST(StreamDecoder, ShortBlocksLeaveLaterFieldsUnchanged)
+{
+    // Ends after field 33: field 32 is taken, 36, 37 and the flag stay.
+    QByteArray block = "@";
+    for (int field = 1; field <= 33; ++field)
+        block += (field == 32 ? QByteArray("5") : QByteArray("9")) + '@';
+    FlightDataCache cache = decoded(block, primed());
+    EXPECT_EQ(cache.LightBits, 5);
+    EXPECT_EQ(cache.LightBits2, 22);
+    EXPECT_EQ(cache.LightBits3, 33);
+    EXPECT_TRUE(cache.VantorAy);
+
+    // No separator at all: nothing wraps round to the block's first characters.
+    cache = decoded("1234567", primed());
+    EXPECT_EQ(cache.LightBits, 11);
+    EXPECT_EQ(cache.SpeedBrake, 0.25f);
+    EXPECT_TRUE(cache.VantorAy);
+
+    // An empty block clears the flag only.
+    cache = decoded("", primed());
+    EXPECT_EQ(cache.LightBits, 11);
+    EXPECT_FALSE(cache.VantorAy);
+}
+
+TEST(StreamDecoder, RandomBytesNeverBreakIt)
+{
+    QRandomGenerator random(4242);
+    for (int round = 0; round < 500; ++round) {
+        QByteArray block(random.bounded(0, 2000), '\0');
+        for (char& byte : block)
+            byte = random.bounded(4) == 0 ? '@' : char(random.bounded(256));
+        const FlightDataCache cache = decoded(block, primed());
+        if (block.mid(1).count('@') < StreamDecoder::kLightBitsField) {
+            EXPECT_EQ(cache.LightBits, 11); // field 32 never reached
+        }
+    }
+    // A long block (beyond any 16-bit position) decodes like a short one.
+    const FlightDataCache cache = decoded(frame({{37, QByteArray(70000, ' ') + "3"}}));
+    EXPECT_EQ(cache.LightBits3, 3);
+    EXPECT_TRUE(cache.VantorAy);
+}

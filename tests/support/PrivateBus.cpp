@@ -1,0 +1,106 @@
+#include "support/PrivateBus.h"
+
+#include <QAtomicInt>
+#include <QMetaObject>
+
+namespace glimrow::test {
+
+PrivateBus::PrivateBus()
+{
+    m_daemon.setProgram(QStringLiteral("dbus-daemon"));
+    m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+                           QStringLiteral("--print-address=1")});
+    m_daemon.start(QIODevice::ReadOnly);
+    if (!m_daemon.waitForStarted(10000))
+        return;
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
+    }
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+}
+
+PrivateBus::~PrivateBus()
+{
+    m_daemon.terminate();
+    if (!m_daemon.waitForFinished(5000))
+        m_daemon.kill();
+}
+
+QDBusConnection PrivateBus::connect(const QString& name) const
+{
+    return QDBusConnection::connectToBus(m_address, name);
+}
+
+FlightDataServer::FlightDataServer(const PrivateBus& bus) : m_bus(bus)
+{
+    static QAtomicInt servers;
+    m_connectionName = QStringLiteral("flight-data-server-%1").arg(servers.fetchAndAddRelaxed(1));
+    m_context = new QObject;
+    m_context->moveToThread(&m_thread);
+    m_thread.start();
+    inServerThread([this] {
+        m_service = new sim::FlightDataService([this] { return record(); });
+        m_service->registerOn(m_bus.connect(m_connectionName));
+    });
+}
+
+FlightDataServer::~FlightDataServer()
+{
+    inServerThread([this] {
+        m_service->unregisterFrom(QDBusConnection(m_connectionName));
+        delete m_service;
+        QDBusConnection::disconnectFromBus(m_connectionName);
+    });
+    m_context->deleteLater(); // deleted as the thread finishes
+    m_thread.quit();
+    m_thread.wait();
+}
+
+template <typename Work>
+void FlightDataServer::inServerThread(Work work)
+{
+    QMetaObject::invokeMethod(m_context, work, Qt::BlockingQueuedConnection);
+}
+
+void FlightDataServer::setRecord(const QVariantMap& record)
+{
+    QMutexLocker lock(&m_mutex);
+    m_record = record;
+}
+
+void FlightDataServer::setValue(const QString& field, const QVariant& value)
+{
+    QMutexLocker lock(&m_mutex);
+    m_record[field] = value;
+}
+
+QVariantMap FlightDataServer::record() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_record;
+}
+
+bool FlightDataServer::setOnBus(bool onBus)
+{
+    bool done = false;
+    inServerThread([this, onBus, &done] {
+        const QDBusConnection bus(m_connectionName);
+        if (onBus) {
+            done = m_service->registerOn(bus);
+        } else {
+            m_service->unregisterFrom(bus);
+            done = true;
+        }
+    });
+    return done;
+}
+
+int FlightDataServer::fillCount() const
+{
+    int fills = 0;
+    const_cast<FlightDataServer*>(this)->inServerThread([this, &fills] {
+        fills = m_service->fillCount();
+    });
+    return fills;
+}
+
+} // namespace glimrow::test

@@ -1,0 +1,41 @@
+#pragma once
+
+// The data server's flight-data object (Telvox.clsFlightData at /clsFlightData) as the stand-in
+// server offers it. FillFlightData takes a snapshot of the record source; every property
+// answers from that snapshot, except VantorAy, which is live.
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+
+namespace glimrow::sim {
+
+class FlightDataService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool VantorAy READ vantorAy)
+
+public:
+    using RecordSource = std::function<QVariantMap()>;
+
+    explicit FlightDataService(RecordSource source, QObject* parent = nullptr);
+
+    // Exports the object and takes the well-known name; false (with the reason in `error`)
+    // when the bus refuses either.
+    bool registerOn(QDBusConnection bus, QString* error = nullptr);
+    void unregisterFrom(QDBusConnection bus);
+
+    bool vantorAy() const;
+    int fillCount() const { return m_fills; }
+
+public slots:
+    void FillFlightData();
+    void Close();
+
+private:
+    RecordSource m_source;
+    int m_fills = 0;
+};
+
+} // namespace glimrow::sim

@@ -1,0 +1,137 @@
+// vantor-sim: a stand-in for the Vantor-A data server, for demos and tests. It serves one
+// scripted, repeating flight as the "@" stream over TCP and as the flight-data object
+// Telvox.clsFlightData on the session bus.
+
+#include "FlightDataService.h"
+#include "FlightScript.h"
+#include "TcpFrameServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace glimrow::sim;
+
+namespace {
+
+// A window of `length` seconds that opens every `every` seconds (never when `every` is 0).
+struct Outage {
+    double every = 0;
+    double length = 0;
+    bool covers(double seconds) const
+    {
+        return every > 0 && length > 0 && seconds > every &&
+               std::fmod(seconds, every) < length;
+    }
+};
+
+double optionNumber(const QCommandLineParser& options, const QString& name)
+{
+    bool ok = false;
+    const double value = options.value(name).toDouble(&ok);
+    if (!ok || value < 0) {
+        std::fprintf(stderr, "vantor-sim: --%s needs a number of 0 or more\n", qPrintable(name));
+        std::exit(2);
+    }
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vantor-sim"));
+
+    QCommandLineParser options;
+    options.setApplicationDescription(
+        QStringLiteral("Stand-in Vantor-A data server: a scripted flight over TCP and D-Bus."));
+    options.addHelpOption();
+    const auto add = [&options](const char* name, const char* help, const char* value,
+                                const char* defaultValue) {
+        options.addOption(QCommandLineOption(QLatin1StringView(name), QLatin1StringView(help),
+                                             QLatin1StringView(value),
+                                             QLatin1StringView(defaultValue)));
+    };
+    add("address", "Address to listen on for the stream (default 127.0.0.1).", "address",
+        "127.0.0.1");
+    add("port", "TCP port of the stream (default 2727).", "port", "2727");
+    add("rate", "Frames per second sent to each client (default 20).", "rate", "20");
+    add("inactive-every", "Every N seconds, report the server inactive ...", "N", "0");
+    add("inactive-for", "... for M seconds.", "M", "0");
+    add("dbus-outage-every", "Every N seconds, take the flight-data object off the bus ...",
+        "N", "0");
+    add("dbus-outage-for", "... for M seconds.", "M", "0");
+    add("duration", "Stop after S seconds (default: run until stopped).", "S", "0");
+    options.addOption(QCommandLineOption(QStringLiteral("no-tcp"), QStringLiteral("Serve no stream.")));
+    options.addOption(QCommandLineOption(QStringLiteral("no-dbus"),
+                                         QStringLiteral("Offer no flight-data object.")));
+    options.process(app);
+
+    const Outage inactive{optionNumber(options, QStringLiteral("inactive-every")),
+                          optionNumber(options, QStringLiteral("inactive-for"))};
+    const Outage busOutage{optionNumber(options, QStringLiteral("dbus-outage-every")),
+                           optionNumber(options, QStringLiteral("dbus-outage-for"))};
+    const double duration = optionNumber(options, QStringLiteral("duration"));
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto seconds = [&clock] { return double(clock.elapsed()) / 1000.0; };
+    const auto record = [&] {
+        QVariantMap now = FlightScript::recordAt(seconds());
+        if (inactive.covers(seconds()))
+            now[QStringLiteral("VantorAy")] = false;
+        return now;
+    };
+
+    TcpFrameServer stream([&] { return FlightScript::frameFor(record()); },
+                          int(optionNumber(options, QStringLiteral("rate"))));
+    if (!options.isSet(QStringLiteral("no-tcp"))) {
+        const QHostAddress address(options.value(QStringLiteral("address")));
+        const auto port = quint16(optionNumber(options, QStringLiteral("port")));
+        if (address.isNull() || !stream.listen(address, port)) {
+            std::fprintf(stderr, "vantor-sim: cannot listen on %s:%u: %s\n",
+                         qPrintable(options.value(QStringLiteral("address"))), port,
+                         qPrintable(stream.errorString()));
+            return 1;
+        }
+        std::printf("vantor-sim: stream on %s:%u\n", qPrintable(address.toString()), stream.port());
+    }
+
+    FlightDataService service(record);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QTimer busWatch;
+    if (!options.isSet(QStringLiteral("no-dbus"))) {
+        QString error;
+        if (!bus.isConnected() || !service.registerOn(bus, &error)) {
+            std::fprintf(stderr, "vantor-sim: no flight-data object on the session bus: %s\n",
+                         qPrintable(bus.isConnected() ? error : bus.lastError().message()));
+            return 1;
+        }
+        std::printf("vantor-sim: flight-data object Telvox.clsFlightData on the session bus\n");
+        bool registered = true;
+        QObject::connect(&busWatch, &QTimer::timeout, [&] {
+            const bool wanted = !busOutage.covers(seconds());
+            if (wanted == registered)
+                return;
+            if (wanted)
+                registered = service.registerOn(bus);
+            else
+                service.unregisterFrom(bus);
+            registered = wanted && registered;
+            std::printf("vantor-sim: flight-data object %s\n", registered ? "back" : "gone");
+            std::fflush(stdout);
+        });
+        busWatch.start(100);
+    }
+    std::fflush(stdout);
+
+    if (duration > 0)
+        QTimer::singleShot(int(duration * 1000), &app, &QCoreApplication::quit);
+    return app.exec();
+}
