@@ -27,19 +27,23 @@ PrivateBus::~PrivateBus()
 
 QDBusConnection PrivateBus::connect(const QString& name) const
 {
-    return QDBusConnection::connectToBus(m_address, name);
+    // Connection names are process-wide: tie them to this daemon so a later bus never gets
+    // an earlier bus's connection back.
+    return QDBusConnection::connectToBus(m_address, name + u'@' + m_address);
 }
 
 FlightDataServer::FlightDataServer(const PrivateBus& bus) : m_bus(bus)
 {
     static QAtomicInt servers;
-    m_connectionName = QStringLiteral("flight-data-server-%1").arg(servers.fetchAndAddRelaxed(1));
+    m_connectionName = QStringLiteral("flight-data-server-%1@%2")
+                           .arg(servers.fetchAndAddRelaxed(1))
+                           .arg(bus.address());
     m_context = new QObject;
     m_context->moveToThread(&m_thread);
     m_thread.start();
     inServerThread([this] {
         m_service = new sim::FlightDataService([this] { return record(); });
-        m_service->registerOn(m_bus.connect(m_connectionName));
+        m_service->registerOn(QDBusConnection::connectToBus(m_bus.address(), m_connectionName));
     });
 }
 
