@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and starts Glimrow on the example configuration
-# (examples/Glimrow.cfg, with examples/ as the working directory).
-# Without a display the window is drawn offscreen and saved as a picture instead.
+# Installs what is needed, builds, and starts the demo: the stand-in data server vantor-sim
+# beside Glimrow on the example configuration (examples/Glimrow.cfg, with examples/ as the
+# working directory). Without a display the window is drawn offscreen and saved as pictures.
 # Usage: scripts/run-demo.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
+
+if [[ -z "${GLIMROW_DEMO_BUILT:-}" ]]; then
+    "$root/scripts/install-deps.sh"
+    "$root/scripts/build.sh"
+    export GLIMROW_DEMO_BUILT=1
+fi
+
+# The flight-data object lives on the session bus; start a private one if there is none.
+if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]]; then
+    exec dbus-run-session -- "$0" "$@"
+fi
+
+"$root/build/tools/vantor-sim/vantor-sim" &
+simulator=$!
+trap 'kill "$simulator" 2>/dev/null || true' EXIT
+sleep 1
+if ! kill -0 "$simulator" 2>/dev/null; then
+    echo "vantor-sim did not start (is port 2727 in use?); Glimrow will show 'Vantor Inactive'." >&2
+fi
 
 cd "$root/examples"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    exec "$root/build/src/app/glimrow"
+    "$root/build/src/app/glimrow"
+    exit
 fi
 
 pictures="$root/build/screenshots"
