@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and starts the demo: the stand-in data server vantor-sim
-# beside Glimrow on the example configuration (examples/Glimrow.cfg, with examples/ as the
-# working directory). Without a display the window is drawn offscreen and saved as pictures.
+# beside Glimrow with virtual Phidget boards on the example configuration (examples/Glimrow.cfg,
+# with examples/ as the working directory). Without a display the windows are drawn offscreen
+# and saved as pictures.
 # Usage: scripts/run-demo.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,7 +15,7 @@ fi
 
 # The flight-data object lives on the session bus; start a private one if there is none.
 if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]]; then
-    exec dbus-run-session -- "$0" "$@"
+    exec dbus-run-session -- "$root/scripts/run-demo.sh" "$@"
 fi
 
 "$root/build/tools/vantor-sim/vantor-sim" &
@@ -27,12 +28,13 @@ fi
 
 cd "$root/examples"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    "$root/build/src/app/glimrow"
+    "$root/build/src/app/glimrow" --virtual-hardware
     exit
 fi
 
 pictures="$root/build/screenshots"
 echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): starting offscreen."
-QT_QPA_PLATFORM=offscreen "$root/build/src/app/glimrow" --screenshots "$pictures"
-echo "Pictures of the window, one per tab, are in $pictures (tab0.png is the Control tab)."
+QT_QPA_PLATFORM=offscreen "$root/build/src/app/glimrow" --virtual-hardware --screenshots "$pictures"
+echo "Pictures of the window, one per tab (tab0.png is the Control tab), and of the virtual"
+echo "hardware (virtual-hardware.png) are in $pictures."
 echo "To see it live, run this command from a desktop session (or over ssh -X)."

@@ -13,6 +13,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -85,16 +86,13 @@ FlightDataFactory sessionBusFlightData()
 
 frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWidget* parent)
     : QMainWindow(parent), m_messages(messages), m_settings(std::move(settings)),
+      m_grids(setupUiAndGrids()),
       m_connection(std::make_unique<ConnectionManager>(
           static_cast<ConnectionView&>(*this), m_cache,
           m_settings.flightDataFactory ? m_settings.flightDataFactory : sessionBusFlightData())),
-      m_updateCycle(*m_connection, m_cache, [this] { pauseForEvents(); })
+      m_updateCycle(*m_connection, m_cache, [this] { pauseForEvents(); }),
+      m_devices(*m_grids[4], static_cast<DeviceManagerView&>(*this))
 {
-    m_ui.setupUi(this);
-    for (std::size_t index = 0; index < m_grids.size(); ++index) {
-        const auto [rows, columns] = kDesignRowsAndColumns[index];
-        m_grids[index] = std::make_unique<TableGrid>(m_ui.grdGlimrow[index], rows, columns);
-    }
     setMinimumSize(kMinimumWindowSize);
     resize(twipsToPixels(11295), twipsToPixels(6420) + menuBar()->sizeHint().height());
 
@@ -122,6 +120,17 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
 }
 
 frmGlimrow::~frmGlimrow() = default;
+
+std::array<std::unique_ptr<TableGrid>, 13> frmGlimrow::setupUiAndGrids()
+{
+    m_ui.setupUi(this);
+    std::array<std::unique_ptr<TableGrid>, 13> grids;
+    for (std::size_t index = 0; index < grids.size(); ++index) {
+        const auto [rows, columns] = kDesignRowsAndColumns[index];
+        grids[index] = std::make_unique<TableGrid>(m_ui.grdGlimrow[index], rows, columns);
+    }
+    return grids;
+}
 
 QString frmGlimrow::caption()
 {
@@ -173,6 +182,7 @@ bool frmGlimrow::runStartupSteps()
     // MFDs and HUD are not in use: the user cannot bring them up.
     m_ui.tabGlimrow->setTabEnabled(frmGlimrowUi::kTabMfds, false);
     m_ui.tabGlimrow->setTabEnabled(frmGlimrowUi::kTabHud, false);
+    CreatePhidgetManager();
 
     if (!QFileInfo::exists(m_settings.configFilePath)) {
         m_messages.showMessage(QStringLiteral("Missing Config"),
@@ -292,6 +302,19 @@ void frmGlimrow::BuildGrids()
                   requireSection(m_tables.maEPICAnalogs, QStringLiteral("EPICAnalogs")), pause);
 }
 
+void frmGlimrow::CreatePhidgetManager()
+{
+    m_phidgetManager = std::make_unique<PhidgetManager>();
+    connect(m_phidgetManager.get(), &PhidgetManager::OnAttach, this,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
+    connect(m_phidgetManager.get(), &PhidgetManager::OnDetach, this,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
+    connect(m_phidgetManager.get(), &PhidgetManager::OnError, this,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
+    if (m_settings.openPhidgets)
+        m_settings.openPhidgets(*m_phidgetManager);
+}
+
 void frmGlimrow::ClearGSuitPanel()
 {
     for (int label : {15, 24, 25})
@@ -369,6 +392,7 @@ void frmGlimrow::ShutdownProgram()
         return;
     m_ended = true;
     runIgnoringErrors([this] { m_tmrGlimrow.stop(); });
+    runIgnoringErrors([this] { m_devices.ReleaseSlots(); });
     runIgnoringErrors([this] { m_connection->CloseSockets(); });
     runIgnoringErrors([this] { m_connection->ReleaseFlightData(); });
     hide();
@@ -480,6 +504,16 @@ bool frmGlimrow::isDcomSelected() const
 void frmGlimrow::showServerState(const QString& text)
 {
     m_ui.sbStatusBarPanel[1]->setText(text);
+}
+
+void frmGlimrow::enableFrame(int frameIndex)
+{
+    m_ui.fraGlimrow.at(std::size_t(frameIndex))->setEnabled(true);
+}
+
+void frmGlimrow::beep()
+{
+    QApplication::beep();
 }
 
 } // namespace glimrow

@@ -12,6 +12,8 @@
 #include "data/FlightDataObject.h"
 #include "data/FlightDataRecord.h"
 #include "data/UpdateCycle.h"
+#include "phidget/PhidgetDeviceManager.h"
+#include "phidget/PhidgetManager.h"
 
 #include <QDir>
 #include <QMainWindow>
@@ -34,9 +36,15 @@ struct StartupSettings {
     // Makes the data server's flight-data object when DCOM is chosen; by default the D-Bus
     // object on the session bus.
     FlightDataFactory flightDataFactory;
+    // Opens the Phidget boards' backends on the manager once its events are connected; by
+    // default none (no board attaches).
+    std::function<void(PhidgetManager&)> openPhidgets;
 };
 
-class frmGlimrow : public QMainWindow, private ConfigGlobalKeys, private ConnectionView {
+class frmGlimrow : public QMainWindow,
+                   private ConfigGlobalKeys,
+                   private ConnectionView,
+                   private DeviceManagerView {
     Q_OBJECT
 
 public:
@@ -70,7 +78,7 @@ public:
     bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
     bool mbEpicOpen() const { return m_mbEpicOpen; }
     // Brightness for lit LED-64 lamps and TextLED displays, read when they are driven.
-    int lampBrightness() const;
+    int lampBrightness() const override;
 
     // Fits the tab control and the tall frames and grids to the window's size.
     void Form_Resize();
@@ -78,6 +86,7 @@ public:
     void tmrGlimrow_Timer();
 
     ConnectionManager& connection() { return *m_connection; }
+    PhidgetDeviceManager& devices() { return m_devices; }
     UpdateCycle& updateCycle() { return m_updateCycle; }
 
 signals:
@@ -92,6 +101,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    std::array<std::unique_ptr<TableGrid>, 13> setupUiAndGrids();
     bool runStartupSteps();
     bool acquireInstanceLock();
     void placeWindow();
@@ -100,6 +110,7 @@ private:
     bool ParseConfigFile();
     void BuildGrids();
     void ClearGSuitPanel();
+    void CreatePhidgetManager();
     void pauseForEvents();
     void reportStartupError(const QString& description, const QString& source, int number);
     void endAtOnce();
@@ -123,6 +134,10 @@ private:
     bool isDcomSelected() const override;
     void showServerState(const QString& text) override;
 
+    // DeviceManagerView.
+    void enableFrame(int frameIndex) override;
+    void beep() override;
+
     MessageReporter& m_messages;
     StartupSettings m_settings;
     frmGlimrowUi m_ui;
@@ -134,6 +149,8 @@ private:
     FlightDataCache m_cache;
     std::unique_ptr<ConnectionManager> m_connection;
     UpdateCycle m_updateCycle;
+    std::unique_ptr<PhidgetManager> m_phidgetManager;
+    PhidgetDeviceManager m_devices;
 
     bool m_mbScreenUpdate = true;
     bool m_mbUpdateEpicAnyway = false;

@@ -3,23 +3,30 @@
 #include "GlimrowVersion.h"
 #include "app/MessageReporter.h"
 #include "app/frmGlimrow.h"
+#include "phidget/virtual/VirtualHardware.h"
+#include "phidget/virtual/VirtualHardwareService.h"
+#include "phidget/virtual/VirtualHardwareWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
-// Saves a picture of every tab the user can bring up once start-up has settled, then leaves
-// the program the normal way (for machines without a display, and for the README's pictures).
-void scheduleScreenshots(glimrow::frmGlimrow& window, const QString& folder)
+// Saves a picture of every tab the user can bring up once start-up has settled (and of the
+// Virtual Hardware window, when there is one), then leaves the program the normal way: for
+// machines without a display, and for the README's pictures.
+void scheduleScreenshots(glimrow::frmGlimrow& window, QWidget* virtualHardware,
+                         const QString& folder)
 {
-    QTimer::singleShot(1000, &window, [&window, folder] {
+    QTimer::singleShot(3000, &window, [&window, virtualHardware, folder] {
         QDir().mkpath(folder);
         QTabWidget* tabs = window.ui().tabGlimrow;
         int saved = 0;
@@ -31,6 +38,10 @@ void scheduleScreenshots(glimrow::frmGlimrow& window, const QString& folder)
             saved += window.grab().save(path, "PNG") ? 1 : 0;
         }
         tabs->setCurrentIndex(0);
+        if (virtualHardware) {
+            const QString path = QDir(folder).filePath(QStringLiteral("virtual-hardware.png"));
+            saved += virtualHardware->grab().save(path, "PNG") ? 1 : 0;
+        }
         std::fprintf(stderr, "glimrow: %d pictures of the window saved in %s\n", saved,
                      qPrintable(QDir(folder).absolutePath()));
         window.ShutdownProgram();
@@ -56,17 +67,44 @@ int main(int argc, char* argv[])
         QStringLiteral("Start up, save a PNG of each tab (tab0.png, ...) in <folder>, then exit."),
         QStringLiteral("folder"));
     options.addOption(screenshots);
+    const QCommandLineOption virtualHardware(
+        QStringLiteral("virtual-hardware"),
+        QStringLiteral("Attach virtual Phidget boards, show them in a Virtual Hardware window "
+                       "and offer them on the session bus as org.glimrow.VirtualHardware."));
+    options.addOption(virtualHardware);
     options.process(app);
 
+    // Declared before the window, so the boards outlive the window that drives them.
+    glimrow::VirtualHardware hardware;
+    glimrow::VirtualHardwareService hardwareService(hardware);
+    std::unique_ptr<glimrow::VirtualHardwareWindow> hardwareWindow;
+    glimrow::StartupSettings settings;
+    if (options.isSet(virtualHardware)) {
+        hardware.addDefaultBoards();
+        QString error;
+        if (!hardwareService.registerOn(QDBusConnection::sessionBus(), &error)) {
+            std::fprintf(stderr, "glimrow: virtual hardware not on the session bus: %s\n",
+                         qPrintable(error));
+        }
+        hardwareWindow = std::make_unique<glimrow::VirtualHardwareWindow>(hardware);
+        settings.openPhidgets = [&hardware](glimrow::PhidgetManager& manager) {
+            hardware.open(manager);
+        };
+    }
+
     glimrow::MessageBoxReporter messages;
-    glimrow::frmGlimrow window(messages);
+    glimrow::frmGlimrow window(messages, settings);
     QObject::connect(&window, &glimrow::frmGlimrow::ended, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     if (!window.Form_Load())
         return window.exitCode();
     window.show();
+    if (hardwareWindow) {
+        hardwareWindow->move(window.x() - 40, window.y() + 40);
+        hardwareWindow->show();
+    }
     if (options.isSet(screenshots))
-        scheduleScreenshots(window, options.value(screenshots));
+        scheduleScreenshots(window, hardwareWindow.get(), options.value(screenshots));
     app.exec();
     return window.exitCode();
 }

@@ -267,7 +267,9 @@ QString FormatThreeDecimals(double value)
     return QString::number(rounded == 0 ? 0.0 : rounded, 'f', 3);
 }
 
-QString DecimalText(double value)
+namespace {
+
+QString decimalText(double value, int significantDigits)
 {
     if (std::isnan(value))
         return QStringLiteral("NaN");
@@ -275,7 +277,19 @@ QString DecimalText(double value)
         return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
     if (value == 0)
         return QStringLiteral("0");
-    return QString::number(value, 'g', 15).toUpper();
+    return QString::number(value, 'g', significantDigits).toUpper();
+}
+
+} // namespace
+
+QString DecimalText(double value)
+{
+    return decimalText(value, 15);
+}
+
+QString DecimalText(float value)
+{
+    return decimalText(double(value), 7);
 }
 
 } // namespace glimrow

@@ -49,7 +49,9 @@ QString FormatWholeNumber(double value);
 QString FormatThreeDecimals(double value);
 
 // Plain decimal text for a number, as the grids show values: 87, 0.9, -5.7296, 1E+20.
-// At most 15 significant digits, so sums like 0.1 + 0.2 show as 0.3.
+// At most 15 significant digits, so sums like 0.1 + 0.2 show as 0.3; a single-precision
+// value is written with 7 (1.03f shows as 1.03).
 QString DecimalText(double value);
+QString DecimalText(float value);
 
 } // namespace glimrow

@@ -69,10 +69,14 @@ protected:
 
     StartupSettings settings()
     {
-        return {m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock"), [this] {
-                    ++m_objectsMade;
-                    return std::make_unique<RecordingFlightData>(&m_closeCalls);
-                }};
+        StartupSettings settings;
+        settings.configFilePath = m_dir.filePath("Glimrow.cfg");
+        settings.instanceLockPath = m_dir.filePath("glimrow.lock");
+        settings.flightDataFactory = [this] {
+            ++m_objectsMade;
+            return std::make_unique<RecordingFlightData>(&m_closeCalls);
+        };
+        return settings;
     }
 
     frmGlimrow& window()

@@ -60,12 +60,13 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(config + kSections);
         file.close();
-        m_window = std::make_unique<frmGlimrow>(
-            m_messages,
-            StartupSettings{m_dir.filePath("Glimrow.cfg"), m_dir.filePath("lock"), [] {
-                                return std::make_unique<DBusFlightData>(
-                                    s_bus->connect(QStringLiteral("program")));
-                            }});
+        StartupSettings settings;
+        settings.configFilePath = m_dir.filePath("Glimrow.cfg");
+        settings.instanceLockPath = m_dir.filePath("lock");
+        settings.flightDataFactory = [] {
+            return std::make_unique<DBusFlightData>(s_bus->connect(QStringLiteral("program")));
+        };
+        m_window = std::make_unique<frmGlimrow>(m_messages, settings);
         EXPECT_TRUE(m_window->Form_Load());
         return *m_window;
     }

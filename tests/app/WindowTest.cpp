@@ -50,12 +50,13 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(config);
         file.close();
-        m_window = std::make_unique<frmGlimrow>(
-            m_messages,
-            StartupSettings{m_dir.filePath("Glimrow.cfg"), m_dir.filePath("glimrow.lock"),
-                            []() -> std::unique_ptr<FlightDataObject> {
-                                throw FlightDataError("no data server in these tests");
-                            }});
+        StartupSettings settings;
+        settings.configFilePath = m_dir.filePath("Glimrow.cfg");
+        settings.instanceLockPath = m_dir.filePath("glimrow.lock");
+        settings.flightDataFactory = []() -> std::unique_ptr<FlightDataObject> {
+            throw FlightDataError("no data server in these tests");
+        };
+        m_window = std::make_unique<frmGlimrow>(m_messages, settings);
         ASSERT_TRUE(m_window->Form_Load());
     }
 

@@ -148,12 +148,13 @@ TEST(Formats, WholeNumbersThreeDecimalsAndPlainText)
     EXPECT_EQ(FormatThreeDecimals(-0.0001), "0.000");
     EXPECT_EQ(FormatThreeDecimals(-2.25), "-2.250");
 
-    EXPECT_EQ(DecimalText(87), "87");
+    EXPECT_EQ(DecimalText(87.0), "87");
     EXPECT_EQ(DecimalText(0.9), "0.9");
     EXPECT_EQ(DecimalText(-5.7296), "-5.7296");
     EXPECT_EQ(DecimalText(0.1 + 0.2), "0.3");
     EXPECT_EQ(DecimalText(1.5), "1.5");
     EXPECT_EQ(DecimalText(-0.0), "0");
     EXPECT_EQ(DecimalText(1e20), "1E+20");
-    EXPECT_EQ(DecimalText(5001), "5001");
+    EXPECT_EQ(DecimalText(5001.0), "5001");
+    EXPECT_EQ(DecimalText(1.03f), "1.03");
 }

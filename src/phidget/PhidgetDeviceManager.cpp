@@ -1,0 +1,248 @@
+#include "phidget/PhidgetDeviceManager.h"
+
+#include "common/NumberText.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcDevices, "glimrow.devices", QtWarningMsg)
+
+namespace {
+
+using Kind = PhidgetDeviceManager::Kind;
+
+constexpr int kPhidgetColumn = 1;
+constexpr int kSerialColumn = 3;
+
+std::optional<Kind> kindOf(const QString& type)
+{
+    if (type == phidget_type::InterfaceKit)
+        return Kind::InterfaceKit;
+    if (type == phidget_type::LED)
+        return Kind::LED;
+    if (type == phidget_type::TextLCD)
+        return Kind::TextLCD;
+    if (type == phidget_type::TextLED)
+        return Kind::TextLED;
+    if (type == phidget_type::Servo)
+        return Kind::Servo;
+    return std::nullopt;
+}
+
+// Every step of the attach handler runs whatever happened in the one before.
+template <typename Step>
+void skippingErrors(const char* what, Step step)
+{
+    try {
+        step();
+    } catch (const std::exception& error) {
+        qCDebug(lcDevices) << what << "skipped:" << error.what();
+    }
+}
+
+template <typename Board>
+std::shared_ptr<Board> as(const PhidgetBoardPtr& board)
+{
+    auto typed = std::dynamic_pointer_cast<Board>(board);
+    if (board && !typed)
+        throw PhidgetError("the board does not offer the members of its type");
+    return typed;
+}
+
+} // namespace
+
+PhidgetDeviceManager::PhidgetDeviceManager(OutputGrid& deviceList, DeviceManagerView& view)
+    : m_deviceList(deviceList), m_view(view)
+{
+}
+
+void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
+{
+    std::optional<Kind> kind;
+    skippingErrors("device type", [&] { kind = kindOf(board->DeviceType()); });
+    int serial = -1;
+    skippingErrors("serial number", [&] { serial = board->SerialNumber(); });
+    if (serial >= 0) {
+        std::erase_if(m_knownSerials, [](const auto& known) { return known.first.expired(); });
+        m_knownSerials.emplace_back(board, serial);
+    }
+    if (kind) {
+        const std::size_t index = std::size_t(*kind);
+        if (*kind == Kind::Servo)
+            m_servoPresent = true;
+        ++m_counters[index];
+        skippingErrors("enabling its frames", [&] {
+            // Interface kits: their grid's frame and the lighting options; others their own.
+            static const std::vector<int> frames[kKinds] = {{2, 3}, {3}, {4}, {5}, {6}};
+            for (int frame : frames[index])
+                m_view.enableFrame(frame);
+        });
+        storeInSlot(*kind, board, serial);
+        applyStartingSettings(*kind, board, m_counters[index]);
+    }
+    skippingErrors("listing the board", [&] {
+        ListDevice(kind ? m_counters[std::size_t(*kind)] : 0, board->DeviceType(),
+                   DecimalText(board->DeviceVersion()),
+                   QString::number(board->SerialNumber()));
+    });
+    QCoreApplication::processEvents();
+}
+
+void PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial)
+{
+    auto& kindSlots = m_slots[std::size_t(kind)];
+    int index = kindSlots[0].board ? 1 : 0;
+    for (int known = 0; known < 2; ++known) {
+        if (serial >= 0 && kindSlots[std::size_t(known)].serial == serial)
+            index = known; // back into the slot it had
+    }
+    kindSlots[std::size_t(index)] = Slot{board, serial, true};
+}
+
+void PhidgetDeviceManager::applyStartingSettings(Kind kind, const PhidgetBoardPtr& board,
+                                                 int counter)
+{
+    switch (kind) {
+    case Kind::InterfaceKit:
+        skippingErrors("interface kit outputs off", [&] {
+            const auto kit = as<PhidgetInterfaceKit>(board);
+            const int outputs = kit->NumOutputs();
+            for (int output = 0; output < outputs; ++output)
+                kit->setOutputState(output, false);
+        });
+        break;
+    case Kind::LED:
+        break; // nothing is sent to an LED board on attach
+    case Kind::TextLCD:
+        skippingErrors("TextLCD brightness", [&] {
+            as<PhidgetTextLCD>(board)->setBrightness(m_view.lampBrightness());
+        });
+        skippingErrors("TextLCD backlight", [&] { as<PhidgetTextLCD>(board)->setBacklight(true); });
+        skippingErrors("TextLCD cursor", [&] { as<PhidgetTextLCD>(board)->setCursorOn(false); });
+        skippingErrors("TextLCD rows", [&] {
+            as<PhidgetTextLCD>(board)->setDisplayString(0, QString());
+            as<PhidgetTextLCD>(board)->setDisplayString(1, QString());
+        });
+        break;
+    case Kind::TextLED:
+        skippingErrors("TextLED brightness", [&] {
+            as<PhidgetTextLED>(board)->setBrightness(m_view.lampBrightness());
+        });
+        break;
+    case Kind::Servo:
+        // The motor whose index is the servo counter: motor 1 for the first servo board.
+        skippingErrors("servo motor", [&] { as<PhidgetServo>(board)->setMotorPosition(counter, 0); });
+        break;
+    }
+}
+
+void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QString& version,
+                                      const QString& serial)
+{
+    for (int row = 1; row < m_deviceList.rowCount(); ++row) {
+        if (m_deviceList.text(row, kSerialColumn) == serial) {
+            m_deviceList.setCellColour(row, kPhidgetColumn, CellColour::Green);
+            return;
+        }
+    }
+    const int row = m_deviceList.rowCount();
+    m_deviceList.setRowCount(row + 1);
+    m_deviceList.setCellColour(row, kPhidgetColumn, CellColour::Green);
+    m_deviceList.setText(row, 0, QString::number(count));
+    m_deviceList.setText(row, 1, type);
+    m_deviceList.setText(row, 2, version);
+    m_deviceList.setText(row, 3, serial);
+}
+
+void PhidgetDeviceManager::PhidgetManager_OnDetach(const PhidgetBoardPtr& board)
+{
+    for (auto& kindSlots : m_slots) {
+        for (Slot& slot : kindSlots) {
+            if (slot.board == board)
+                slot.attached = false;
+        }
+    }
+    MarkDevice(board, CellColour::Red);
+}
+
+void PhidgetDeviceManager::PhidgetManager_OnError(const PhidgetBoardPtr& board)
+{
+    MarkDevice(board, CellColour::Yellow);
+}
+
+void PhidgetDeviceManager::MarkDevice(const PhidgetBoardPtr& board, CellColour colour)
+{
+    const int serial = serialOf(*board);
+    if (serial < 0)
+        return;
+    for (int row = 1; row < m_deviceList.rowCount(); ++row) {
+        const QString listed = m_deviceList.text(row, kSerialColumn);
+        if (!listed.isEmpty() && ReadNumber(listed) == serial) {
+            m_view.beep();
+            m_deviceList.setCellColour(row, kPhidgetColumn, colour);
+            return;
+        }
+    }
+}
+
+int PhidgetDeviceManager::serialOf(const PhidgetBoard& board) const
+{
+    try {
+        return board.SerialNumber();
+    } catch (const PhidgetError&) {
+        // An unplugged board may no longer answer; use what it said when it attached.
+        for (const auto& [known, serial] : m_knownSerials) {
+            if (known.lock().get() == &board)
+                return serial;
+        }
+        return -1;
+    }
+}
+
+PhidgetBoardPtr PhidgetDeviceManager::activeBoard(Kind kind, int slot) const
+{
+    if (slot < 1 || slot > 2)
+        return {};
+    const Slot& held = m_slots[std::size_t(kind)][std::size_t(slot - 1)];
+    return held.attached ? held.board : PhidgetBoardPtr();
+}
+
+std::shared_ptr<PhidgetInterfaceKit> PhidgetDeviceManager::pRavaz01616(int slot) const
+{
+    return std::dynamic_pointer_cast<PhidgetInterfaceKit>(activeBoard(Kind::InterfaceKit, slot));
+}
+
+std::shared_ptr<PhidgetLED> PhidgetDeviceManager::pRavazLED(int slot) const
+{
+    return std::dynamic_pointer_cast<PhidgetLED>(activeBoard(Kind::LED, slot));
+}
+
+std::shared_ptr<PhidgetTextLCD> PhidgetDeviceManager::pRavazTextLCD(int slot) const
+{
+    return std::dynamic_pointer_cast<PhidgetTextLCD>(activeBoard(Kind::TextLCD, slot));
+}
+
+std::shared_ptr<PhidgetTextLED> PhidgetDeviceManager::pRavazTextLED(int slot) const
+{
+    return std::dynamic_pointer_cast<PhidgetTextLED>(activeBoard(Kind::TextLED, slot));
+}
+
+std::shared_ptr<PhidgetServo> PhidgetDeviceManager::pRavazServo(int slot) const
+{
+    return std::dynamic_pointer_cast<PhidgetServo>(activeBoard(Kind::Servo, slot));
+}
+
+void PhidgetDeviceManager::ReleaseSlots()
+{
+    for (Kind kind : {Kind::InterfaceKit, Kind::TextLCD, Kind::TextLED, Kind::Servo, Kind::LED}) {
+        auto& kindSlots = m_slots[std::size_t(kind)];
+        if (!kindSlots[0].board)
+            continue;
+        kindSlots[0] = Slot{};
+        kindSlots[1] = Slot{};
+    }
+}
+
+} // namespace glimrow
