@@ -3,7 +3,7 @@
 // The set-ups that give each grid its columns, headers and the configured lines. The Value
 // columns are left empty: only the output procedures write them.
 
-#include "app/SectionTable.h"
+#include "common/SectionTable.h"
 #include "common/OutputGrid.h"
 
 #include <functional>

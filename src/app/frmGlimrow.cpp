@@ -91,8 +91,12 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
           static_cast<ConnectionView&>(*this), m_cache,
           m_settings.flightDataFactory ? m_settings.flightDataFactory : sessionBusFlightData())),
       m_updateCycle(*m_connection, m_cache, [this] { pauseForEvents(); }),
-      m_devices(*m_grids[4], static_cast<DeviceManagerView&>(*this))
+      m_devices(*m_grids[4], static_cast<DeviceManagerView&>(*this)),
+      m_lamps(static_cast<OutputWindow&>(*this), m_cache, m_devices),
+      m_texts(static_cast<OutputWindow&>(*this), *m_connection, m_cache),
+      m_gauges(static_cast<OutputWindow&>(*this), *m_connection, m_devices)
 {
+    setUpUpdateCycle();
     setMinimumSize(kMinimumWindowSize);
     resize(twipsToPixels(11295), twipsToPixels(6420) + menuBar()->sizeHint().height());
 
@@ -392,6 +396,7 @@ void frmGlimrow::ShutdownProgram()
         return;
     m_ended = true;
     runIgnoringErrors([this] { m_tmrGlimrow.stop(); });
+    runIgnoringErrors([this] { TestAllOutputs(false, true); });
     runIgnoringErrors([this] { m_devices.ReleaseSlots(); });
     runIgnoringErrors([this] { m_connection->CloseSockets(); });
     runIgnoringErrors([this] { m_connection->ReleaseFlightData(); });
@@ -410,6 +415,10 @@ void frmGlimrow::chkGlimrow_Click(int index)
     switch (index) {
     case 0:
         m_mbScreenUpdate = !m_ui.chkGlimrow[0]->isChecked();
+        break;
+    case 1:
+        // Once the box is cleared, the next tick repaints the outputs from the data.
+        TestAllOutputs(m_ui.chkGlimrow[1]->isChecked(), false);
         break;
     case 2:
         m_mbUpdateEpicAnyway = m_ui.chkGlimrow[2]->isChecked();
@@ -504,6 +513,59 @@ bool frmGlimrow::isDcomSelected() const
 void frmGlimrow::showServerState(const QString& text)
 {
     m_ui.sbStatusBarPanel[1]->setText(text);
+}
+
+QString frmGlimrow::labelText(int index) const
+{
+    return m_ui.lblGlimrow.at(std::size_t(index))->text();
+}
+
+void frmGlimrow::setLabelText(int index, const QString& text)
+{
+    QString shown = text;
+    shown.replace(u'\r', u'\n'); // rendered screens end their lines with CR
+    QLabel* label = m_ui.lblGlimrow.at(std::size_t(index));
+    if (label->text() != shown)
+        label->setText(shown);
+}
+
+void frmGlimrow::TestAllOutputs(bool on, bool alsoDimmers)
+{
+    m_lamps.TestAllOutputs(on, alsoDimmers, m_tables.maPTLED_1 ? &*m_tables.maPTLED_1 : nullptr,
+                           m_tables.maPTLED_2 ? &*m_tables.maPTLED_2 : nullptr);
+}
+
+void frmGlimrow::setUpUpdateCycle()
+{
+    // A table that is absent (a lamp section left out) makes its step fail, and be skipped.
+    const auto table = [](std::optional<SectionTable>& section) -> SectionTable& {
+        if (!section)
+            throw std::out_of_range("section not configured");
+        return *section;
+    };
+    ConfigTables& t = m_tables;
+    m_updateCycle.setDcomSteps({
+        {"BuildTextLEDStrings 1", [&, table] { m_texts.BuildTextLEDStrings(table(t.maPTLED_1)); }},
+        {"BuildTextLEDStrings 2", [&, table] { m_texts.BuildTextLEDStrings(table(t.maPTLED_2)); }},
+        {"BuildTextLCDStrings 1", [&, table] { m_texts.BuildTextLCDStrings(table(t.maPTLCD_1)); }},
+        {"BuildTextLCDStrings 2", [&, table] { m_texts.BuildTextLCDStrings(table(t.maPTLCD_2)); }},
+        {"ComputeGauges", [&, table] { m_gauges.ComputeGauges(table(t.maSKITS)); }},
+    });
+    const PhidgetDeviceManager& d = m_devices;
+    m_updateCycle.setOutputSteps({
+        {"SendLamps 0", [&, table] { m_lamps.SendLamps(0, table(t.maPLED64_1), d.pRavazLED(1)); }},
+        {"SendLamps 1", [&, table] { m_lamps.SendLamps(1, table(t.maPLED64_2), d.pRavazLED(2)); }},
+        {"SendLamps 2", [&, table] { m_lamps.SendLamps(2, table(t.maP01616_1), d.pRavaz01616(1)); }},
+        {"SendLamps 5", [&, table] { m_lamps.SendLamps(5, table(t.maP01616_2), d.pRavaz01616(2)); }},
+        {"SendTextLED 3", [&, table] { m_texts.SendTextLED(3, table(t.maPTLED_1), d.pRavazTextLED(1)); }},
+        {"SendTextLED 11", [&, table] { m_texts.SendTextLED(11, table(t.maPTLED_2), d.pRavazTextLED(2)); }},
+        {"SendTextLCD 6", [&, table] { m_texts.SendTextLCD(6, table(t.maPTLCD_1), d.pRavazTextLCD(1)); }},
+        {"SendTextLCD 12", [&, table] { m_texts.SendTextLCD(12, table(t.maPTLCD_2), d.pRavazTextLCD(2)); }},
+        {"ShowDED", [this] { m_texts.ShowDED(); }},
+        {"ShowPFL", [this] { m_texts.ShowPFL(); }},
+        {"ShowGauges", [&, table] { m_gauges.ShowGauges(table(t.maSKITS)); }},
+        {"DriveGSuit", [this] { m_gauges.DriveGSuit(); }},
+    });
 }
 
 void frmGlimrow::enableFrame(int frameIndex)

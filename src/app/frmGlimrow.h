@@ -5,15 +5,19 @@
 // (Form_Load) and shutdown (ShutdownProgram). The subsystems decide; the window wires them.
 
 #include "app/ConfigFileParser.h"
-#include "app/SectionTable.h"
+#include "app/ConfigTables.h"
 #include "app/TableGrid.h"
 #include "app/frmGlimrowUi.h"
 #include "data/ConnectionManager.h"
 #include "data/FlightDataObject.h"
 #include "data/FlightDataRecord.h"
 #include "data/UpdateCycle.h"
+#include "phidget/GaugeOutputs.h"
+#include "phidget/LampOutputs.h"
+#include "phidget/OutputWindow.h"
 #include "phidget/PhidgetDeviceManager.h"
 #include "phidget/PhidgetManager.h"
+#include "phidget/TextDisplays.h"
 
 #include <QDir>
 #include <QMainWindow>
@@ -44,7 +48,8 @@ struct StartupSettings {
 class frmGlimrow : public QMainWindow,
                    private ConfigGlobalKeys,
                    private ConnectionView,
-                   private DeviceManagerView {
+                   private DeviceManagerView,
+                   private OutputWindow {
     Q_OBJECT
 
 public:
@@ -73,6 +78,8 @@ public:
 
     // The grid `grdGlimrow(index)`, 0 to 12, as the output procedures write it.
     OutputGrid& grdGlimrow(int index) { return *m_grids.at(std::size_t(index)); }
+    // Lamps, outputs and displays all on ("All Lamps On") or off (its release, shutdown).
+    void TestAllOutputs(bool on, bool alsoDimmers);
 
     bool mbScreenUpdate() const { return m_mbScreenUpdate; }
     bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
@@ -138,6 +145,15 @@ private:
     void enableFrame(int frameIndex) override;
     void beep() override;
 
+    // OutputWindow: the grids, labels and options the output procedures use.
+    OutputGrid& grid(int index) override { return grdGlimrow(index); }
+    QString labelText(int index) const override;
+    void setLabelText(int index, const QString& text) override;
+    bool screenUpdate() const override { return m_mbScreenUpdate; }
+    void letEventsRun() override { pauseForEvents(); }
+
+    void setUpUpdateCycle();
+
     MessageReporter& m_messages;
     StartupSettings m_settings;
     frmGlimrowUi m_ui;
@@ -151,6 +167,9 @@ private:
     UpdateCycle m_updateCycle;
     std::unique_ptr<PhidgetManager> m_phidgetManager;
     PhidgetDeviceManager m_devices;
+    LampOutputs m_lamps;
+    TextDisplays m_texts;
+    GaugeOutputs m_gauges;
 
     bool m_mbScreenUpdate = true;
     bool m_mbUpdateEpicAnyway = false;

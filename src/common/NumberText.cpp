@@ -15,6 +15,13 @@ class NumberScanner {
 public:
     NumberScanner(qsizetype size, CharAt at) : m_size(size), m_at(at) {}
 
+    // True when the number read took the whole text (blanks after it excepted) and had digits.
+    bool tookAllText()
+    {
+        skipBlanks();
+        return m_pos == m_size && m_sawDigits;
+    }
+
     double read()
     {
         skipBlanks();
@@ -62,6 +69,7 @@ private:
             if (value < saturation)
                 value = value * std::uint64_t(radix) + std::uint64_t(digit);
             ++m_pos;
+            m_sawDigits = true;
         }
         if (value <= 0xFFFFFFFFu)
             return double(std::int32_t(std::uint32_t(value)));
@@ -97,6 +105,7 @@ private:
         }
         if (digits == 0)
             return 0.0;
+        m_sawDigits = true;
         const std::string mantissa = number.substr(mantissaStart);
         const long long exponent = readExponent(number);
         return convert(number, mantissa, exponent);
@@ -162,6 +171,7 @@ private:
     qsizetype m_size;
     CharAt m_at;
     qsizetype m_pos = 0;
+    bool m_sawDigits = false;
 };
 
 template <typename CharAt>
@@ -201,6 +211,16 @@ std::optional<Int> toInteger(double value)
 double ReadNumber(QStringView text)
 {
     return scanNumber(text.size(), [text](qsizetype i) { return text[i].unicode(); });
+}
+
+std::optional<double> ReadWholeNumber(QStringView text)
+{
+    const auto at = [text](qsizetype i) { return text[i].unicode(); };
+    NumberScanner<decltype(at)> scanner(text.size(), at);
+    const double value = scanner.read();
+    if (!scanner.tookAllText())
+        return std::nullopt;
+    return value;
 }
 
 double ReadNumber(QByteArrayView latin1Text)

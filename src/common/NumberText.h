@@ -24,6 +24,10 @@ double ReadNumber(QStringView text);
 // The same rule over 8-bit text (one byte is one character), for data received from a peer.
 double ReadNumber(QByteArrayView latin1Text);
 
+// The text as a number when it is one and nothing else (blanks around it allowed): " 2 " and
+// "&H10" are numbers, "" and "2abc" are not. For fields whose value must be given exactly.
+std::optional<double> ReadWholeNumber(QStringView text);
+
 // Rounds to the nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double RoundHalfEven(double value);
 

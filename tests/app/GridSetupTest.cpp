@@ -1,5 +1,6 @@
 #include "app/GridSetup.h"
 #include "support/MemoryGrid.h"
+#include "support/SectionTables.h"
 
 #include "support/QtPrinters.h"
 
@@ -10,17 +11,7 @@
 using namespace glimrow;
 using glimrow::test::MemoryGrid;
 
-namespace {
-
-SectionTable tableOf(std::initializer_list<SectionTable::Row> rows)
-{
-    SectionTable table;
-    for (const SectionTable::Row& row : rows)
-        table.appendRow(row);
-    return table;
-}
-
-} // namespace
+using glimrow::test::tableOf;
 
 TEST(GridSetup, TextAndGaugeGridsShowTheVariableAfterTheLampColumns)
 {

@@ -55,6 +55,19 @@ TEST(ReadNumber, TextWithoutANumberIsZero)
     EXPECT_EQ(read("   "), 0);
 }
 
+TEST(ReadWholeNumber, AcceptsOnlyTextThatIsANumber)
+{
+    EXPECT_EQ(ReadWholeNumber(u" 2 "), 2);
+    EXPECT_EQ(ReadWholeNumber(u"-1.5E1"), -15);
+    EXPECT_EQ(ReadWholeNumber(u"&H10"), 16);
+    EXPECT_FALSE(ReadWholeNumber(u""));
+    EXPECT_FALSE(ReadWholeNumber(u"   "));
+    EXPECT_FALSE(ReadWholeNumber(u"2abc"));
+    EXPECT_FALSE(ReadWholeNumber(u"one"));
+    EXPECT_FALSE(ReadWholeNumber(u"-"));
+    EXPECT_FALSE(ReadWholeNumber(u"&H"));
+}
+
 TEST(ReadNumber, HexAndOctalLiteralsAreThirtyTwoBitWords)
 {
     EXPECT_EQ(read("&H1F"), 31);

@@ -1,0 +1,97 @@
+#include "phidget/GaugeOutputs.h"
+
+#include "common/NumberText.h"
+
+#include <algorithm>
+
+namespace glimrow {
+namespace {
+
+constexpr double kDegreesPerRadian = 57.29577951;
+
+} // namespace
+
+GaugeOutputs::GaugeOutputs(OutputWindow& window, FlightDataSource& data,
+                           const PhidgetDeviceManager& devices)
+    : m_window(window), m_data(data), m_devices(devices)
+{
+}
+
+FlightDataObject& GaugeOutputs::object()
+{
+    FlightDataObject* object = m_data.flightDataObject();
+    if (!object)
+        throw FlightDataError("no flight-data object");
+    return *object;
+}
+
+// Rounding first, then the sign change, then the limits.
+std::optional<double> GaugeOutputs::gaugeValue(const QString& keyword)
+{
+    const auto rounded = [this](FlightDataField field, double factor, int decimals) {
+        return RoundToDecimals(object().readNumber(field) * factor, decimals);
+    };
+    using F = FlightDataField;
+    if (keyword == u"KIAS")
+        return rounded(F::KIAS, 1, 0);
+    if (keyword == u"ALT")
+        return std::max(0.0, 0 - rounded(F::ShipDown, 1, 0));
+    if (keyword == u"ATTITUDE")
+        return 0 - rounded(F::Pitch, kDegreesPerRadian, 2);
+    if (keyword == u"VVI")
+        return std::clamp(0 - rounded(F::ShipDownRate, 0.28571429, 2), -2000.0, 2000.0);
+    if (keyword == u"AOA")
+        return std::clamp(0 - rounded(F::Alpha, 1.71428571, 2), -60.0, 60.0);
+    if (keyword == u"RPM")
+        return rounded(F::RPM, 1, 0);
+    if (keyword == u"FTIT")
+        return rounded(F::FTIT, 1, 0);
+    if (keyword == u"NOZPOS")
+        return rounded(F::NozzlePos, 1, 0);
+    if (keyword == u"OILPRES")
+        return rounded(F::OilPressure, 1, 0);
+    if (keyword == u"SPEEDBRAKE")
+        return rounded(F::SpeedBrake, 1, 2);
+    if (keyword == u"EPUFUEL")
+        return rounded(F::EPUFuel, 1, 0);
+    return std::nullopt;
+}
+
+void GaugeOutputs::ComputeGauges(SectionTable& table)
+{
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (const std::optional<double> value = gaugeValue(table.field(2, row).toUpper()))
+            table.setField(3, row, DecimalText(*value));
+    }
+}
+
+void GaugeOutputs::ShowGauges(const SectionTable& table)
+{
+    if (m_window.screenUpdate()) {
+        for (qsizetype row = 0; row < table.rowCount(); ++row)
+            m_window.grid(kGaugeGrid).setText(int(row) + 1, 3, table.field(3, row));
+    }
+    m_window.letEventsRun();
+}
+
+void GaugeOutputs::DriveGSuit()
+{
+    if (m_window.screenUpdate())
+        m_window.setLabelText(kGForceLabel, FormatThreeDecimals(object().readNumber(FlightDataField::GS)));
+    if (m_devices.servoPresent()) {
+        const float loadFactor = ToSingle(object().readNumber(FlightDataField::GS));
+        if (m_window.screenUpdate()) {
+            // The servo outputs show the panel's value as plain text: 1.500 shows as 1.5.
+            const QString shown = DecimalText(ReadNumber(m_window.labelText(kGForceLabel)));
+            for (int label : kServoOutputLabels)
+                m_window.setLabelText(label, shown);
+        }
+        if (const auto servo = m_devices.pRavazServo(1)) {
+            servo->setMotorPosition(0, loadFactor);
+            servo->setMotorPosition(1, loadFactor);
+        }
+    }
+    m_window.letEventsRun();
+}
+
+} // namespace glimrow

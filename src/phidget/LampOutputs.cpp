@@ -1,0 +1,117 @@
+#include "phidget/LampOutputs.h"
+
+#include "common/NumberText.h"
+
+#include <QLoggingCategory>
+
+#include <cmath>
+
+namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcLamps, "glimrow.lamps", QtWarningMsg)
+
+namespace {
+
+template <typename Call>
+void skippingErrors(Call call)
+{
+    try {
+        call();
+    } catch (const std::exception& error) {
+        qCDebug(lcLamps) << "call skipped:" << error.what();
+    }
+}
+
+} // namespace
+
+LampOutputs::LampOutputs(OutputWindow& window, const FlightDataCache& cache,
+                         const PhidgetDeviceManager& devices)
+    : m_window(window), m_cache(cache), m_devices(devices)
+{
+}
+
+std::optional<LampOutputs::Lamp> LampOutputs::readLamp(const SectionTable& table,
+                                                       qsizetype row) const
+{
+    const std::optional<std::int16_t> output = ToInt16(ReadNumber(table.field(0, row)));
+    const std::optional<std::int32_t> mask =
+        ToInt32(double(ToSingle(ReadNumber(table.field(2, row)))));
+    // The word selector must be a number, not merely start with one.
+    const std::optional<std::int16_t> word =
+        ToInt16(ReadWholeNumber(table.field(3, row)).value_or(std::nan("")));
+    if (!output || !mask || !word)
+        return std::nullopt;
+    const int selected = word.value_or(0);
+    const std::int32_t bits = selected == 1   ? m_cache.LightBits
+                              : selected == 2 ? m_cache.LightBits2
+                                              : m_cache.LightBits3;
+    return Lamp{*output, (*mask & bits) != 0};
+}
+
+void LampOutputs::SendLamps(int gridIndex, const SectionTable& table,
+                            const PhidgetBoardPtr& board)
+{
+    const bool ledGrid = gridIndex == 0 || gridIndex == 1;
+    const bool kitGrid = gridIndex == 2 || gridIndex == 5;
+    const auto led = ledGrid ? std::dynamic_pointer_cast<PhidgetLED>(board) : nullptr;
+    const auto kit = kitGrid ? std::dynamic_pointer_cast<PhidgetInterfaceKit>(board) : nullptr;
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        const std::optional<Lamp> lamp = readLamp(table, row);
+        if (!lamp) {
+            qCDebug(lcLamps) << "grid" << gridIndex << "line" << row << "unreadable, skipped";
+            continue;
+        }
+        if (led)
+            led->setDiscreteLED(lamp->output, lamp->lit ? m_window.lampBrightness() : 0);
+        if (kit)
+            kit->setOutputState(lamp->output, lamp->lit);
+        if (m_window.screenUpdate())
+            m_window.grid(gridIndex).setText(int(row) + 1, 2, lamp->lit ? QStringLiteral("*") : QString());
+    }
+    m_window.letEventsRun();
+}
+
+void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* textLedTable1,
+                                 const SectionTable* textLedTable2)
+{
+    for (int slot : {1, 2}) {
+        if (const auto kit = m_devices.pRavaz01616(slot)) {
+            int outputs = 0;
+            skippingErrors([&] { outputs = kit->NumOutputs(); });
+            for (int output = 0; output < outputs; ++output)
+                skippingErrors([&] { kit->setOutputState(output, on); });
+        }
+    }
+    for (int slot : {1, 2}) {
+        if (const auto led = m_devices.pRavazLED(slot)) {
+            int leds = 0;
+            skippingErrors([&] { leds = led->LEDCount(); });
+            for (int index = 0; index < leds; ++index)
+                skippingErrors([&] { led->setDiscreteLED(index, on ? m_window.lampBrightness() : 0); });
+        }
+    }
+    for (int slot : {1, 2}) {
+        if (const auto lcd = m_devices.pRavazTextLCD(slot)) {
+            for (int row : {0, 1}) {
+                const QString text = on ? QStringLiteral("TextLCD-%1 %2").arg(slot).arg(row + 1)
+                                        : QString();
+                skippingErrors([&] { lcd->setDisplayString(row, text); });
+            }
+            if (alsoDimmers)
+                skippingErrors([&] { lcd->setBacklight(on); });
+        }
+    }
+    const SectionTable* textLedTables[] = {textLedTable1, textLedTable2};
+    for (int slot : {1, 2}) {
+        const auto textLed = m_devices.pRavazTextLED(slot);
+        const SectionTable* table = textLedTables[slot - 1];
+        if (!textLed)
+            continue;
+        for (qsizetype row = 0; table && row < table->rowCount(); ++row)
+            skippingErrors([&] { textLed->setDisplayString(int(row), on ? QStringLiteral("1234") : QString()); });
+        if (alsoDimmers)
+            skippingErrors([&] { textLed->setBrightness(on ? m_window.lampBrightness() : 0); });
+    }
+}
+
+} // namespace glimrow

@@ -1,0 +1,72 @@
+#pragma once
+
+// Virtual boards attached through a device manager, an in-memory window and an in-memory data
+// server object: what the output procedures need, without widgets or hardware.
+
+#include "support/MemoryFlightData.h"
+#include "support/MemoryGrid.h"
+#include "support/SectionTables.h"
+
+#include "phidget/OutputWindow.h"
+#include "phidget/PhidgetDeviceManager.h"
+#include "phidget/PhidgetManager.h"
+#include "phidget/virtual/VirtualHardware.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <map>
+
+namespace glimrow::test {
+
+class MemoryWindow : public OutputWindow, public DeviceManagerView {
+public:
+    std::map<int, MemoryGrid> grids;
+    std::map<int, QString> labels;
+    bool screen = true;
+    int brightness = 75;
+    int pauses = 0;
+
+    OutputGrid& grid(int index) override { return grids.try_emplace(index, 40, 4).first->second; }
+    QString labelText(int index) const override
+    {
+        const auto found = labels.find(index);
+        return found == labels.end() ? QString() : found->second;
+    }
+    void setLabelText(int index, const QString& text) override { labels[index] = text; }
+    bool screenUpdate() const override { return screen; }
+    int lampBrightness() const override { return brightness; }
+    void letEventsRun() override { ++pauses; }
+    void enableFrame(int) override {}
+    void beep() override {}
+};
+
+class Outputs : public ::testing::Test {
+protected:
+    Outputs()
+    {
+        QObject::connect(&m_manager, &PhidgetManager::OnAttach,
+                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
+        QObject::connect(&m_manager, &PhidgetManager::OnDetach,
+                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
+    }
+
+    void attachDefaultBoards()
+    {
+        m_hardware.addDefaultBoards();
+        m_hardware.open(m_manager);
+        QCoreApplication::processEvents();
+    }
+    const VirtualDevice& board(int serial) const { return *m_hardware.device(serial); }
+
+    MemoryWindow m_window;
+    MemoryFlightData m_data;
+    FlightDataCache m_cache;
+    VirtualHardware m_hardware;
+    PhidgetManager m_manager;
+    MemoryGrid m_deviceList{1, 4};
+    PhidgetDeviceManager m_devices{m_deviceList, m_window};
+};
+
+} // namespace glimrow::test

@@ -1,0 +1,40 @@
+#pragma once
+
+// An in-memory data server object for tests: each property answers what the test put there
+// (a missing one fails like an unanswered read), and it counts the calls made on it.
+
+#include "data/ConnectionManager.h"
+#include "data/FlightDataObject.h"
+
+#include <QHash>
+#include <QVariant>
+
+namespace glimrow::test {
+
+class MemoryFlightData : public FlightDataObject, public FlightDataSource {
+public:
+    QHash<FlightDataField, QVariant> values;
+    int fills = 0;
+    int reads = 0;
+    bool present = true; // false: no object at all, as in TCP/IP mode
+
+    void set(FlightDataField field, const QVariant& value) { values[field] = value; }
+
+    void FillFlightData() override { ++fills; }
+    void Close() override {}
+    QVariant property(FlightDataField field) override
+    {
+        ++reads;
+        if (!values.contains(field))
+            throw FlightDataError(std::string("no value for ") + fieldInfo(field).name);
+        return values.value(field);
+    }
+
+    bool isDcomSelected() const override { return present; }
+    FlightDataObject* flightDataObject() const override
+    {
+        return present ? const_cast<MemoryFlightData*>(this) : nullptr;
+    }
+};
+
+} // namespace glimrow::test
