@@ -1,0 +1,235 @@
+// The whole system as a user runs it: vantor-sim serving, glimrow --virtual-hardware on the
+// example configuration (offscreen), both on a private session bus; checked from outside
+// through org.glimrow.VirtualHardware, the data server's object and the stream.
+
+#include "support/PrivateBus.h"
+#include "support/QtPrinters.h"
+
+#include "common/NumberText.h"
+#include "data/DBusFlightData.h"
+#include "data/StreamDecoder.h"
+#include "phidget/virtual/VirtualHardwareService.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cmath>
+#include <functional>
+
+using namespace glimrow;
+using glimrow::test::PrivateBus;
+
+namespace {
+
+// Polls until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.
+std::string eventually(const std::function<std::string()>& check)
+{
+    QElapsedTimer waited;
+    waited.start();
+    std::string problem;
+    while (waited.elapsed() < 15000) {
+        problem = check();
+        if (problem.empty())
+            return {};
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(30);
+    }
+    return problem;
+}
+
+// The last whole frame of a stream received from its start ("@", 80 fields each ended by "@",
+// then the flag character).
+QByteArray lastFrame(const QByteArray& received)
+{
+    QList<qsizetype> separators;
+    for (qsizetype i = 0; i < received.size(); ++i) {
+        if (received[i] == '@')
+            separators.append(i);
+    }
+    const qsizetype frames = (separators.size() - 1) / 81; // the last may be incomplete
+    if (frames <= 0)
+        return {};
+    const qsizetype first = separators[(frames - 1) * 81];
+    const qsizetype lastSeparator = separators[(frames - 1) * 81 + 80];
+    return received.mid(first, lastSeparator + 2 - first);
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_bus.address().isEmpty());
+        m_port = freePort();
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
+        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+        m_environment.insert("TMPDIR", m_dir.path()); // the single-copy lock lives there
+        m_simulator.setProcessEnvironment(m_environment);
+        m_simulator.start(VANTOR_SIM_PATH, {"--port", QString::number(m_port)});
+        ASSERT_TRUE(m_simulator.waitForStarted());
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* process : {&m_program, &m_simulator}) {
+            process->terminate();
+            if (!process->waitForFinished(5000))
+                process->kill();
+        }
+    }
+
+    void startProgram(const QByteArray& connection)
+    {
+        QFile example(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg");
+        ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+        QByteArray config = example.readAll();
+        config.replace("[TCPIP-PORT]\r\n2727", "[TCPIP-PORT]\r\n" + QByteArray::number(m_port));
+        config.replace("[COMPREF]\r\nDCOM", "[COMPREF]\r\n" + connection);
+        QFile file(m_dir.filePath("Glimrow.cfg"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(config);
+        file.close();
+        m_program.setProcessEnvironment(m_environment);
+        m_program.setWorkingDirectory(m_dir.path());
+        m_program.start(GLIMROW_PATH, {"--virtual-hardware"});
+        ASSERT_TRUE(m_program.waitForStarted());
+        ASSERT_EQ(eventually([this] {
+                      return m_client.interface()->isServiceRegistered(
+                                 VirtualHardwareService::kService)
+                                 ? std::string()
+                                 : "no virtual hardware on the bus";
+                  }),
+                  "");
+    }
+
+    QList<QVariant> hardware(const QString& method, int serial) const
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            VirtualHardwareService::kService, VirtualHardwareService::kPath,
+            VirtualHardwareService::kService, method);
+        call << serial;
+        return m_client.call(call).arguments();
+    }
+
+    // What the data server's object holds since the program's last fill.
+    QVariant filled(const char* field) const
+    {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            DBusFlightData::kService, DBusFlightData::kPath,
+            "org.freedesktop.DBus.Properties", "Get");
+        get << DBusFlightData::kInterface << QString(field);
+        const QDBusReply<QDBusVariant> reply = m_client.call(get);
+        return reply.isValid() ? reply.value().variant() : QVariant();
+    }
+
+    // LED-64 board 1 carries bit n of LightBits on LED n (and any AOA bit on LED 32). The
+    // flight always has a warning lamp lit, so a word of 0 means no data yet.
+    static std::string ledsShow(std::int32_t lightBits, const QList<int>& leds)
+    {
+        if (lightBits == 0)
+            return "no light bits yet";
+        if (leds.size() != 64)
+            return "no LED board";
+        for (int bit = 0; bit < 32; ++bit) {
+            if ((leds[bit] > 0) != bool(std::uint32_t(lightBits) & (1u << bit)))
+                return "LED " + std::to_string(bit) + " does not show its bit";
+        }
+        if ((leds[32] > 0) != bool(lightBits & 28672))
+            return "LED 32 does not show the AOA bits";
+        return {};
+    }
+
+    PrivateBus m_bus;
+    QDBusConnection m_client = m_bus.connect("checker");
+    QTemporaryDir m_dir;
+    quint16 m_port = 0;
+    QProcessEnvironment m_environment;
+    QProcess m_simulator;
+    QProcess m_program;
+};
+
+} // namespace
+
+TEST_F(EndToEnd, DcomModeDrivesEveryOutputFromTheDataServer)
+{
+    startProgram("DCOM");
+
+    EXPECT_EQ(eventually([this] {
+                  const std::int32_t bits = filled("LightBits").toInt();
+                  return ledsShow(bits, qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
+              }),
+              "");
+    EXPECT_EQ(eventually([this] {
+                  const QStringList rows = hardware("Rows", 40001).value(0).toStringList();
+                  const QString flow = FormatWholeNumber(filled("FuelFlow").toDouble());
+                  const QString total = FormatWholeNumber(filled("InternalFuel").toDouble() +
+                                                          filled("ExternalFuel").toDouble());
+                  return rows.size() == 4 && rows[0] == (QString(6, ' ') + flow).right(6) &&
+                                 rows[1] == (QString(6, ' ') + total).right(6)
+                             ? std::string()
+                             : "TextLED rows " + rows.join('|').toStdString();
+              }),
+              "");
+    EXPECT_EQ(eventually([this] {
+                  const QStringList rows = hardware("Rows", 30001).value(0).toStringList();
+                  return rows.value(0).startsWith("FAULT LIST") ? std::string()
+                                                                : "TextLCD rows " +
+                                                                      rows.join('|').toStdString();
+              }),
+              "");
+    EXPECT_EQ(eventually([this] {
+                  const QList<double> motors =
+                      qdbus_cast<QList<double>>(hardware("MotorPositions", 50001).value(0));
+                  const double gs = filled("GS").toDouble();
+                  return motors.size() == 4 && std::abs(motors[0] - gs) < 1e-3 &&
+                                 std::abs(motors[1] - gs) < 1e-3
+                             ? std::string()
+                             : "servo does not follow the load factor";
+              }),
+              "");
+}
+
+TEST_F(EndToEnd, TcpModeDrivesTheLampsWhileTextBoardsKeepTheFilesTexts)
+{
+    startProgram("TCP");
+
+    // Read the same stream the program reads.
+    QTcpSocket stream;
+    stream.connectToHost(QHostAddress::LocalHost, m_port);
+    ASSERT_TRUE(stream.waitForConnected(5000));
+    QByteArray received;
+    FlightDataCache latest;
+    EXPECT_EQ(eventually([&] {
+                  received += stream.readAll();
+                  StreamDecoder::decode(lastFrame(received), latest);
+                  return ledsShow(latest.LightBits,
+                                  qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
+              }),
+              "");
+    EXPECT_EQ(eventually([this] {
+                  const QStringList rows = hardware("Rows", 40001).value(0).toStringList();
+                  return rows == QStringList({"     0", "     0", "   0", "   0"})
+                             ? std::string()
+                             : "TextLED rows " + rows.join('|').toStdString();
+              }),
+              "");
+}
