@@ -4,4 +4,4 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
-"$root/build/bench/glimrow_benchmarks" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+"$root/build/bin/glimrow_benchmarks" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true

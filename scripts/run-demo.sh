@@ -18,7 +18,7 @@ if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]]; then
     exec dbus-run-session -- "$root/scripts/run-demo.sh" "$@"
 fi
 
-"$root/build/tools/vantor-sim/vantor-sim" &
+"$root/build/bin/vantor-sim" &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null || true' EXIT
 sleep 1
@@ -28,13 +28,13 @@ fi
 
 cd "$root/examples"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    "$root/build/src/app/glimrow" --virtual-hardware
+    "$root/build/bin/glimrow" --virtual-hardware
     exit
 fi
 
 pictures="$root/build/screenshots"
 echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): starting offscreen."
-QT_QPA_PLATFORM=offscreen "$root/build/src/app/glimrow" --virtual-hardware --screenshots "$pictures"
+QT_QPA_PLATFORM=offscreen "$root/build/bin/glimrow" --virtual-hardware --screenshots "$pictures"
 echo "Pictures of the window, one per tab (tab0.png is the Control tab), and of the virtual"
 echo "hardware (virtual-hardware.png) are in $pictures."
 echo "To see it live, run this command from a desktop session (or over ssh -X)."

@@ -12,7 +12,7 @@ if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]]; then
     exec dbus-run-session -- "$root/scripts/screenshots.sh" "$folder"
 fi
 cd "$root/examples"
-"$root/build/tools/vantor-sim/vantor-sim" --no-tcp &
+"$root/build/bin/vantor-sim" --no-tcp &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null || true' EXIT
-QT_QPA_PLATFORM=offscreen "$root/build/src/app/glimrow" --virtual-hardware --screenshots "$folder"
+QT_QPA_PLATFORM=offscreen "$root/build/bin/glimrow" --virtual-hardware --screenshots "$folder"
