@@ -2,7 +2,7 @@
 
 #include "GlimrowVersion.h"
 #include "app/GridSetup.h"
-#include "app/MessageReporter.h"
+#include "common/MessageReporter.h"
 #include "app/StartupError.h"
 #include "app/Twips.h"
 #include "data/DBusFlightData.h"
@@ -21,6 +21,7 @@
 #include <QLockFile>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSlider>
@@ -94,7 +95,9 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
       m_devices(*m_grids[4], static_cast<DeviceManagerView&>(*this)),
       m_lamps(static_cast<OutputWindow&>(*this), m_cache, m_devices),
       m_texts(static_cast<OutputWindow&>(*this), *m_connection, m_cache),
-      m_gauges(static_cast<OutputWindow&>(*this), *m_connection, m_devices)
+      m_gauges(static_cast<OutputWindow&>(*this), *m_connection, m_devices),
+      m_pigrelay(m_settings.pigrelay ? m_settings.pigrelay() : std::make_unique<PigrelayLibrary>()),
+      m_epic(*m_pigrelay, static_cast<OutputWindow&>(*this), *m_connection, m_devices, m_messages)
 {
     setUpUpdateCycle();
     setMinimumSize(kMinimumWindowSize);
@@ -113,6 +116,8 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
         connect(m_ui.optConnectType[std::size_t(index)], &QRadioButton::clicked, this,
                 [this, index] { m_connection->ChooseConnectType(index); });
     }
+    connect(m_ui.btnOpenEpic, &QPushButton::clicked, this, [this] { m_epic.OpenEpicCard(); });
+    connect(m_ui.btnCloseEpic, &QPushButton::clicked, this, [this] { m_epic.CloseEpicCard(); });
     connect(&m_tmrGlimrow, &QTimer::timeout, this, &frmGlimrow::tmrGlimrow_Timer);
     connect(this, &frmGlimrow::updateCycleDue, this, [this] { m_updateCycle.run(); });
 
@@ -206,7 +211,6 @@ bool frmGlimrow::runStartupSteps()
     SetupMfdGrid(grdGlimrow(8), [this] { pauseForEvents(); });
     SetupMfdGrid(grdGlimrow(9), [this] { pauseForEvents(); });
     pauseForEvents();
-    m_mbEpicOpen = false;
     m_mbUpdateEpicAnyway = m_ui.chkGlimrow[2]->isChecked();
     msConfigFile.clear();
     if (!m_ui.optConnectType[0]->isChecked() && !m_ui.optConnectType[1]->isChecked())
@@ -398,6 +402,10 @@ void frmGlimrow::ShutdownProgram()
     runIgnoringErrors([this] { m_tmrGlimrow.stop(); });
     runIgnoringErrors([this] { TestAllOutputs(false, true); });
     runIgnoringErrors([this] { m_devices.ReleaseSlots(); });
+    runIgnoringErrors([this] {
+        if (m_epic.mbEpicOpen())
+            m_epic.CloseEpicCard();
+    });
     runIgnoringErrors([this] { m_connection->CloseSockets(); });
     runIgnoringErrors([this] { m_connection->ReleaseFlightData(); });
     hide();
@@ -564,6 +572,10 @@ void frmGlimrow::setUpUpdateCycle()
         {"ShowDED", [this] { m_texts.ShowDED(); }},
         {"ShowPFL", [this] { m_texts.ShowPFL(); }},
         {"ShowGauges", [&, table] { m_gauges.ShowGauges(table(t.maSKITS)); }},
+        {"SendEpicValues", [&, table] {
+             if (m_epic.mbEpicOpen() || m_mbUpdateEpicAnyway)
+                 m_epic.SendEpicValues(table(t.maEPICAnalogs));
+         }},
         {"DriveGSuit", [this] { m_gauges.DriveGSuit(); }},
     });
 }

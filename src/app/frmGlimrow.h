@@ -12,6 +12,8 @@
 #include "data/FlightDataObject.h"
 #include "data/FlightDataRecord.h"
 #include "data/UpdateCycle.h"
+#include "epic/EpicDispatch.h"
+#include "epic/PigrelayLibrary.h"
 #include "phidget/GaugeOutputs.h"
 #include "phidget/LampOutputs.h"
 #include "phidget/OutputWindow.h"
@@ -43,6 +45,8 @@ struct StartupSettings {
     // Opens the Phidget boards' backends on the manager once its events are connected; by
     // default none (no board attaches).
     std::function<void(PhidgetManager&)> openPhidgets;
+    // Pigrelay as the EPIC buttons reach it; by default the library, loaded at first use.
+    std::function<std::unique_ptr<PigrelayApi>()> pigrelay;
 };
 
 class frmGlimrow : public QMainWindow,
@@ -83,7 +87,7 @@ public:
 
     bool mbScreenUpdate() const { return m_mbScreenUpdate; }
     bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
-    bool mbEpicOpen() const { return m_mbEpicOpen; }
+    bool mbEpicOpen() const { return m_epic.mbEpicOpen(); }
     // Brightness for lit LED-64 lamps and TextLED displays, read when they are driven.
     int lampBrightness() const override;
 
@@ -94,6 +98,7 @@ public:
 
     ConnectionManager& connection() { return *m_connection; }
     PhidgetDeviceManager& devices() { return m_devices; }
+    EpicDispatch& epic() { return m_epic; }
     UpdateCycle& updateCycle() { return m_updateCycle; }
 
 signals:
@@ -170,10 +175,11 @@ private:
     LampOutputs m_lamps;
     TextDisplays m_texts;
     GaugeOutputs m_gauges;
+    std::unique_ptr<PigrelayApi> m_pigrelay;
+    EpicDispatch m_epic;
 
     bool m_mbScreenUpdate = true;
     bool m_mbUpdateEpicAnyway = false;
-    bool m_mbEpicOpen = false;
 
     QTimer m_tmrGlimrow;
     bool m_ended = false;

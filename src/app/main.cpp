@@ -1,7 +1,7 @@
 // glimrow: drives a home cockpit's lamps, displays and servos from the Vantor-A data server.
 
 #include "GlimrowVersion.h"
-#include "app/MessageReporter.h"
+#include "app/MessageBoxReporter.h"
 #include "app/frmGlimrow.h"
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
@@ -81,6 +81,7 @@ int main(int argc, char* argv[])
     glimrow::StartupSettings settings;
     if (options.isSet(virtualHardware)) {
         hardware.addDefaultBoards();
+        hardware.setEpicPresent(true);
         QString error;
         if (!hardwareService.registerOn(QDBusConnection::sessionBus(), &error)) {
             std::fprintf(stderr, "glimrow: virtual hardware not on the session bus: %s\n",

@@ -1,5 +1,5 @@
 #include "app/ConfigFileParser.h"
-#include "app/MessageReporter.h"
+#include "common/MessageReporter.h"
 #include "app/frmGlimrow.h"
 
 #include "support/QtPrinters.h"

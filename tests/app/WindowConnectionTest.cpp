@@ -1,7 +1,7 @@
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 
-#include "app/MessageReporter.h"
+#include "common/MessageReporter.h"
 #include "app/frmGlimrow.h"
 #include "data/DBusFlightData.h"
 

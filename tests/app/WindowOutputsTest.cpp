@@ -1,6 +1,6 @@
 #include "support/QtPrinters.h"
 
-#include "app/MessageReporter.h"
+#include "common/MessageReporter.h"
 #include "app/frmGlimrow.h"
 #include "phidget/virtual/VirtualHardware.h"
 

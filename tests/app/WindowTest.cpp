@@ -1,4 +1,4 @@
-#include "app/MessageReporter.h"
+#include "common/MessageReporter.h"
 #include "app/Twips.h"
 #include "app/frmGlimrow.h"
 

@@ -2,6 +2,8 @@
 
 #include "phidget/PhidgetManager.h"
 
+#include "EPICIOVirtualCard.h"
+
 #include <QTimer>
 
 #include <cmath>
@@ -294,6 +296,28 @@ std::vector<const VirtualDevice*> VirtualHardware::devices() const
     for (const auto& [serial, state] : m_devices)
         all.push_back(&state->device);
     return all;
+}
+
+bool VirtualHardware::epicPresent() const
+{
+    return EpicioVirtual_IsPresent() != 0;
+}
+
+void VirtualHardware::setEpicPresent(bool present)
+{
+    EpicioVirtual_SetPresent(present ? 1 : 0);
+    emit changed();
+}
+
+std::vector<VirtualHardware::EpicPigeonhole> VirtualHardware::epicPigeonholes() const
+{
+    const auto count = static_cast<std::size_t>(EpicioVirtual_PigeonholeCount());
+    std::vector<EpicPigeonhole> pigeonholes(count);
+    for (std::size_t index = 0; index < pigeonholes.size(); ++index) {
+        EpicPigeonhole& entry = pigeonholes[index];
+        EpicioVirtual_Pigeonhole(int(index), &entry.number, entry.bytes.data(), &entry.writes);
+    }
+    return pigeonholes;
 }
 
 VirtualHardware::DeviceState* VirtualHardware::state(int serial) const

@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -64,6 +66,17 @@ public:
 
     const VirtualDevice* device(int serial) const;
     std::vector<const VirtualDevice*> devices() const; // ascending serial order
+
+    // The virtual EPIC card of the EPICIO stand-in: plugged in or not, and every pigeonhole
+    // written so far (ascending), with its four bytes and its number of writes.
+    struct EpicPigeonhole {
+        int number = 0;
+        std::array<std::uint8_t, 4> bytes{};
+        int writes = 0;
+    };
+    bool epicPresent() const;
+    void setEpicPresent(bool present);
+    std::vector<EpicPigeonhole> epicPigeonholes() const;
 
     struct DeviceState; // a device with its current board object
 

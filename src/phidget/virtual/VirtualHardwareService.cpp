@@ -26,11 +26,29 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, VirtualBoardInfo&
     return argument;
 }
 
+QDBusArgument& operator<<(QDBusArgument& argument, const VirtualPigeonholeInfo& info)
+{
+    argument.beginStructure();
+    argument << info.number << info.bytes << info.writes;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, VirtualPigeonholeInfo& info)
+{
+    argument.beginStructure();
+    argument >> info.number >> info.bytes >> info.writes;
+    argument.endStructure();
+    return argument;
+}
+
 VirtualHardwareService::VirtualHardwareService(VirtualHardware& hardware, QObject* parent)
     : QObject(parent), m_hardware(hardware)
 {
     qDBusRegisterMetaType<VirtualBoardInfo>();
     qDBusRegisterMetaType<QList<VirtualBoardInfo>>();
+    qDBusRegisterMetaType<VirtualPigeonholeInfo>();
+    qDBusRegisterMetaType<QList<VirtualPigeonholeInfo>>();
 }
 
 bool VirtualHardwareService::registerOn(QDBusConnection bus, QString* error)
@@ -112,6 +130,31 @@ QList<double> VirtualHardwareService::MotorPositions(int serial) const
 {
     const VirtualDevice* device = m_hardware.device(serial);
     return device ? QList<double>(device->motors.begin(), device->motors.end()) : QList<double>();
+}
+
+} // namespace glimrow
+
+namespace glimrow {
+
+bool VirtualHardwareService::EpicPresent() const
+{
+    return m_hardware.epicPresent();
+}
+
+void VirtualHardwareService::SetEpicPresent(bool present)
+{
+    m_hardware.setEpicPresent(present);
+}
+
+QList<VirtualPigeonholeInfo> VirtualHardwareService::Pigeonholes() const
+{
+    QList<VirtualPigeonholeInfo> pigeonholes;
+    for (const VirtualHardware::EpicPigeonhole& entry : m_hardware.epicPigeonholes()) {
+        pigeonholes.append({entry.number,
+                            QByteArray(reinterpret_cast<const char*>(entry.bytes.data()), 4),
+                            entry.writes});
+    }
+    return pigeonholes;
 }
 
 } // namespace glimrow

@@ -4,6 +4,7 @@
 // path /VirtualHardware), so that scripts and tests can plug boards in and out and read what
 // the program wrote to them.
 
+#include <QByteArray>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QList>
@@ -22,6 +23,15 @@ struct VirtualBoardInfo {
 };
 QDBusArgument& operator<<(QDBusArgument& argument, const VirtualBoardInfo& info);
 const QDBusArgument& operator>>(const QDBusArgument& argument, VirtualBoardInfo& info);
+
+// One entry of Pigeonholes(): number, its four bytes, number of writes.
+struct VirtualPigeonholeInfo {
+    int number = 0;
+    QByteArray bytes;
+    int writes = 0;
+};
+QDBusArgument& operator<<(QDBusArgument& argument, const VirtualPigeonholeInfo& info);
+const QDBusArgument& operator>>(const QDBusArgument& argument, VirtualPigeonholeInfo& info);
 
 class VirtualHardwareService : public QObject {
     Q_OBJECT
@@ -48,6 +58,9 @@ public slots:
     bool Backlight(int serial) const;
     bool CursorOn(int serial) const;
     QList<double> MotorPositions(int serial) const;
+    bool EpicPresent() const;
+    void SetEpicPresent(bool present);
+    QList<glimrow::VirtualPigeonholeInfo> Pigeonholes() const;
 
 private:
     VirtualHardware& m_hardware;
@@ -56,3 +69,4 @@ private:
 } // namespace glimrow
 
 Q_DECLARE_METATYPE(glimrow::VirtualBoardInfo)
+Q_DECLARE_METATYPE(glimrow::VirtualPigeonholeInfo)

@@ -5,8 +5,10 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -125,6 +127,58 @@ private:
     int m_serial;
 };
 
+// The virtual EPIC card: whether it is plugged in, and every pigeonhole written so far. The
+// card is written from Pigrelay without telling anyone, so this panel looks four times a
+// second.
+QGroupBox* epicPanel(VirtualHardware& hardware, QWidget* parent)
+{
+    auto* frame = new QGroupBox(parent);
+    auto* layout = new QVBoxLayout(frame);
+    auto* table = new QTableWidget(0, 3, frame);
+    table->setHorizontalHeaderLabels({QStringLiteral("Pigeonhole"), QStringLiteral("Bytes"),
+                                      QStringLiteral("Writes")});
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setMinimumHeight(120);
+    auto* plug = new QPushButton(frame);
+    layout->addWidget(table, 1);
+    layout->addWidget(plug);
+    const auto refresh = [&hardware, frame, table, plug] {
+        const bool present = hardware.epicPresent();
+        frame->setTitle(QStringLiteral("EPIC USB card (%1)")
+                            .arg(present ? QStringLiteral("plugged in") : QStringLiteral("unplugged")));
+        plug->setText(present ? QStringLiteral("Unplug") : QStringLiteral("Plug in"));
+        const auto pigeonholes = hardware.epicPigeonholes();
+        table->setRowCount(int(pigeonholes.size()));
+        for (int row = 0; row < int(pigeonholes.size()); ++row) {
+            const auto& entry = pigeonholes[std::size_t(row)];
+            const QString bytes = QStringLiteral("%1 %2 %3 %4")
+                                      .arg(entry.bytes[0], 2, 16, QLatin1Char('0'))
+                                      .arg(entry.bytes[1], 2, 16, QLatin1Char('0'))
+                                      .arg(entry.bytes[2], 2, 16, QLatin1Char('0'))
+                                      .arg(entry.bytes[3], 2, 16, QLatin1Char('0'))
+                                      .toUpper();
+            const QString cells[] = {QString::number(entry.number), bytes,
+                                     QString::number(entry.writes)};
+            for (int column = 0; column < 3; ++column) {
+                QTableWidgetItem* item = table->item(row, column);
+                if (!item)
+                    table->setItem(row, column, item = new QTableWidgetItem);
+                if (item->text() != cells[column])
+                    item->setText(cells[column]);
+            }
+        }
+    };
+    refresh();
+    QObject::connect(plug, &QPushButton::clicked, frame,
+                     [&hardware] { hardware.setEpicPresent(!hardware.epicPresent()); });
+    auto* poll = new QTimer(frame);
+    QObject::connect(poll, &QTimer::timeout, frame, refresh);
+    poll->start(250);
+    return frame;
+}
+
 QString caption(const VirtualDevice& board)
 {
     QString state = board.attached ? QStringLiteral("plugged in") : QStringLiteral("unplugged");
@@ -174,6 +228,7 @@ VirtualHardwareWindow::VirtualHardwareWindow(VirtualHardware& hardware, QWidget*
         grid->addWidget(frame, index / 3, index % 3);
         ++index;
     }
+    grid->addWidget(epicPanel(hardware, this), 0, 3, 3, 1);
 }
 
 } // namespace glimrow

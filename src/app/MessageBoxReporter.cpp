@@ -1,4 +1,4 @@
-#include "app/MessageReporter.h"
+#include "app/MessageBoxReporter.h"
 
 #include <QMessageBox>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Where the program's message boxes go. The window shows them to the user; tests record them.
+// Where the program's message boxes go. The window shows them to the user
+// (app/MessageBoxReporter.h); tests record them.
 // Texts use a single CR as the line break, as the messages are defined.
 
 #include <QString>
@@ -15,12 +16,6 @@ public:
 
 protected:
     MessageReporter() = default;
-};
-
-// Modal QMessageBox with an OK button.
-class MessageBoxReporter final : public MessageReporter {
-public:
-    void showMessage(const QString& title, const QString& text) override;
 };
 
 } // namespace glimrow

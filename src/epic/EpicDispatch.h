@@ -1,0 +1,55 @@
+#pragma once
+
+// The program's side of the EPIC card: "Open Epic" and "Close Epic", and the pass of every
+// [EPICAnalogs] line that shows its variable in the EPIC grid and, while the card is open,
+// hands it to its pigeonhole through Pigrelay.
+//
+// A line is: pigeonhole, description, keyword (upper-cased, blanks kept), and the value shown.
+// Unknown keywords keep their file text. A line whose pigeonhole or value cannot be converted
+// is skipped for that pass; a failed read of the flight data ends the pass.
+
+#include "common/MessageReporter.h"
+#include "common/SectionTable.h"
+#include "data/ConnectionManager.h"
+#include "epic/PigrelayLibrary.h"
+#include "phidget/OutputWindow.h"
+#include "phidget/PhidgetDeviceManager.h"
+
+#include <set>
+
+namespace glimrow {
+
+class EpicDispatch {
+public:
+    static constexpr int kEpicGrid = 10;
+
+    EpicDispatch(PigrelayApi& pigrelay, OutputWindow& window, FlightDataSource& data,
+                 PhidgetDeviceManager& devices, MessageReporter& messages);
+
+    void OpenEpicCard();
+    void CloseEpicCard();
+    void SendEpicValues(SectionTable& table);
+
+    bool mbEpicOpen() const { return m_mbEpicOpen; }
+
+private:
+    struct Channel;
+    static const Channel* channelFor(const QString& keyword);
+
+    void sendLine(SectionTable& table, qsizetype row, const Channel& channel);
+    void callCard(const Channel& channel, std::int32_t pigeonhole, std::int32_t value);
+    void report(const PigrelayError& error);
+
+    PigrelayApi& m_pigrelay;
+    OutputWindow& m_window;
+    FlightDataSource& m_data;
+    PhidgetDeviceManager& m_devices;
+    MessageReporter& m_messages;
+    bool m_mbEpicOpen = false;
+    // Derived sends go only to a pigeonhole a line of the file asked for.
+    bool m_reservePigeonholeGiven = false;
+    bool m_wingPigeonholeGiven = false;
+    std::set<std::string> m_reported;
+};
+
+} // namespace glimrow
