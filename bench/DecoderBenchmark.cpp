@@ -9,8 +9,8 @@ namespace {
 
 void DecodeFrame(benchmark::State& state)
 {
-    const QByteArray frame = glimrow::sim::FlightScript::frameFor(
-        glimrow::sim::FlightScript::recordAt(42.0));
+    const QByteArray frame =
+        glimrow::sim::FlightScript::frameFor(glimrow::sim::FlightScript::recordAt(42.0));
     glimrow::FlightDataCache cache;
     for (auto _ : state) {
         glimrow::StreamDecoder::decode(frame, cache);
@@ -22,4 +22,3 @@ void DecodeFrame(benchmark::State& state)
 BENCHMARK(DecodeFrame);
 
 } // namespace
-

@@ -25,8 +25,8 @@ public:
     virtual void setServerPort(const QString& port) = 0;       // [TCPIP-PORT]
     // [COMPREF]: 1 ("DCOM", exact case) or 0 (anything else, TCP/IP).
     virtual void selectConnectType(int index) = 0;
-    virtual void setNoScreenUpdate(bool checked) = 0;    // [NOSCREENUPDATE] "TRUE", any case
-    virtual void setUpdateEpicAnyway(bool checked) = 0;  // [UPDATEEPICANYWAY] "TRUE", any case
+    virtual void setNoScreenUpdate(bool checked) = 0;   // [NOSCREENUPDATE] "TRUE", any case
+    virtual void setUpdateEpicAnyway(bool checked) = 0; // [UPDATEEPICANYWAY] "TRUE", any case
 
 protected:
     ConfigGlobalKeys() = default;

@@ -31,8 +31,7 @@ void showLines(OutputGrid& grid, const SectionTable& table, int firstField, int 
 }
 
 // A set-up step that fails (a grid too small for it) is skipped; the next one runs.
-template <typename Step>
-void skippingGridErrors(Step step)
+template <typename Step> void skippingGridErrors(Step step)
 {
     try {
         step();
@@ -76,10 +75,9 @@ void SetupTextLcdGrid(OutputGrid& grid, const SectionTable& table)
 
 void SetupGaugeGrid(OutputGrid& grid, const SectionTable& table)
 {
-    setColumns(grid, {{0, 500, "Port"},
-                      {1, 3000, "Description"},
-                      {2, 1500, "Variable"},
-                      {3, 1500, "Value"}});
+    setColumns(
+        grid,
+        {{0, 500, "Port"}, {1, 3000, "Description"}, {2, 1500, "Variable"}, {3, 1500, "Value"}});
     showLines(grid, table, 2, 1);
 }
 
@@ -100,7 +98,8 @@ void InitDeviceGrid(OutputGrid& grid)
 {
     grid.setRowCount(1);
     grid.setColumnCount(4);
-    setColumns(grid, {{0, 250, "#"}, {1, 1600, "Phidget"}, {2, 800, "Version"}, {3, 800, "Serial#"}});
+    setColumns(grid,
+               {{0, 250, "#"}, {1, 1600, "Phidget"}, {2, 800, "Version"}, {3, 800, "Serial#"}});
 }
 
 void SetupMfdGrid(OutputGrid& grid, const PauseForEvents& pause)

@@ -3,8 +3,8 @@
 // The set-ups that give each grid its columns, headers and the configured lines. The Value
 // columns are left empty: only the output procedures write them.
 
-#include "common/SectionTable.h"
 #include "common/OutputGrid.h"
+#include "common/SectionTable.h"
 
 #include <functional>
 

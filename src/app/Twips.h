@@ -10,8 +10,7 @@ constexpr int kTwipsPerPixel = 15;
 
 constexpr int twipsToPixels(int twips)
 {
-    return (twips >= 0 ? twips + kTwipsPerPixel / 2 : twips - kTwipsPerPixel / 2) /
-           kTwipsPerPixel;
+    return (twips >= 0 ? twips + kTwipsPerPixel / 2 : twips - kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
 constexpr int pixelsToTwips(int pixels)

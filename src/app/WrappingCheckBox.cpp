@@ -22,8 +22,8 @@ void WrappingCheckBox::paintEvent(QPaintEvent*)
     const QRect indicator = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, this);
     const int textLeft = indicator.right() + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
     const QRect textArea(textLeft, 0, width() - textLeft, height());
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::WindowText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, caption);
 }
 

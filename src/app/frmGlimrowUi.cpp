@@ -16,15 +16,14 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTableWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 
 namespace glimrow {
 namespace {
 
 // Places a widget by its design position and size in twips.
-template <typename Widget>
-Widget* place(Widget* widget, int left, int top, int width, int height)
+template <typename Widget> Widget* place(Widget* widget, int left, int top, int width, int height)
 {
     widget->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                         twipsToPixels(height));
@@ -85,11 +84,11 @@ QPixmap epicCardPicture()
     for (int pin = 0; pin < 20; ++pin)
         painter.drawRect(6, 10 + pin * 11, 8, 6); // edge connector
     painter.setBrush(QColor(30, 30, 30));
-    painter.drawRect(40, 40, 56, 56);            // controller
+    painter.drawRect(40, 40, 56, 56); // controller
     painter.drawRect(40, 120, 24, 40);
     painter.drawRect(72, 120, 24, 40);
     painter.setBrush(QColor(180, 180, 190));
-    painter.drawRect(92, 200, 30, 28);           // USB socket
+    painter.drawRect(92, 200, 30, 28); // USB socket
     painter.setPen(Qt::white);
     QFont font = painter.font();
     font.setPixelSize(18);
@@ -104,8 +103,8 @@ QPixmap epicCardPicture()
 }
 
 const char* const kTabCaptions[frmGlimrowUi::kTabs] = {
-    "Control", "PhidgetLED-64", "Phidget 0/16/16", "Text Displays", "Gauges",
-    "G-Suit",  "MFDs",          "HUD",             "EPIC (USB)"};
+    "Control", "PhidgetLED-64", "Phidget 0/16/16", "Text Displays", "Gauges", "G-Suit",
+    "MFDs",    "HUD",           "EPIC (USB)"};
 
 } // namespace
 
@@ -113,8 +112,8 @@ QGroupBox* frmGlimrowUi::addFrame(int index, QWidget* tab, const QString& captio
                                   int top, int width, int height)
 {
     // Design positions are relative to the tab control; its tab row sits above the page.
-    auto* frame = place(new QGroupBox(caption, tab), left, qMax(0, top - m_tabPageTop), width,
-                        height);
+    auto* frame =
+        place(new QGroupBox(caption, tab), left, qMax(0, top - m_tabPageTop), width, height);
     // The caption sits on the border line, so that the design positions of a frame's contents
     // (240 twips down for a grid) fall inside the border. A style sheet cuts its widgets off
     // the window's font, so it names the font again.
@@ -132,8 +131,8 @@ QTableWidget* frmGlimrowUi::addGridInFrame(int gridIndex, int frameIndex, int he
     QGroupBox* frame = fraGlimrow[std::size_t(frameIndex)];
     const int frameWidth = pixelsToTwips(frame->width());
     const int frameHeight = pixelsToTwips(frame->height());
-    auto* grid = place(new QTableWidget(frame), 120, 240, frameWidth - 240,
-                       frameHeight - heightMargin);
+    auto* grid =
+        place(new QTableWidget(frame), 120, 240, frameWidth - 240, frameHeight - heightMargin);
     grdGlimrow[std::size_t(gridIndex)] = grid;
     return grid;
 }
@@ -178,10 +177,10 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
 
     QGroupBox* communication =
         addFrame(1, tab, QStringLiteral("Communication"), 4485, 660, 3195, 1890);
-    optConnectType[1] = place(new QRadioButton(QStringLiteral("DCOM"), communication), 240,
-                              300, 1200, 300);
-    optConnectType[0] = place(new QRadioButton(QStringLiteral("TCP/IP"), communication), 1560,
-                              300, 1400, 300);
+    optConnectType[1] =
+        place(new QRadioButton(QStringLiteral("DCOM"), communication), 240, 300, 1200, 300);
+    optConnectType[0] =
+        place(new QRadioButton(QStringLiteral("TCP/IP"), communication), 1560, 300, 1400, 300);
     addLabel(communication, QStringLiteral("Address:"), 240, 660, 1200, 240);
     fldGlimrow[0] = place(new QLineEdit(communication), 240, 900, 2715, 300);
     addLabel(communication, QStringLiteral("Port:"), 240, 1260, 1200, 240);
@@ -189,9 +188,9 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
 
     QGroupBox* lighting =
         addFrame(3, tab, QStringLiteral("Lighting Options"), 4485, 2580, 3195, 2235);
-    chkGlimrow[0] = place(
-        new WrappingCheckBox(QStringLiteral("Update Lights/Gauges - Not Screen"), lighting), 240,
-        240, 2835, 480);
+    chkGlimrow[0] =
+        place(new WrappingCheckBox(QStringLiteral("Update Lights/Gauges - Not Screen"), lighting),
+              240, 240, 2835, 480);
     chkGlimrow[1] =
         place(new WrappingCheckBox(QStringLiteral("All Lamps On"), lighting), 240, 720, 2835, 300);
     addLabel(lighting, QStringLiteral("Day"), 240, 1140, 900, 240);
@@ -207,11 +206,10 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
 
     QGroupBox* epic = addFrame(15, tab, QStringLiteral("EPIC Controls"), 7785, 660, 2355, 1845);
     btnOpenEpic = place(new QPushButton(QStringLiteral("Open Epic"), epic), 240, 270, 1875, 345);
-    btnCloseEpic =
-        place(new QPushButton(QStringLiteral("Close Epic"), epic), 240, 675, 1875, 345);
-    chkGlimrow[2] = place(
-        new WrappingCheckBox(QStringLiteral("Update Values Without EPIC Present"), epic), 120,
-        1080, 2175, 660);
+    btnCloseEpic = place(new QPushButton(QStringLiteral("Close Epic"), epic), 240, 675, 1875, 345);
+    chkGlimrow[2] =
+        place(new WrappingCheckBox(QStringLiteral("Update Values Without EPIC Present"), epic), 120,
+              1080, 2175, 660);
 
     QGroupBox* program =
         addFrame(14, tab, QStringLiteral("Program Control"), 7785, 2580, 2355, 2235);
@@ -253,8 +251,8 @@ void frmGlimrowUi::buildTextDisplayTab(QWidget* tab)
     QGroupBox* ded = addFrame(10, tab, QStringLiteral("DED"), 120, 3780, 3345, 1545);
     QGroupBox* pfd = addFrame(16, tab, QStringLiteral("PFD"), 3810, 3795, 3345, 1545);
     for (auto [index, frame] : {std::pair{0, ded}, std::pair{2, pfd}}) {
-        QLabel* mirror = addLabel(frame, QString(), 120, 240, 3105, 1200,
-                                  Qt::AlignLeft | Qt::AlignTop);
+        QLabel* mirror =
+            addLabel(frame, QString(), 120, 240, 3105, 1200, Qt::AlignLeft | Qt::AlignTop);
         mirror->setFont(mirrorFont);
         mirror->setStyleSheet(fontRule(QStringLiteral("QLabel"), mirrorFont));
         mirror->setWordWrap(false);
@@ -302,8 +300,7 @@ void frmGlimrowUi::buildEpicTab(QWidget* tab)
 {
     addFrame(19, tab, QStringLiteral("Epic Data Settings"), 3150, 630, 6330, 4260);
     // Grid 10 lies over the frame as a member of the tab itself.
-    grdGlimrow[10] =
-        place(new QTableWidget(tab), 3375, qMax(0, 900 - m_tabPageTop), 5880, 3900);
+    grdGlimrow[10] = place(new QTableWidget(tab), 3375, qMax(0, 900 - m_tabPageTop), 5880, 3900);
     addLabel(tab, QStringLiteral("Use Configuration File To Change Pigeonhole Numbers Used"), 555,
              4545 - m_tabPageTop, 2265, 645, Qt::AlignCenter);
     Picture1 = place(new QLabel(tab), 525, 825 - m_tabPageTop, 1980, 3660);

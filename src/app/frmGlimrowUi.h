@@ -32,16 +32,16 @@ struct frmGlimrowUi {
     QTabWidget* tabGlimrow = nullptr;
     std::array<QGroupBox*, 20> fraGlimrow{};
     std::array<QTableWidget*, 13> grdGlimrow{};
-    std::array<QLabel*, 26> lblGlimrow{};        // 0 DED, 2 PFD, 15 G value, 24/25 servo outputs
-    std::array<QLineEdit*, 4> fldGlimrow{};      // 0 address, 1 port, 2/3 conversion formulas
+    std::array<QLabel*, 26> lblGlimrow{};          // 0 DED, 2 PFD, 15 G value, 24/25 servo outputs
+    std::array<QLineEdit*, 4> fldGlimrow{};        // 0 address, 1 port, 2/3 conversion formulas
     std::array<QRadioButton*, 2> optConnectType{}; // 0 "TCP/IP", 1 "DCOM"
     std::array<QCheckBox*, 3> chkGlimrow{};
-    std::array<QSlider*, 2> sldGlimrow{};        // 0 brightness, 1 polling interval
+    std::array<QSlider*, 2> sldGlimrow{}; // 0 brightness, 1 polling interval
     QLabel* lblTimerValue = nullptr;
     QPushButton* btnOpenEpic = nullptr;
     QPushButton* btnCloseEpic = nullptr;
     QLabel* Picture1 = nullptr;
-    std::array<QLabel*, 2> sbStatusBarPanel{};   // the status bar's panels 1 and 2
+    std::array<QLabel*, 2> sbStatusBarPanel{}; // the status bar's panels 1 and 2
 
     void setupUi(QMainWindow* window);
 

@@ -1,7 +1,7 @@
 #include "common/NumberText.h"
 
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -10,8 +10,7 @@ namespace glimrow {
 namespace {
 
 // Walks text of either character width with the reading rule; `at(i)` gives the character code.
-template <typename CharAt>
-class NumberScanner {
+template <typename CharAt> class NumberScanner {
 public:
     NumberScanner(qsizetype size, CharAt at) : m_size(size), m_at(at) {}
 
@@ -174,14 +173,12 @@ private:
     bool m_sawDigits = false;
 };
 
-template <typename CharAt>
-double scanNumber(qsizetype size, CharAt at)
+template <typename CharAt> double scanNumber(qsizetype size, CharAt at)
 {
     return NumberScanner<CharAt>(size, at).read();
 }
 
-template <typename Float>
-Float roundHalfEvenOf(Float value)
+template <typename Float> Float roundHalfEvenOf(Float value)
 {
     using std::floor;
     using std::fmod;
@@ -194,8 +191,7 @@ Float roundHalfEvenOf(Float value)
     return fmod(below, Float(2)) == 0 ? below : below + 1;
 }
 
-template <typename Int>
-std::optional<Int> toInteger(double value)
+template <typename Int> std::optional<Int> toInteger(double value)
 {
     if (std::isnan(value))
         return std::nullopt;
@@ -265,9 +261,8 @@ float ToSingle(double value)
         return static_cast<float>(value);
     // Above FLT_MAX by less than half its last step still rounds to FLT_MAX.
     const double halfStepAboveMax = double(FLT_MAX) + std::ldexp(1.0, 103);
-    const float magnitude = std::fabs(value) < halfStepAboveMax
-                                ? FLT_MAX
-                                : std::numeric_limits<float>::infinity();
+    const float magnitude =
+        std::fabs(value) < halfStepAboveMax ? FLT_MAX : std::numeric_limits<float>::infinity();
     return value < 0 ? -magnitude : magnitude;
 }
 

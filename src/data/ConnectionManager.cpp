@@ -12,8 +12,7 @@ Q_LOGGING_CATEGORY(lcConnection, "glimrow.connection", QtWarningMsg)
 namespace {
 
 // Every step of a connection choice runs even if the one before failed.
-template <typename Step>
-void runIgnoringErrors(Step step)
+template <typename Step> void runIgnoringErrors(Step step)
 {
     try {
         step();

@@ -66,14 +66,15 @@ QVariant DBusFlightData::property(FlightDataField field)
         return readLive(name);
     const auto found = m_snapshot.constFind(name);
     if (found == m_snapshot.cend())
-        throw FlightDataError(QStringLiteral("Property %1 is not available").arg(name).toStdString());
+        throw FlightDataError(
+            QStringLiteral("Property %1 is not available").arg(name).toStdString());
     return *found;
 }
 
 QVariant DBusFlightData::readLive(const QString& name)
 {
-    QDBusMessage get =
-        QDBusMessage::createMethodCall(kService, kPath, kPropertiesInterface, QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, kPropertiesInterface,
+                                                      QStringLiteral("Get"));
     get << kInterface << name;
     const QDBusReply<QDBusVariant> reply = m_bus.call(get, QDBus::Block, m_timeoutMs);
     if (!reply.isValid())

@@ -48,8 +48,9 @@ void StreamDecoder::decode(QByteArrayView block, FlightDataCache& cache)
             storeField(field, block.sliced(position + 1, separator - position - 1), cache);
         position = separator;
     }
-    cache.VantorAy = ReadNumber(block.sliced(position + 1).first(
-                         qMin<qsizetype>(1, block.size() - position - 1))) != 0;
+    cache.VantorAy =
+        ReadNumber(
+            block.sliced(position + 1).first(qMin<qsizetype>(1, block.size() - position - 1))) != 0;
 }
 
 } // namespace glimrow

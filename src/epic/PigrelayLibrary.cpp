@@ -21,8 +21,8 @@ QString libraryFile()
     const QDir programDir(QCoreApplication::applicationDirPath());
     for (const char* folder : {".", "../lib/glimrow"}) {
         for (const char* file : {"libPigrelay.so", "Pigrelay.dll"}) {
-            const QString candidate =
-                QDir(programDir.filePath(QLatin1StringView(folder))).filePath(QLatin1StringView(file));
+            const QString candidate = QDir(programDir.filePath(QLatin1StringView(folder)))
+                                          .filePath(QLatin1StringView(file));
             if (QFileInfo::exists(candidate))
                 return QFileInfo(candidate).canonicalFilePath();
         }

@@ -7,8 +7,7 @@ namespace {
 
 bool endsALine(qsizetype position)
 {
-    return position == 27 || position == 53 || position == 78 || position == 104 ||
-           position == 130;
+    return position == 27 || position == 53 || position == 78 || position == 104 || position == 130;
 }
 
 void chopTrailingSpaces(QString& text)

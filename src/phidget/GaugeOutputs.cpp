@@ -77,7 +77,8 @@ void GaugeOutputs::ShowGauges(const SectionTable& table)
 void GaugeOutputs::DriveGSuit()
 {
     if (m_window.screenUpdate())
-        m_window.setLabelText(kGForceLabel, FormatThreeDecimals(object().readNumber(FlightDataField::GS)));
+        m_window.setLabelText(kGForceLabel,
+                              FormatThreeDecimals(object().readNumber(FlightDataField::GS)));
     if (m_devices.servoPresent()) {
         const float loadFactor = ToSingle(object().readNumber(FlightDataField::GS));
         if (m_window.screenUpdate()) {

@@ -17,8 +17,7 @@ public:
     static constexpr int kGForceLabel = 15;
     static constexpr int kServoOutputLabels[2] = {24, 25};
 
-    GaugeOutputs(OutputWindow& window, FlightDataSource& data,
-                 const PhidgetDeviceManager& devices);
+    GaugeOutputs(OutputWindow& window, FlightDataSource& data, const PhidgetDeviceManager& devices);
 
     // Rewrites the value of every line whose keyword it knows; throws FlightDataError when
     // the flight data cannot be read.

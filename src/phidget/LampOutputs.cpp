@@ -12,8 +12,7 @@ Q_LOGGING_CATEGORY(lcLamps, "glimrow.lamps", QtWarningMsg)
 
 namespace {
 
-template <typename Call>
-void skippingErrors(Call call)
+template <typename Call> void skippingErrors(Call call)
 {
     try {
         call();
@@ -48,8 +47,7 @@ std::optional<LampOutputs::Lamp> LampOutputs::readLamp(const SectionTable& table
     return Lamp{*output, (*mask & bits) != 0};
 }
 
-void LampOutputs::SendLamps(int gridIndex, const SectionTable& table,
-                            const PhidgetBoardPtr& board)
+void LampOutputs::SendLamps(int gridIndex, const SectionTable& table, const PhidgetBoardPtr& board)
 {
     const bool ledGrid = gridIndex == 0 || gridIndex == 1;
     const bool kitGrid = gridIndex == 2 || gridIndex == 5;
@@ -66,7 +64,8 @@ void LampOutputs::SendLamps(int gridIndex, const SectionTable& table,
         if (kit)
             kit->setOutputState(lamp->output, lamp->lit);
         if (m_window.screenUpdate())
-            m_window.grid(gridIndex).setText(int(row) + 1, 2, lamp->lit ? QStringLiteral("*") : QString());
+            m_window.grid(gridIndex).setText(int(row) + 1, 2,
+                                             lamp->lit ? QStringLiteral("*") : QString());
     }
     m_window.letEventsRun();
 }
@@ -87,14 +86,15 @@ void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* 
             int leds = 0;
             skippingErrors([&] { leds = led->LEDCount(); });
             for (int index = 0; index < leds; ++index)
-                skippingErrors([&] { led->setDiscreteLED(index, on ? m_window.lampBrightness() : 0); });
+                skippingErrors(
+                    [&] { led->setDiscreteLED(index, on ? m_window.lampBrightness() : 0); });
         }
     }
     for (int slot : {1, 2}) {
         if (const auto lcd = m_devices.pRavazTextLCD(slot)) {
             for (int row : {0, 1}) {
-                const QString text = on ? QStringLiteral("TextLCD-%1 %2").arg(slot).arg(row + 1)
-                                        : QString();
+                const QString text =
+                    on ? QStringLiteral("TextLCD-%1 %2").arg(slot).arg(row + 1) : QString();
                 skippingErrors([&] { lcd->setDisplayString(row, text); });
             }
             if (alsoDimmers)
@@ -108,7 +108,9 @@ void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* 
         if (!textLed)
             continue;
         for (qsizetype row = 0; table && row < table->rowCount(); ++row)
-            skippingErrors([&] { textLed->setDisplayString(int(row), on ? QStringLiteral("1234") : QString()); });
+            skippingErrors([&] {
+                textLed->setDisplayString(int(row), on ? QStringLiteral("1234") : QString());
+            });
         if (alsoDimmers)
             skippingErrors([&] { textLed->setBrightness(on ? m_window.lampBrightness() : 0); });
     }

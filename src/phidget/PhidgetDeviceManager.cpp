@@ -32,8 +32,7 @@ std::optional<Kind> kindOf(const QString& type)
 }
 
 // Every step of the attach handler runs whatever happened in the one before.
-template <typename Step>
-void skippingErrors(const char* what, Step step)
+template <typename Step> void skippingErrors(const char* what, Step step)
 {
     try {
         step();
@@ -42,8 +41,7 @@ void skippingErrors(const char* what, Step step)
     }
 }
 
-template <typename Board>
-std::shared_ptr<Board> as(const PhidgetBoardPtr& board)
+template <typename Board> std::shared_ptr<Board> as(const PhidgetBoardPtr& board)
 {
     auto typed = std::dynamic_pointer_cast<Board>(board);
     if (board && !typed)
@@ -84,8 +82,7 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
     }
     skippingErrors("listing the board", [&] {
         ListDevice(kind ? m_counters[std::size_t(*kind)] : 0, board->DeviceType(),
-                   DecimalText(board->DeviceVersion()),
-                   QString::number(board->SerialNumber()));
+                   DecimalText(board->DeviceVersion()), QString::number(board->SerialNumber()));
     });
     QCoreApplication::processEvents();
 }
@@ -116,9 +113,8 @@ void PhidgetDeviceManager::applyStartingSettings(Kind kind, const PhidgetBoardPt
     case Kind::LED:
         break; // nothing is sent to an LED board on attach
     case Kind::TextLCD:
-        skippingErrors("TextLCD brightness", [&] {
-            as<PhidgetTextLCD>(board)->setBrightness(m_view.lampBrightness());
-        });
+        skippingErrors("TextLCD brightness",
+                       [&] { as<PhidgetTextLCD>(board)->setBrightness(m_view.lampBrightness()); });
         skippingErrors("TextLCD backlight", [&] { as<PhidgetTextLCD>(board)->setBacklight(true); });
         skippingErrors("TextLCD cursor", [&] { as<PhidgetTextLCD>(board)->setCursorOn(false); });
         skippingErrors("TextLCD rows", [&] {
@@ -127,13 +123,13 @@ void PhidgetDeviceManager::applyStartingSettings(Kind kind, const PhidgetBoardPt
         });
         break;
     case Kind::TextLED:
-        skippingErrors("TextLED brightness", [&] {
-            as<PhidgetTextLED>(board)->setBrightness(m_view.lampBrightness());
-        });
+        skippingErrors("TextLED brightness",
+                       [&] { as<PhidgetTextLED>(board)->setBrightness(m_view.lampBrightness()); });
         break;
     case Kind::Servo:
         // The motor whose index is the servo counter: motor 1 for the first servo board.
-        skippingErrors("servo motor", [&] { as<PhidgetServo>(board)->setMotorPosition(counter, 0); });
+        skippingErrors("servo motor",
+                       [&] { as<PhidgetServo>(board)->setMotorPosition(counter, 0); });
         break;
     }
 }

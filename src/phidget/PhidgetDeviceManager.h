@@ -14,9 +14,9 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <utility>
 #include <vector>
-#include <memory>
 
 namespace glimrow {
 
@@ -46,8 +46,7 @@ public:
     void PhidgetManager_OnError(const PhidgetBoardPtr& board);
 
     // Adds a row for a board not listed yet, or turns its row green again.
-    void ListDevice(int count, const QString& type, const QString& version,
-                    const QString& serial);
+    void ListDevice(int count, const QString& type, const QString& version, const QString& serial);
 
     // The boards the outputs drive, slot 1 or 2 (pRavazLED_1, pRavazLED_2, ...); nullptr when
     // the slot is empty or its board is unplugged.

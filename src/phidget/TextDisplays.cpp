@@ -66,7 +66,8 @@ void TextDisplays::BuildTextLEDStrings(SectionTable& table)
         } else if (keyword == u"UFCTCHAN") {
             text = rightAligned(object().readNumber(FlightDataField::UFCTChan), 4);
         } else if (keyword == u"CMDS1") {
-            text = (m_cache.LightBits2 & 64) ? QStringLiteral("GO  DSPRDY") : QStringLiteral("NO GO");
+            text =
+                (m_cache.LightBits2 & 64) ? QStringLiteral("GO  DSPRDY") : QStringLiteral("NO GO");
         } else if (keyword == u"CMDS2") {
             const bool low = m_cache.LightBits2 & (1024 | 2048);
             text = (low ? QStringLiteral("  LO ") : kFiveSpaces) +

@@ -94,8 +94,7 @@ EPICIO_API int EpicioVirtual_PigeonholeCount(void)
     return int(card().pigeonholes.size());
 }
 
-EPICIO_API int EpicioVirtual_Pigeonhole(int index, int* number, unsigned char bytes[4],
-                                        int* writes)
+EPICIO_API int EpicioVirtual_Pigeonhole(int index, int* number, unsigned char bytes[4], int* writes)
 {
     const auto& pigeonholes = card().pigeonholes;
     if (index < 0 || index >= int(pigeonholes.size()))

@@ -10,21 +10,21 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#  if defined(EPICIO_BUILDING)
-#    define EPICIO_API __declspec(dllexport)
-#  else
-#    define EPICIO_API __declspec(dllimport)
-#  endif
-#  define EPICIO_CALL __stdcall
-#  define EPICIO_OpenDevice __OpenDevice
-#  define EPICIO_SendPH __SendPH
-#  define EPICIO_CloseDevice __CloseDevice
+#if defined(EPICIO_BUILDING)
+#define EPICIO_API __declspec(dllexport)
 #else
-#  define EPICIO_API __attribute__((visibility("default")))
-#  define EPICIO_CALL
-#  define EPICIO_OpenDevice OpenDevice
-#  define EPICIO_SendPH SendPH
-#  define EPICIO_CloseDevice CloseDevice
+#define EPICIO_API __declspec(dllimport)
+#endif
+#define EPICIO_CALL __stdcall
+#define EPICIO_OpenDevice __OpenDevice
+#define EPICIO_SendPH __SendPH
+#define EPICIO_CloseDevice __CloseDevice
+#else
+#define EPICIO_API __attribute__((visibility("default")))
+#define EPICIO_CALL
+#define EPICIO_OpenDevice OpenDevice
+#define EPICIO_SendPH SendPH
+#define EPICIO_CloseDevice CloseDevice
 #endif
 
 /* Opens the card; `device` is 1. A result above 0 is the handle of the open card. */

@@ -75,21 +75,21 @@ PIGRELAY_API int PIGRELAY_CALL CloseEpic(void)
 }
 
 /* A value channel: its setters and its send, the stored value converted by CONVERT. */
-#define VALUE_CHANNEL(NAME, CONVERT)                                                        \
-    static Channel g_##NAME;                                                                \
-    PIGRELAY_API int PIGRELAY_CALL NAME##CallRet(int value)                                 \
-    {                                                                                       \
-        g_##NAME.value = CONVERT(value);                                                    \
-        return value;                                                                       \
-    }                                                                                       \
-    PIGRELAY_API int PIGRELAY_CALL NAME##PHCallRet(int pigeonhole)                          \
-    {                                                                                       \
-        g_##NAME.pigeonhole = pigeonhole;                                                   \
-        return pigeonhole;                                                                  \
-    }                                                                                       \
-    PIGRELAY_API int PIGRELAY_CALL Send##NAME##PH(void)                                     \
-    {                                                                                       \
-        return sendByte(g_##NAME.pigeonhole, g_##NAME.value);                               \
+#define VALUE_CHANNEL(NAME, CONVERT)                                                               \
+    static Channel g_##NAME;                                                                       \
+    PIGRELAY_API int PIGRELAY_CALL NAME##CallRet(int value)                                        \
+    {                                                                                              \
+        g_##NAME.value = CONVERT(value);                                                           \
+        return value;                                                                              \
+    }                                                                                              \
+    PIGRELAY_API int PIGRELAY_CALL NAME##PHCallRet(int pigeonhole)                                 \
+    {                                                                                              \
+        g_##NAME.pigeonhole = pigeonhole;                                                          \
+        return pigeonhole;                                                                         \
+    }                                                                                              \
+    PIGRELAY_API int PIGRELAY_CALL Send##NAME##PH(void)                                            \
+    {                                                                                              \
+        return sendByte(g_##NAME.pigeonhole, g_##NAME.value);                                      \
     }
 
 #define AS_IS(value) (value)

@@ -14,11 +14,11 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#  define PIGRELAY_API __declspec(dllexport)
-#  define PIGRELAY_CALL __stdcall
+#define PIGRELAY_API __declspec(dllexport)
+#define PIGRELAY_CALL __stdcall
 #else
-#  define PIGRELAY_API __attribute__((visibility("default")))
-#  define PIGRELAY_CALL
+#define PIGRELAY_API __attribute__((visibility("default")))
+#define PIGRELAY_CALL
 #endif
 
 /* 1 when a card is open after the call (EPICIO is asked only when none is open), else 0. */

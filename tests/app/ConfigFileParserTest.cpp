@@ -51,9 +51,9 @@ SectionTable::Row row(const char* a, const char* b, const char* c, const char* d
 
 TEST(ConfigFileParser, SectionsFillTheirTablesInFileOrder)
 {
-    auto p = parse(crlf({"/ lamps of board 1", "[PLED64-1]", "0,Master caution,1,1",
-                         "5,Fire,a,b,c", "[PLED64-2]", "[SKITS]", "1,Airspeed,KIAS,0",
-                         "[Unknown]", "1,2,3,4", "[PLED64-1]", "7,Later,2,2"}));
+    auto p = parse(crlf({"/ lamps of board 1", "[PLED64-1]", "0,Master caution,1,1", "5,Fire,a,b,c",
+                         "[PLED64-2]", "[SKITS]", "1,Airspeed,KIAS,0", "[Unknown]", "1,2,3,4",
+                         "[PLED64-1]", "7,Later,2,2"}));
     ASSERT_TRUE(p->ok);
     // A repeated section replaces the earlier one.
     ASSERT_TRUE(p->tables.maPLED64_1);
@@ -78,9 +78,9 @@ TEST(ConfigFileParser, SectionsFillTheirTablesInFileOrder)
 
 TEST(ConfigFileParser, GlobalKeysApplyInFileOrderWithTheirCaseRules)
 {
-    auto p = parse(crlf({"[COMPREF]", "dcom", "[TCPIP-IP]", " 127.0.0.1 ", "[TCPIP-PORT]",
-                         "4000", "[NOSCREENUPDATE]", "true", "[UPDATEEPICANYWAY]", "TRUE ",
-                         "[COMPREF]", "DCOM", "[NOSCREENUPDATE]", "True", "[TCPIP-IP]", ""}));
+    auto p = parse(crlf({"[COMPREF]", "dcom", "[TCPIP-IP]", " 127.0.0.1 ", "[TCPIP-PORT]", "4000",
+                         "[NOSCREENUPDATE]", "true", "[UPDATEEPICANYWAY]", "TRUE ", "[COMPREF]",
+                         "DCOM", "[NOSCREENUPDATE]", "True", "[TCPIP-IP]", ""}));
     ASSERT_TRUE(p->ok);
     EXPECT_EQ(p->keys.applied,
               QStringList({"connect=0", "address= 127.0.0.1 ", "port=4000", "noscreen=1",
@@ -146,8 +146,10 @@ TEST(ConfigFileParser, LongFilesParseLikeAnyOther)
 {
     QStringList lines{"[PLED64-1]"};
     for (int i = 0; i < 3000; ++i)
-        lines << QString("%1,Lamp number %1 with a long description,%2,1").arg(i).arg(1 << (i % 31));
-    lines << "[EPICAnalogs]" << "12,Fuel total,TOTAL,";
+        lines
+            << QString("%1,Lamp number %1 with a long description,%2,1").arg(i).arg(1 << (i % 31));
+    lines << "[EPICAnalogs]"
+          << "12,Fuel total,TOTAL,";
     const QString text = crlf(lines);
     ASSERT_GT(text.size(), 32767);
     auto p = parse(text);

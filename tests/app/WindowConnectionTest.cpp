@@ -1,8 +1,8 @@
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 
-#include "common/MessageReporter.h"
 #include "app/frmGlimrow.h"
+#include "common/MessageReporter.h"
 #include "data/DBusFlightData.h"
 
 #include <gtest/gtest.h>
@@ -35,8 +35,7 @@ public:
 const QByteArray kSections = "[PTLED-1]\r\n[PTLED-2]\r\n[PTLCD-1]\r\n[PTLCD-2]\r\n[SKITS]\r\n"
                              "[EPICAnalogs]\r\n";
 
-template <typename Condition>
-bool waitFor(Condition condition)
+template <typename Condition> bool waitFor(Condition condition)
 {
     QElapsedTimer waited;
     waited.start();

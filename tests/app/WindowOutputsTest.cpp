@@ -1,7 +1,7 @@
 #include "support/QtPrinters.h"
 
-#include "common/MessageReporter.h"
 #include "app/frmGlimrow.h"
+#include "common/MessageReporter.h"
 #include "phidget/virtual/VirtualHardware.h"
 
 #include <gtest/gtest.h>

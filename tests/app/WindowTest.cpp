@@ -1,6 +1,6 @@
-#include "common/MessageReporter.h"
 #include "app/Twips.h"
 #include "app/frmGlimrow.h"
+#include "common/MessageReporter.h"
 
 #include "support/QtPrinters.h"
 
@@ -27,8 +27,7 @@ class FailOnMessage : public MessageReporter {
 public:
     void showMessage(const QString& title, const QString& text) override
     {
-        ADD_FAILURE() << "unexpected message " << title.toStdString() << ": "
-                      << text.toStdString();
+        ADD_FAILURE() << "unexpected message " << title.toStdString() << ": " << text.toStdString();
     }
 };
 

@@ -62,8 +62,8 @@ TEST(StreamDecoder, AFullFrameSetsTheFiveCachedFields)
 
 TEST(StreamDecoder, LightBitsOutsideThirtyTwoBitsKeepTheirValue)
 {
-    FlightDataCache cache = decoded(frame({{32, "4294967295"}, {36, "-1"}, {37, "2147483647.5"}}),
-                                    primed());
+    FlightDataCache cache =
+        decoded(frame({{32, "4294967295"}, {36, "-1"}, {37, "2147483647.5"}}), primed());
     EXPECT_EQ(cache.LightBits, 11);
     EXPECT_EQ(cache.LightBits2, -1); // all 32 bits set
     EXPECT_EQ(cache.LightBits3, 33);

@@ -72,10 +72,10 @@ protected:
 TEST_F(Cycle, DcomModeFillsOnceBeforeAnyReadThenServesEveryStepInOrder)
 {
     m_cycle.run();
-    EXPECT_EQ(m_calls, QStringList({"FillFlightData", "read LightBits", "read LightBits2",
-                                    "read LightBits3", "read SpeedBrake", "BuildTextLEDStrings",
-                                    "ComputeGauges", "events", "SendLamps", "SendTextLED",
-                                    "DriveGSuit"}));
+    EXPECT_EQ(m_calls,
+              QStringList({"FillFlightData", "read LightBits", "read LightBits2", "read LightBits3",
+                           "read SpeedBrake", "BuildTextLEDStrings", "ComputeGauges", "events",
+                           "SendLamps", "SendTextLED", "DriveGSuit"}));
     EXPECT_EQ(m_cache.LightBits, 5);
     EXPECT_EQ(m_cache.LightBits2, 6); // halves to even
     EXPECT_EQ(m_cache.LightBits3, 7);
@@ -109,8 +109,8 @@ TEST_F(Cycle, FailingStepsAreSkippedAndTheRestStillRun)
     m_cycle.setOutputSteps({{"SendLamps", [] { throw std::runtime_error("board gone"); }},
                             {"DriveGSuit", [this] { m_calls << "DriveGSuit"; }}});
     m_cycle.run();
-    EXPECT_EQ(m_calls, QStringList({"BuildTextLEDStrings", "ComputeGauges", "events",
-                                    "DriveGSuit"}));
+    EXPECT_EQ(m_calls,
+              QStringList({"BuildTextLEDStrings", "ComputeGauges", "events", "DriveGSuit"}));
 }
 
 TEST_F(Cycle, ATickDuringACyclesPauseIsDropped)

@@ -133,9 +133,9 @@ protected:
     // What the data server's object holds since the program's last fill.
     QVariant filled(const char* field) const
     {
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            DBusFlightData::kService, DBusFlightData::kPath,
-            "org.freedesktop.DBus.Properties", "Get");
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(DBusFlightData::kService, DBusFlightData::kPath,
+                                           "org.freedesktop.DBus.Properties", "Get");
         get << DBusFlightData::kInterface << QString(field);
         const QDBusReply<QDBusVariant> reply = m_client.call(get);
         return reply.isValid() ? reply.value().variant() : QVariant();
@@ -191,9 +191,9 @@ TEST_F(EndToEnd, DcomModeDrivesEveryOutputFromTheDataServer)
               "");
     EXPECT_EQ(eventually([this] {
                   const QStringList rows = hardware("Rows", 30001).value(0).toStringList();
-                  return rows.value(0).startsWith("FAULT LIST") ? std::string()
-                                                                : "TextLCD rows " +
-                                                                      rows.join('|').toStdString();
+                  return rows.value(0).startsWith("FAULT LIST")
+                             ? std::string()
+                             : "TextLCD rows " + rows.join('|').toStdString();
               }),
               "");
     EXPECT_EQ(eventually([this] {

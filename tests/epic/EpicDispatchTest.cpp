@@ -43,7 +43,8 @@ private:
     void failIfMissing(const char* function)
     {
         if (missing && qstrcmp(function, missing) == 0)
-            throw PigrelayError(std::string("The Pigrelay library has no function ") + function + ".");
+            throw PigrelayError(std::string("The Pigrelay library has no function ") + function +
+                                ".");
     }
     PigrelayLibrary m_library;
 };
@@ -141,7 +142,7 @@ TEST_F(Epic, EachKeywordShowsItsValueAndReachesItsPigeonhole)
     EXPECT_EQ(pigeonhole(7), (std::array<int, 4>{88, 0, 0, 0}));
     EXPECT_EQ(pigeonhole(1), (std::array<int, 4>{0, 0, 0, 0}));
     EXPECT_EQ(pigeonhole(14), (std::array<int, 4>{88, 0, 0, 0})); // 6 x 100 = 600, low byte 88
-    EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{50, 0, 0, 0}));  // whole hundreds
+    EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{50, 0, 0, 0})); // whole hundreds
 
     m_data.set(F::RPM, 86.5);
     m_epic.SendEpicValues(table);

@@ -82,7 +82,8 @@ TEST_F(Lamps, AnUnreadableLineIsSkippedAndAFailingBoardEndsTheProcedure)
 TEST_F(Lamps, AllLampsOnLightsEverythingAndShutdownDarkensEverything)
 {
     attachDefaultBoards();
-    const SectionTable textLeds = tableOf({{"0", "a", "FUELFLOW", ""}, {"1", "b", "TOTALIZER", ""}});
+    const SectionTable textLeds =
+        tableOf({{"0", "a", "FUELFLOW", ""}, {"1", "b", "TOTALIZER", ""}});
     m_lamps.TestAllOutputs(true, false, &textLeds, &textLeds);
     EXPECT_EQ(board(10002).leds, std::vector<int>(64, 75));
     EXPECT_EQ(board(20002).outputs, std::vector<bool>(16, true));

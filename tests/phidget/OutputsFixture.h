@@ -46,10 +46,12 @@ class Outputs : public ::testing::Test {
 protected:
     Outputs()
     {
-        QObject::connect(&m_manager, &PhidgetManager::OnAttach,
-                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
-        QObject::connect(&m_manager, &PhidgetManager::OnDetach,
-                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
+        QObject::connect(
+            &m_manager, &PhidgetManager::OnAttach,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
+        QObject::connect(
+            &m_manager, &PhidgetManager::OnDetach,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
     }
 
     void attachDefaultBoards()

@@ -31,12 +31,15 @@ class Devices : public ::testing::Test {
 protected:
     Devices()
     {
-        QObject::connect(&m_manager, &PhidgetManager::OnAttach,
-                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
-        QObject::connect(&m_manager, &PhidgetManager::OnDetach,
-                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
-        QObject::connect(&m_manager, &PhidgetManager::OnError,
-                         [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
+        QObject::connect(
+            &m_manager, &PhidgetManager::OnAttach,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
+        QObject::connect(
+            &m_manager, &PhidgetManager::OnDetach,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
+        QObject::connect(
+            &m_manager, &PhidgetManager::OnError,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
         m_list.setColumnCount(4);
         m_list.setRowCount(1);
     }

@@ -84,7 +84,8 @@ TEST_F(Texts, CountermeasurePanelOnTheTextLcd)
 
 TEST_F(Texts, FaultListLinesOnTheTextLcdAndTheScreenMirrors)
 {
-    QString pfl = QString("FAULT LIST").leftJustified(27) + QString("  FLCS BUS").leftJustified(26) +
+    QString pfl = QString("FAULT LIST").leftJustified(27) +
+                  QString("  FLCS BUS").leftJustified(26) +
                   QString("  \x01 ENG").leftJustified(25) + QString(" ").repeated(26) +
                   QString("LAST LINE").rightJustified(26, u'x');
     m_data.set(FlightDataField::PFLLines, pfl);

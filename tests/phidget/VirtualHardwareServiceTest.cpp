@@ -33,9 +33,9 @@ template <typename... Result>
 QDBusPendingReply<Result...> callService(const QDBusConnection& script, const QString& method,
                                          const QVariantList& arguments = {})
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        VirtualHardwareService::kService, VirtualHardwareService::kPath,
-        VirtualHardwareService::kService, method);
+    QDBusMessage call = QDBusMessage::createMethodCall(VirtualHardwareService::kService,
+                                                       VirtualHardwareService::kPath,
+                                                       VirtualHardwareService::kService, method);
     call.setArguments(arguments);
     QDBusPendingCallWatcher watcher(script.asyncCall(call));
     QSignalSpy finished(&watcher, &QDBusPendingCallWatcher::finished);

@@ -1,7 +1,7 @@
 // Pigrelay against the EPICIO stand-in, whose virtual card records every pigeonhole written.
 
-#include "EPICIOVirtualCard.h"
 #include "Pigrelay.h"
+#include "EPICIOVirtualCard.h"
 
 #include <gtest/gtest.h>
 

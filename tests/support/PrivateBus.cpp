@@ -59,8 +59,7 @@ FlightDataServer::~FlightDataServer()
     m_thread.wait();
 }
 
-template <typename Work>
-void FlightDataServer::inServerThread(Work work)
+template <typename Work> void FlightDataServer::inServerThread(Work work)
 {
     QMetaObject::invokeMethod(m_context, work, Qt::BlockingQueuedConnection);
 }
@@ -101,9 +100,8 @@ bool FlightDataServer::setOnBus(bool onBus)
 int FlightDataServer::fillCount() const
 {
     int fills = 0;
-    const_cast<FlightDataServer*>(this)->inServerThread([this, &fills] {
-        fills = m_service->fillCount();
-    });
+    const_cast<FlightDataServer*>(this)->inServerThread(
+        [this, &fills] { fills = m_service->fillCount(); });
     return fills;
 }
 

@@ -48,8 +48,7 @@ public:
 
 private:
     QVariantMap record() const;
-    template <typename Work>
-    void inServerThread(Work work);
+    template <typename Work> void inServerThread(Work work);
 
     const PrivateBus& m_bus;
     QString m_connectionName;

@@ -93,18 +93,24 @@ QVariantMap FlightScript::recordAt(double seconds)
     const int aux = 126 - int(t / 15) % 126;
     const double altitude = 5000 + 4000 * wave(t, 60);
 
-    const QString ded = screen({QStringLiteral("  UHF 242.00  STPT \x01%1  AUTO").arg(int(t / 8) % 25 + 1),
-                                QStringLiteral("      COM2  %1.%2").arg(118 + int(t) % 18).arg(int(t * 7) % 100, 2, 10, QLatin1Char('0')),
-                                QStringLiteral("  VHF  1    \x02  %1:%2").arg(int(t / 60), 2, 10, QLatin1Char('0')).arg(int(t) % 60, 2, 10, QLatin1Char('0')),
-                                QStringLiteral("  TACAN %1X   ALOW %2").arg(ufc).arg(int(altitude / 100) * 10),
-                                QStringLiteral("  IFF  M3 %1  BNGO 2000").arg(4000 + int(t) % 8, 4, 10, QLatin1Char('0'))});
-    const char* const faults[] = {"FLCS BUS FAIL", "ENG A/I FAIL", "HYD SYS B", "FUEL LOW",
-                                  "RDR ALT FAIL", "AVIONICS FLT"};
-    const QString pfl = screen({QStringLiteral("  FAULT LIST %1 OF 6").arg(int(t / 5) % 6 + 1),
-                                QStringLiteral("  \x01 %1").arg(QLatin1StringView(faults[int(t / 5) % 6])),
-                                QStringLiteral("  \x01 %1").arg(QLatin1StringView(faults[(int(t / 5) + 1) % 6])),
-                                QStringLiteral("  MASTER CAUTION \x02"),
-                                QStringLiteral("  ACK TO CLEAR")});
+    const QString ded =
+        screen({QStringLiteral("  UHF 242.00  STPT \x01%1  AUTO").arg(int(t / 8) % 25 + 1),
+                QStringLiteral("      COM2  %1.%2")
+                    .arg(118 + int(t) % 18)
+                    .arg(int(t * 7) % 100, 2, 10, QLatin1Char('0')),
+                QStringLiteral("  VHF  1    \x02  %1:%2")
+                    .arg(int(t / 60), 2, 10, QLatin1Char('0'))
+                    .arg(int(t) % 60, 2, 10, QLatin1Char('0')),
+                QStringLiteral("  TACAN %1X   ALOW %2").arg(ufc).arg(int(altitude / 100) * 10),
+                QStringLiteral("  IFF  M3 %1  BNGO 2000")
+                    .arg(4000 + int(t) % 8, 4, 10, QLatin1Char('0'))});
+    const char* const faults[] = {"FLCS BUS FAIL", "ENG A/I FAIL", "HYD SYS B",
+                                  "FUEL LOW",      "RDR ALT FAIL", "AVIONICS FLT"};
+    const QString pfl =
+        screen({QStringLiteral("  FAULT LIST %1 OF 6").arg(int(t / 5) % 6 + 1),
+                QStringLiteral("  \x01 %1").arg(QLatin1StringView(faults[int(t / 5) % 6])),
+                QStringLiteral("  \x01 %1").arg(QLatin1StringView(faults[(int(t / 5) + 1) % 6])),
+                QStringLiteral("  MASTER CAUTION \x02"), QStringLiteral("  ACK TO CLEAR")});
 
     QVariantMap record;
     record[QStringLiteral("SpeedBrake")] = speedBrake;
@@ -131,7 +137,8 @@ QVariantMap FlightScript::recordAt(double seconds)
     record[QStringLiteral("KIAS")] = 350 + 150 * wave(t, 45);
     record[QStringLiteral("GS")] = 1 + 3 * std::pow(wave(t, 25), 2);
     record[QStringLiteral("ShipDown")] = -altitude;
-    record[QStringLiteral("ShipDownRate")] = -4000 * 2 * std::numbers::pi / 60 * std::cos(2 * std::numbers::pi * t / 60);
+    record[QStringLiteral("ShipDownRate")] =
+        -4000 * 2 * std::numbers::pi / 60 * std::cos(2 * std::numbers::pi * t / 60);
     record[QStringLiteral("ChaffCount")] = chaff;
     record[QStringLiteral("Flarecount")] = flares;
     record[QStringLiteral("UFCTChan")] = ufc;

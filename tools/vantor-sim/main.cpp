@@ -25,8 +25,7 @@ struct Outage {
     double length = 0;
     bool covers(double seconds) const
     {
-        return every > 0 && length > 0 && seconds > every &&
-               std::fmod(seconds, every) < length;
+        return every > 0 && length > 0 && seconds > every && std::fmod(seconds, every) < length;
     }
 };
 
@@ -64,11 +63,12 @@ int main(int argc, char* argv[])
     add("rate", "Frames per second sent to each client (default 20).", "rate", "20");
     add("inactive-every", "Every N seconds, report the server inactive ...", "N", "0");
     add("inactive-for", "... for M seconds.", "M", "0");
-    add("dbus-outage-every", "Every N seconds, take the flight-data object off the bus ...",
-        "N", "0");
+    add("dbus-outage-every", "Every N seconds, take the flight-data object off the bus ...", "N",
+        "0");
     add("dbus-outage-for", "... for M seconds.", "M", "0");
     add("duration", "Stop after S seconds (default: run until stopped).", "S", "0");
-    options.addOption(QCommandLineOption(QStringLiteral("no-tcp"), QStringLiteral("Serve no stream.")));
+    options.addOption(
+        QCommandLineOption(QStringLiteral("no-tcp"), QStringLiteral("Serve no stream.")));
     options.addOption(QCommandLineOption(QStringLiteral("no-dbus"),
                                          QStringLiteral("Offer no flight-data object.")));
     options.process(app);

@@ -41,8 +41,7 @@ protected:
     }
 
     // Runs a write on the board's state and tells the hardware's watchers.
-    template <typename Write>
-    void write(Write change)
+    template <typename Write> void write(Write change)
     {
         usable();
         change(m_state->device);

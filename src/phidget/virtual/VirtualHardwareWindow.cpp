@@ -107,12 +107,13 @@ private:
         for (std::size_t motor = 0; motor < board.motors.size(); ++motor) {
             const QRectF cell(4 + double(motor) * 56, 4, 52, 56);
             const QPointF centre(cell.center().x(), cell.top() + 30);
-            const double angle = qDegreesToRadians(180.0 - qBound(0.0, board.motors[motor] * 20, 180.0));
+            const double angle =
+                qDegreesToRadians(180.0 - qBound(0.0, board.motors[motor] * 20, 180.0));
             painter.setPen(QPen(QColor(220, 220, 220), 2));
             painter.drawLine(centre, centre + QPointF(22 * std::cos(angle), -22 * std::sin(angle)));
-            painter.drawText(QRectF(cell.left(), cell.top() + 34, cell.width(), 18),
-                             Qt::AlignCenter,
-                             QStringLiteral("%1: %2").arg(motor).arg(board.motors[motor], 0, 'f', 2));
+            painter.drawText(
+                QRectF(cell.left(), cell.top() + 34, cell.width(), 18), Qt::AlignCenter,
+                QStringLiteral("%1: %2").arg(motor).arg(board.motors[motor], 0, 'f', 2));
         }
     }
 
@@ -135,8 +136,8 @@ QGroupBox* epicPanel(VirtualHardware& hardware, QWidget* parent)
     auto* frame = new QGroupBox(parent);
     auto* layout = new QVBoxLayout(frame);
     auto* table = new QTableWidget(0, 3, frame);
-    table->setHorizontalHeaderLabels({QStringLiteral("Pigeonhole"), QStringLiteral("Bytes"),
-                                      QStringLiteral("Writes")});
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("Pigeonhole"), QStringLiteral("Bytes"), QStringLiteral("Writes")});
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setStretchLastSection(true);
@@ -146,8 +147,9 @@ QGroupBox* epicPanel(VirtualHardware& hardware, QWidget* parent)
     layout->addWidget(plug);
     const auto refresh = [&hardware, frame, table, plug] {
         const bool present = hardware.epicPresent();
-        frame->setTitle(QStringLiteral("EPIC USB card (%1)")
-                            .arg(present ? QStringLiteral("plugged in") : QStringLiteral("unplugged")));
+        frame->setTitle(
+            QStringLiteral("EPIC USB card (%1)")
+                .arg(present ? QStringLiteral("plugged in") : QStringLiteral("unplugged")));
         plug->setText(present ? QStringLiteral("Unplug") : QStringLiteral("Plug in"));
         const auto pigeonholes = hardware.epicPigeonholes();
         table->setRowCount(int(pigeonholes.size()));
