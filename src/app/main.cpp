@@ -104,8 +104,13 @@ int main(int argc, char* argv[])
         hardwareWindow->move(window.x() - 40, window.y() + 40);
         hardwareWindow->show();
     }
-    if (options.isSet(screenshots))
+    if (options.isSet(screenshots)) {
+        // With virtual hardware the pictures show the EPIC card in use too, as after a click
+        // on "Open Epic".
+        if (hardwareWindow)
+            QTimer::singleShot(500, &window, [&window] { window.epic().OpenEpicCard(); });
         scheduleScreenshots(window, hardwareWindow.get(), options.value(screenshots));
+    }
     app.exec();
     return window.exitCode();
 }

@@ -141,7 +141,10 @@ QGroupBox* epicPanel(VirtualHardware& hardware, QWidget* parent)
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setMinimumHeight(120);
+    table->verticalHeader()->setDefaultSectionSize(18);
+    table->setColumnWidth(0, 80);
+    table->setColumnWidth(1, 100);
+    table->setMinimumSize(250, 120);
     auto* plug = new QPushButton(frame);
     layout->addWidget(table, 1);
     layout->addWidget(plug);
