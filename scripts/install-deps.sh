@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Glimrow needs to build, test and run. Safe to run again:
-# packages already present are left alone. Usage: scripts/install-deps.sh
+# packages already present are left alone.
+# Usage: scripts/install-deps.sh [--fuzz]   (--fuzz: also clang and its sanitizer runtimes)
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,10 @@ packages=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     dbus
 )
+
+if [[ "${1:-}" == "--fuzz" ]]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

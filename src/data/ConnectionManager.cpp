@@ -27,8 +27,6 @@ ConnectionManager::ConnectionManager(ConnectionView& view, FlightDataCache& cach
                                      FlightDataFactory factory, QObject* parent)
     : QObject(parent), m_view(view), m_cache(cache), m_factory(std::move(factory))
 {
-    // Bounds what a fast peer can make the program hold between two reads.
-    m_socket.setReadBufferSize(kMaxReadBytes);
     connect(&m_socket, &QTcpSocket::readyRead, this, &ConnectionManager::onReadyRead);
     connect(&m_socket, &QAbstractSocket::errorOccurred, this, [this](auto error) {
         m_errorSinceRequest = true;
@@ -123,8 +121,12 @@ void ConnectionManager::requestConnection()
 
 void ConnectionManager::onReadyRead()
 {
+    // One read is one frame: take at most kMaxReadBytes and drop everything else that has
+    // arrived, so a fast peer can make the program hold no more than the system's socket
+    // buffer. (A limited read buffer would be tighter, but Qt stops reporting new data once
+    // such a buffer has been full and is emptied without a read past its end.)
     const QByteArray block = m_socket.read(kMaxReadBytes);
-    m_socket.skip(m_socket.bytesAvailable()); // one read is one frame; the rest is dropped
+    m_socket.skip(m_socket.bytesAvailable());
     StreamDecoder::decode(block, m_cache);
     m_blockSinceTick = true;
     emit blockDecoded();

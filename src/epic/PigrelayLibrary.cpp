@@ -32,13 +32,13 @@ QString libraryFile()
 
 } // namespace
 
-PigrelayLibrary::PigrelayLibrary() = default;
+PigrelayLibrary::PigrelayLibrary(const QString& file) : m_file(file) {}
 
 void PigrelayLibrary::load()
 {
     if (m_library.isLoaded())
         return;
-    m_library.setFileName(libraryFile());
+    m_library.setFileName(m_file.isEmpty() ? libraryFile() : m_file);
     if (!m_library.load()) {
         throw PigrelayError(QStringLiteral("The Pigrelay library could not be loaded (%1).")
                                 .arg(m_library.errorString())

@@ -34,8 +34,8 @@ protected:
 class PigrelayLibrary final : public PigrelayApi {
 public:
     // Looks for the library beside the program first (and in ../lib/glimrow, where it is
-    // installed), then where the system looks for libraries.
-    PigrelayLibrary();
+    // installed), then where the system looks for libraries; or uses the file given.
+    explicit PigrelayLibrary(const QString& file = QString());
 
     int call(const char* function) override;
     int call(const char* function, int argument) override;
@@ -44,6 +44,7 @@ private:
     QFunctionPointer resolve(const char* function);
     void load();
 
+    QString m_file;
     QLibrary m_library;
     std::map<std::string, QFunctionPointer> m_functions;
 };

@@ -227,3 +227,15 @@ TEST_F(Epic, OpeningWithoutACardOrWithoutPigrelaySaysSo)
     EXPECT_FALSE(m_epic.mbEpicOpen());
     EXPECT_EQ(m_messages.shown.last(), "The Pigrelay library has no function OpenEpic.");
 }
+
+// (EPICIO missing makes the same load fail, with the loader's reason naming libEPICIO.so.)
+TEST(PigrelayLibrary, AMissingLibraryIsNamed)
+{
+    PigrelayLibrary absent(QStringLiteral("/nonexistent/libPigrelay.so"));
+    try {
+        absent.call("OpenEpic");
+        FAIL() << "a missing library must not be called";
+    } catch (const PigrelayError& error) {
+        EXPECT_NE(std::string(error.what()).find("could not be loaded"), std::string::npos);
+    }
+}

@@ -6,6 +6,7 @@
 #include "FlightDataService.h"
 
 #include <QDBusConnection>
+#include <QDBusVirtualObject>
 #include <QMutex>
 #include <QProcess>
 #include <QThread>
@@ -32,10 +33,13 @@ private:
     QString m_address;
 };
 
-// The data server's object on a private bus, answering from a record the test sets.
+// The data server's object on a private bus, answering from a record the test sets. Typed, it
+// answers as the interface description says (vantor-sim's service); raw, it answers each
+// property with whatever value the record holds, of whatever type, or not at all.
 class FlightDataServer {
 public:
-    explicit FlightDataServer(const PrivateBus& bus);
+    enum class Answers { Typed, Raw };
+    explicit FlightDataServer(const PrivateBus& bus, Answers answers = Answers::Typed);
     ~FlightDataServer();
     FlightDataServer(const FlightDataServer&) = delete;
     FlightDataServer& operator=(const FlightDataServer&) = delete;
@@ -48,6 +52,7 @@ public:
 
 private:
     QVariantMap record() const;
+    bool setOnBusInThisThread(bool onBus);
     template <typename Work> void inServerThread(Work work);
 
     const PrivateBus& m_bus;
@@ -56,7 +61,9 @@ private:
     QVariantMap m_record;
     QThread m_thread;
     QObject* m_context = nullptr;                // lives in m_thread; work is run through it
+    Answers m_answers;
     sim::FlightDataService* m_service = nullptr; // lives in m_thread
+    QDBusVirtualObject* m_rawObject = nullptr;   // the raw answers, in m_thread
 };
 
 } // namespace glimrow::test
