@@ -455,6 +455,11 @@ void frmGlimrow::sldGlimrow_Change(int index)
     m_ui.lblTimerValue->setText(QString::number(interval));
 }
 
+void frmGlimrow::setPollingInterval(int milliseconds)
+{
+    m_ui.sldGlimrow[1]->setValue(milliseconds);
+}
+
 void frmGlimrow::tmrGlimrow_Timer()
 {
     if (m_ui.chkGlimrow[1]->isChecked() || !m_cache.VantorAy)

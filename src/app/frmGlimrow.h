@@ -95,6 +95,8 @@ public:
     void Form_Resize();
     // The polling timer's tick: emits updateCycleDue when the update gate is open.
     void tmrGlimrow_Timer();
+    // Moves the polling slider, as the user would (1 to 250 ms).
+    void setPollingInterval(int milliseconds);
 
     ConnectionManager& connection() { return *m_connection; }
     PhidgetDeviceManager& devices() { return m_devices; }

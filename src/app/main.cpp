@@ -67,6 +67,17 @@ int main(int argc, char* argv[])
         QStringLiteral("Start up, save a PNG of each tab (tab0.png, ...) in <folder>, then exit."),
         QStringLiteral("folder"));
     options.addOption(screenshots);
+    const QCommandLineOption polling(
+        QStringLiteral("polling"),
+        QStringLiteral("Start with the polling timer at <ms> milliseconds (1 to 250)."),
+        QStringLiteral("ms"));
+    options.addOption(polling);
+    const QCommandLineOption runFor(
+        QStringLiteral("run-for"),
+        QStringLiteral("End the program the normal way after <seconds>, saying how many "
+                       "update cycles ran."),
+        QStringLiteral("seconds"));
+    options.addOption(runFor);
     const QCommandLineOption virtualHardware(
         QStringLiteral("virtual-hardware"),
         QStringLiteral("Attach virtual Phidget boards, show them in a Virtual Hardware window "
@@ -99,7 +110,16 @@ int main(int argc, char* argv[])
                      Qt::QueuedConnection);
     if (!window.Form_Load())
         return window.exitCode();
+    if (options.isSet(polling))
+        window.setPollingInterval(options.value(polling).toInt());
     window.show();
+    if (options.isSet(runFor)) {
+        QTimer::singleShot(int(options.value(runFor).toDouble() * 1000), &window, [&window] {
+            std::fprintf(stderr, "glimrow: %ld update cycles run\n",
+                         window.updateCycle().cyclesRun());
+            window.ShutdownProgram();
+        });
+    }
     if (hardwareWindow) {
         hardwareWindow->move(window.x() - 40, window.y() + 40);
         hardwareWindow->show();

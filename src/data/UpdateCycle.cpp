@@ -54,6 +54,7 @@ void UpdateCycle::run()
         bool& flag;
         ~Reset() { flag = false; }
     } reset{m_running};
+    ++m_cyclesRun;
 
     if (m_source.isDcomSelected())
         runDcomBlock();

@@ -35,6 +35,8 @@ public:
     // window events) is dropped: a second cycle never runs inside the first.
     void run();
     bool isRunning() const { return m_running; }
+    // Cycles run since the start (ticks that were dropped not counted).
+    long cyclesRun() const { return m_cyclesRun; }
 
 private:
     void runDcomBlock();
@@ -46,6 +48,7 @@ private:
     std::vector<Step> m_dcomSteps;
     std::vector<Step> m_outputSteps;
     bool m_running = false;
+    long m_cyclesRun = 0;
 };
 
 } // namespace glimrow
