@@ -1,12 +1,15 @@
-// Benchmark main: the D-Bus benchmark needs a QCoreApplication.
+// Benchmark main: one QApplication (offscreen unless told otherwise) for the window's
+// benchmarks and the D-Bus ones.
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -57,6 +57,34 @@ void FillAndSnapshot(benchmark::State& state)
 }
 BENCHMARK(FillAndSnapshot)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// Side by side with the snapshot: the fill, then every property read with its own call.
+void FillAndEachPropertyAlone(benchmark::State& state)
+{
+    glimrow::test::PrivateBus bus;
+    const QDBusConnection connection = bus.connect(QStringLiteral("program"));
+    QProcess server;
+    if (bus.address().isEmpty() || !startServer(server, bus, connection)) {
+        state.SkipWithError("dbus-daemon or vantor-sim could not be started");
+        return;
+    }
+    const QDBusMessage fill = QDBusMessage::createMethodCall(
+        glimrow::DBusFlightData::kService, glimrow::DBusFlightData::kPath,
+        glimrow::DBusFlightData::kInterface, QStringLiteral("FillFlightData"));
+    for (auto _ : state) {
+        connection.call(fill);
+        for (const glimrow::FlightDataFieldInfo& field : glimrow::flightDataFields()) {
+            QDBusMessage get = QDBusMessage::createMethodCall(
+                glimrow::DBusFlightData::kService, glimrow::DBusFlightData::kPath,
+                QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            get << glimrow::DBusFlightData::kInterface << QString::fromLatin1(field.name);
+            benchmark::DoNotOptimize(connection.call(get));
+        }
+    }
+    server.kill();
+    server.waitForFinished();
+}
+BENCHMARK(FillAndEachPropertyAlone)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 // For comparison: one plain property Get, a single round trip.
 void SingleRoundTrip(benchmark::State& state)
 {

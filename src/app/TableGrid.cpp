@@ -177,6 +177,9 @@ void TableGrid::applyAlignment(QTableWidgetItem* item, int column) const
 
 void TableGrid::styleFixedCells()
 {
+    // A table without rows or columns refuses items (and would not own them).
+    if (rowCount() == 0 || columnCount() == 0)
+        return;
     const QBrush fixed = m_table->palette().button();
     for (int column = 0; column < columnCount(); ++column)
         itemAt(0, column)->setBackground(fixed);

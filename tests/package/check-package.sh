@@ -10,7 +10,7 @@ trap 'rm -rf "$scratch"' EXIT
 
 (cd "$build" && cpack -G DEB -B "$scratch/out" >/dev/null)
 package=$(ls "$scratch"/out/glimrow_*.deb)
-dpkg-deb --info "$package" | grep -q "Package: glimrow"
+[[ "$(dpkg-deb --field "$package" Package)" == glimrow ]]
 dpkg-deb -x "$package" "$scratch/root"
 
 program="$scratch/root/usr/bin/glimrow"
@@ -21,9 +21,13 @@ for file in usr/bin/glimrow usr/bin/vantor-sim usr/lib/glimrow/libPigrelay.so \
 done
 
 export QT_QPA_PLATFORM=offscreen
-"$program" --version | grep -q "glimrow 1.8.0"
+# (Outputs are captured whole: grep -q ending a pipe early would fail it under pipefail.)
+version=$("$program" --version)
+[[ "$version" == *"glimrow 1.8.0"* ]] || { echo "--version says: $version"; exit 1; }
 # The installed program must use its own libraries, not the build tree's.
-ldd "$program" | grep -q "$scratch/root/usr/bin/../lib/glimrow/libEPICIO.so"
+libraries=$(ldd "$program")
+[[ "$libraries" == *"$scratch/root/usr/bin/../lib/glimrow/libEPICIO.so"* ]] || {
+    echo "the installed program does not find its EPICIO:"; echo "$libraries"; exit 1; }
 
 mkdir "$scratch/run"
 cp "$scratch/root/usr/share/doc/glimrow/Glimrow.cfg" "$scratch/run/"

@@ -106,6 +106,7 @@ int main(int argc, char* argv[])
     FlightDataService service(record);
     QDBusConnection bus = QDBusConnection::sessionBus();
     QTimer busWatch;
+    bool registered = false; // outlives the watch below, which reads and writes it
     if (!options.isSet(QStringLiteral("no-dbus"))) {
         QString error;
         if (!bus.isConnected() || !service.registerOn(bus, &error)) {
@@ -114,7 +115,7 @@ int main(int argc, char* argv[])
             return 1;
         }
         std::printf("vantor-sim: flight-data object Telvox.clsFlightData on the session bus\n");
-        bool registered = true;
+        registered = true;
         QObject::connect(&busWatch, &QTimer::timeout, [&] {
             const bool wanted = !busOutage.covers(seconds());
             if (wanted == registered)

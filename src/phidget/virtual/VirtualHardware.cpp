@@ -201,8 +201,10 @@ VirtualHardware::VirtualHardware(QObject* parent) : QObject(parent) {}
 
 VirtualHardware::~VirtualHardware()
 {
-    for (auto& [serial, state] : m_devices)
+    for (auto& [serial, state] : m_devices) {
         state->hardware = nullptr; // board objects held elsewhere outlive us quietly
+        state->current.reset();    // a board holds its state: break the circle
+    }
 }
 
 bool VirtualHardware::addDevice(const QString& type, int serial)

@@ -1,0 +1,131 @@
+// One update cycle of the window on the example configuration with virtual hardware, DCOM
+// mode, from an in-process flight-data object holding vantor-sim's record (targets: 200 us
+// with screen updates on, 50 us with them off). And the latency from a stream frame leaving
+// vantor-sim's frame server to the virtual LED changing, at 10 ms polling (target: p99 11 ms).
+
+#include "support/MemoryFlightData.h"
+
+#include "FlightScript.h"
+#include "TcpFrameServer.h"
+#include "app/frmGlimrow.h"
+#include "phidget/virtual/VirtualHardware.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <vector>
+
+namespace {
+
+using namespace glimrow;
+
+class Quiet : public MessageReporter {
+public:
+    void showMessage(const QString&, const QString&) override {}
+};
+
+// The window started in a scratch folder on the example configuration.
+struct Cockpit {
+    explicit Cockpit(const QByteArray& connection, quint16 port = 2727)
+    {
+        QFile example(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg");
+        example.open(QIODevice::ReadOnly);
+        QByteArray config = example.readAll();
+        config.replace("[COMPREF]\r\nDCOM", "[COMPREF]\r\n" + connection);
+        config.replace("[TCPIP-PORT]\r\n2727", "[TCPIP-PORT]\r\n" + QByteArray::number(port));
+        QFile file(dir.filePath("Glimrow.cfg"));
+        file.open(QIODevice::WriteOnly);
+        file.write(config);
+        file.close();
+
+        const QVariantMap record = sim::FlightScript::recordAt(42.0);
+        for (const FlightDataFieldInfo& field : flightDataFields())
+            data->set(field.field, record.value(QLatin1StringView(field.name)));
+        hardware.addDefaultBoards();
+        StartupSettings settings;
+        settings.configFilePath = file.fileName();
+        settings.instanceLockPath = dir.filePath("lock");
+        settings.flightDataFactory = [this] {
+            return std::unique_ptr<FlightDataObject>(std::exchange(data, nullptr));
+        };
+        settings.openPhidgets = [this](PhidgetManager& manager) { hardware.open(manager); };
+        window = std::make_unique<frmGlimrow>(quiet, settings);
+        window->Form_Load();
+        QCoreApplication::processEvents();
+    }
+
+    QTemporaryDir dir;
+    Quiet quiet;
+    test::MemoryFlightData* data = new test::MemoryFlightData; // handed to the window
+    VirtualHardware hardware;
+    std::unique_ptr<frmGlimrow> window;
+};
+
+void UpdateCycle(benchmark::State& state)
+{
+    Cockpit cockpit("DCOM");
+    const bool screenUpdates = state.range(0) != 0;
+    cockpit.window->ui().chkGlimrow[0]->setChecked(!screenUpdates);
+    if (!cockpit.window->cache().VantorAy) {
+        state.SkipWithError("the in-process data server is not active");
+        return;
+    }
+    for (auto _ : state)
+        cockpit.window->updateCycle().run();
+    state.SetLabel(screenUpdates ? "screen updates on" : "screen updates off");
+}
+BENCHMARK(UpdateCycle)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+void FrameToLed(benchmark::State& state)
+{
+    // A frame server whose LightBits bit 0 the benchmark turns on and off.
+    std::int32_t lightBits = 0;
+    QVariantMap record = sim::FlightScript::recordAt(0);
+    sim::TcpFrameServer stream(
+        [&] {
+            record[QStringLiteral("LightBits")] = lightBits;
+            return sim::FlightScript::frameFor(record);
+        },
+        1000);
+    stream.listen(QHostAddress::LocalHost, 0);
+    Cockpit cockpit("TCP", stream.port());
+    cockpit.window->setPollingInterval(10);
+    QElapsedTimer clock;
+    clock.start();
+    while (!cockpit.window->cache().VantorAy && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+
+    std::vector<double> latencies;
+    QRandomGenerator random(7);
+    for (auto _ : state) {
+        // Toggle at a random moment of the polling period, as the simulator would.
+        clock.restart();
+        const qint64 pause = random.bounded(10);
+        while (clock.elapsed() < pause)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        const bool wanted = !(lightBits & 1);
+        lightBits = wanted ? 1 : 0;
+        clock.restart();
+        while ((cockpit.hardware.device(10001)->leds[0] > 0) != wanted && clock.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const auto percentile = [&](double p) {
+        return latencies.empty() ? 0.0
+                                 : latencies[std::min(latencies.size() - 1,
+                                                      std::size_t(p * double(latencies.size())))];
+    };
+    state.counters["p50_ms"] = percentile(0.50);
+    state.counters["p99_ms"] = percentile(0.99);
+}
+BENCHMARK(FrameToLed)->Iterations(300)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
