@@ -88,12 +88,12 @@ const SectionTable& requireSection(const std::optional<SectionTable>& table,
     return *table;
 }
 
-} // namespace
-
 FlightDataFactory sessionBusFlightData()
 {
     return [] { return std::make_unique<DBusFlightData>(QDBusConnection::sessionBus()); };
 }
+
+} // namespace
 
 frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWidget* parent)
     : QMainWindow(parent), m_messages(messages), m_settings(std::move(settings)),

@@ -287,7 +287,10 @@ void EpicDispatch::callCard(const Channel& channel, std::int32_t pigeonhole, std
         break;
     case Channel::Calls::PigeonholeOnly:
         m_pigrelay.call(pigeonholeSetter.c_str(), pigeonhole);
-        (name == "INTRES" ? m_reservePigeonholeGiven : m_wingPigeonholeGiven) = true;
+        if (name == "INTRES")
+            m_reservePigeonholeGiven = true;
+        else
+            m_wingPigeonholeGiven = true;
         break;
     }
     if (channel.derivedSend) {

@@ -19,10 +19,10 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QSet>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>

@@ -106,7 +106,8 @@ private:
             return;
         QByteArray noise(64 * 1024, '\0');
         QRandomGenerator random(50);
-        for (std::size_t sent = 0; sent < noiseBytes && !m_stop; sent += std::size_t(noise.size())) {
+        for (std::size_t sent = 0; sent < noiseBytes && !m_stop;
+             sent += std::size_t(noise.size())) {
             random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
             if (!writeAll(client, noise.constData(), std::size_t(noise.size())))
                 break;
@@ -139,9 +140,8 @@ TEST(StreamFlood, NoiseNeitherGrowsMemoryNorStallsTheWindowAndGoodFramesStillDec
     QElapsedTimer sinceTick;
     qint64 longestGap = 0;
     QTimer heartbeat;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    QObject::connect(&heartbeat, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
 
     FloodingPeer peer(50 * 1024 * 1024);
     const long memoryBefore = test::residentKilobytes();

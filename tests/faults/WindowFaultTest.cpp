@@ -32,8 +32,7 @@ public:
     void showMessage(const QString&, const QString& text) override { shown << text; }
 };
 
-template <typename Condition>
-bool waitFor(Condition condition, int milliseconds = 5000)
+template <typename Condition> bool waitFor(Condition condition, int milliseconds = 5000)
 {
     QElapsedTimer waited;
     waited.start();
@@ -185,21 +184,21 @@ TEST_F(WindowFaults, WrongTypesMissingPropertiesAndHugeTextsAreSkippedStepByStep
     FlightDataServer server(*s_bus, FlightDataServer::Answers::Raw);
     QVariantMap record = flightRecord();
     record["LightBits"] = 8;
-    record["FuelFlow"] = QStringLiteral("not a number");  // wrong type
-    record.remove("InternalFuel");                        // missing
-    record["DEDLines"] = QString(1024 * 1024, u'A');       // 1 MB
+    record["FuelFlow"] = QStringLiteral("not a number"); // wrong type
+    record.remove("InternalFuel");                       // missing
+    record["DEDLines"] = QString(1024 * 1024, u'A');     // 1 MB
     record["GS"] = 2.5;
     server.setRecord(record);
     frmGlimrow& w = start("DCOM");
     ASSERT_EQ(serverState(), "Vantor-A");
 
     w.tmrGlimrow_Timer();
-    EXPECT_EQ(board(10001).leds[3], 75);                  // lamps served
-    EXPECT_EQ(board(50001).motors[0], 2.5);               // G-suit served
-    EXPECT_EQ(board(40001).rows[0], "     0");            // fuel flow skipped: the file's text
+    EXPECT_EQ(board(10001).leds[3], 75);                     // lamps served
+    EXPECT_EQ(board(50001).motors[0], 2.5);                  // G-suit served
+    EXPECT_EQ(board(40001).rows[0], "     0");               // fuel flow skipped: the file's text
     EXPECT_EQ(w.ui().lblGlimrow[0]->text().count(u'\n'), 5); // the DED mirror shows its lines
 
-    record["LightBits"] = QStringLiteral("8");            // the copy into the cache fails
+    record["LightBits"] = QStringLiteral("8"); // the copy into the cache fails
     server.setRecord(record);
     w.tmrGlimrow_Timer();
     EXPECT_EQ(w.cache().LightBits, 8);
@@ -219,8 +218,8 @@ TEST_F(WindowFaults, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure
     m_hardware.detach(20001);
     QCoreApplication::processEvents();
     w.tmrGlimrow_Timer();
-    EXPECT_EQ(board(10001).leds[0], 0);      // failing: its procedure ended
-    EXPECT_EQ(board(10002).leds[0], 75);     // the next board still served
+    EXPECT_EQ(board(10001).leds[0], 0);         // failing: its procedure ended
+    EXPECT_EQ(board(10002).leds[0], 75);        // the next board still served
     EXPECT_EQ(w.grdGlimrow(2).text(1, 2), "*"); // unplugged board: its grid still refreshed
     EXPECT_EQ(board(30001).rows.size(), 2);
 

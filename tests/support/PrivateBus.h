@@ -60,7 +60,7 @@ private:
     mutable QMutex m_mutex;
     QVariantMap m_record;
     QThread m_thread;
-    QObject* m_context = nullptr;                // lives in m_thread; work is run through it
+    QObject* m_context = nullptr; // lives in m_thread; work is run through it
     Answers m_answers;
     sim::FlightDataService* m_service = nullptr; // lives in m_thread
     QDBusVirtualObject* m_rawObject = nullptr;   // the raw answers, in m_thread
