@@ -106,7 +106,17 @@ private:
             return 0.0;
         m_sawDigits = true;
         const std::string mantissa = number.substr(mantissaStart);
+        const std::size_t lengthBeforeExponent = number.size();
         const long long exponent = readExponent(number);
+        // Most fields are small whole numbers: read them exactly without the general parser,
+        // which is most of what a cycle of lamp lines costs.
+        if (number.size() == lengthBeforeExponent && digits <= 15 &&
+            mantissa.find('.') == std::string::npos) {
+            double whole = 0;
+            for (char digit : mantissa)
+                whole = whole * 10 + (digit - '0');
+            return number.front() == '-' ? -whole : whole;
+        }
         return convert(number, mantissa, exponent);
     }
 
@@ -292,6 +302,9 @@ QString decimalText(double value, int significantDigits)
         return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
     if (value == 0)
         return QStringLiteral("0");
+    // Whole numbers, which most shown values are, need no digit generation.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
+        return QString::number(static_cast<qint64>(value));
     return QString::number(value, 'g', significantDigits).toUpper();
 }
 
