@@ -41,6 +41,10 @@ TEST(ReadNumber, TakesTheLongestLeadingDecimalNumber)
     EXPECT_EQ(read("2E"), 2);
     EXPECT_EQ(read("2E+x"), 2);
     EXPECT_EQ(read("2 E 2"), 200);
+    // Long whole numbers are rounded to the nearest double, like any other.
+    EXPECT_EQ(read("999999999999999"), 999999999999999.0);
+    EXPECT_EQ(read("12345678901234567890"), 12345678901234567890.0);
+    EXPECT_EQ(read("007"), 7);
     // A carriage return is not a blank: the number stops there.
     EXPECT_EQ(read("1\r2"), 1);
 }
