@@ -20,6 +20,14 @@ TcpFrameServer::TcpFrameServer(FrameSource source, int framesPerSecond, QObject*
     connect(&m_timer, &QTimer::timeout, this, &TcpFrameServer::sendFrame);
 }
 
+TcpFrameServer::~TcpFrameServer()
+{
+    // The clients go with the listening server, after the list of them: they must not report
+    // their disconnection to a list that is already gone.
+    for (QTcpSocket* client : std::as_const(m_clients))
+        client->disconnect(this);
+}
+
 bool TcpFrameServer::listen(const QHostAddress& address, quint16 port)
 {
     if (!m_server.listen(address, port))

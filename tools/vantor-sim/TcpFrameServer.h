@@ -23,6 +23,7 @@ public:
     using FrameSource = std::function<QByteArray()>;
 
     TcpFrameServer(FrameSource source, int framesPerSecond, QObject* parent = nullptr);
+    ~TcpFrameServer() override;
 
     bool listen(const QHostAddress& address, quint16 port);
     QString errorString() const { return m_server.errorString(); }

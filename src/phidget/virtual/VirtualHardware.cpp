@@ -47,7 +47,7 @@ protected:
         change(m_state->device);
         ++m_state->device.writes;
         if (m_state->hardware)
-            emit m_state->hardware->changed();
+            m_state->hardware->noteChange();
     }
 
     static void checkIndex(int index, std::size_t count, const char* what)
@@ -325,6 +325,18 @@ VirtualHardware::DeviceState* VirtualHardware::state(int serial) const
 {
     const auto found = m_devices.find(serial);
     return found == m_devices.end() ? nullptr : found->second.get();
+}
+
+void VirtualHardware::noteChange()
+{
+    // A cycle writes a hundred values or more: tell the watchers once, after it.
+    if (m_changePending)
+        return;
+    m_changePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_changePending = false;
+        emit changed();
+    });
 }
 
 void VirtualHardware::raise(std::function<void(PhidgetManager&)> event)

@@ -87,6 +87,7 @@ signals:
 private:
     friend class VirtualBoard;
 
+    void noteChange();
     void raise(std::function<void(PhidgetManager&)> event);
     void deliverEvents();
     DeviceState* state(int serial) const;
@@ -95,6 +96,7 @@ private:
     QPointer<PhidgetManager> m_manager;
     std::deque<std::function<void(PhidgetManager&)>> m_events;
     bool m_delivering = false;
+    bool m_changePending = false;
 };
 
 } // namespace glimrow

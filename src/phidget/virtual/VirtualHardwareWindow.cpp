@@ -15,8 +15,8 @@
 namespace glimrow {
 namespace {
 
-// Draws one board's state; repaints when the hardware reports a change, at most ten times a
-// second so a fast polling timer does not flood the window.
+// Draws one board's state; repaints when the hardware reports a change, at most four times a
+// second: drawing nine boards ten times a second cost more than the program's own work.
 class BoardFace : public QWidget {
 public:
     BoardFace(const VirtualHardware& hardware, int serial, QWidget* parent)
@@ -224,7 +224,7 @@ VirtualHardwareWindow::VirtualHardwareWindow(VirtualHardware& hardware, QWidget*
         });
         auto* throttle = new QTimer(frame);
         throttle->setSingleShot(true);
-        throttle->setInterval(100);
+        throttle->setInterval(250);
         connect(throttle, &QTimer::timeout, frame, refresh);
         connect(&hardware, &VirtualHardware::changed, throttle, [throttle] {
             if (!throttle->isActive())
