@@ -17,92 +17,93 @@
 
 namespace {
 
-// Starts vantor-sim on `bus` and waits until its object is on the bus.
-bool startServer(QProcess& server, const glimrow::test::PrivateBus& bus,
-                 const QDBusConnection& connection)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    server.setProcessEnvironment(environment);
-    server.start(QStringLiteral(VANTOR_SIM_PATH), {QStringLiteral("--no-tcp")});
-    if (!server.waitForStarted(5000))
-        return false;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 5000) {
-        if (connection.interface()->isServiceRegistered(glimrow::DBusFlightData::kService))
-            return true;
-        QThread::msleep(10);
+// vantor-sim as its own process on a private bus, and the program's connection to that bus.
+class SimulatorOnPrivateBus {
+public:
+    SimulatorOnPrivateBus() : connection(bus.connect(QStringLiteral("program")))
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        m_server.setProcessEnvironment(environment);
+        m_server.start(QStringLiteral(VANTOR_SIM_PATH), {QStringLiteral("--no-tcp")});
     }
-    return false;
+    ~SimulatorOnPrivateBus()
+    {
+        m_server.kill();
+        m_server.waitForFinished();
+    }
+
+    // Waits until the object is on the bus; false (and the benchmark skipped) if it never is.
+    bool ready(benchmark::State& state)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!bus.address().isEmpty() && m_server.state() != QProcess::NotRunning &&
+               waited.elapsed() < 5000) {
+            if (connection.interface()->isServiceRegistered(glimrow::DBusFlightData::kService))
+                return true;
+            QThread::msleep(10);
+        }
+        state.SkipWithError("dbus-daemon or vantor-sim could not be started");
+        return false;
+    }
+
+    glimrow::test::PrivateBus bus;
+    QDBusConnection connection;
+
+private:
+    QProcess m_server;
+};
+
+QDBusMessage propertyGet(const QString& name)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        glimrow::DBusFlightData::kService, glimrow::DBusFlightData::kPath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << glimrow::DBusFlightData::kInterface << name;
+    return get;
 }
 
 void FillAndSnapshot(benchmark::State& state)
 {
-    glimrow::test::PrivateBus bus;
-    const QDBusConnection connection = bus.connect(QStringLiteral("program"));
-    QProcess server;
-    if (bus.address().isEmpty() || !startServer(server, bus, connection)) {
-        state.SkipWithError("dbus-daemon or vantor-sim could not be started");
+    SimulatorOnPrivateBus simulator;
+    if (!simulator.ready(state))
         return;
-    }
-    glimrow::DBusFlightData object(connection);
+    glimrow::DBusFlightData object(simulator.connection);
     for (auto _ : state) {
         object.FillFlightData();
         benchmark::DoNotOptimize(object.readNumber(glimrow::FlightDataField::RPM));
     }
     state.SetItemsProcessed(state.iterations());
-    server.kill();
-    server.waitForFinished();
 }
 BENCHMARK(FillAndSnapshot)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Side by side with the snapshot: the fill, then every property read with its own call.
 void FillAndEachPropertyAlone(benchmark::State& state)
 {
-    glimrow::test::PrivateBus bus;
-    const QDBusConnection connection = bus.connect(QStringLiteral("program"));
-    QProcess server;
-    if (bus.address().isEmpty() || !startServer(server, bus, connection)) {
-        state.SkipWithError("dbus-daemon or vantor-sim could not be started");
+    SimulatorOnPrivateBus simulator;
+    if (!simulator.ready(state))
         return;
-    }
     const QDBusMessage fill = QDBusMessage::createMethodCall(
         glimrow::DBusFlightData::kService, glimrow::DBusFlightData::kPath,
         glimrow::DBusFlightData::kInterface, QStringLiteral("FillFlightData"));
     for (auto _ : state) {
-        connection.call(fill);
-        for (const glimrow::FlightDataFieldInfo& field : glimrow::flightDataFields()) {
-            QDBusMessage get = QDBusMessage::createMethodCall(
-                glimrow::DBusFlightData::kService, glimrow::DBusFlightData::kPath,
-                QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-            get << glimrow::DBusFlightData::kInterface << QString::fromLatin1(field.name);
-            benchmark::DoNotOptimize(connection.call(get));
-        }
+        simulator.connection.call(fill);
+        for (const glimrow::FlightDataFieldInfo& field : glimrow::flightDataFields())
+            benchmark::DoNotOptimize(simulator.connection.call(propertyGet(field.name)));
     }
-    server.kill();
-    server.waitForFinished();
 }
 BENCHMARK(FillAndEachPropertyAlone)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // For comparison: one plain property Get, a single round trip.
 void SingleRoundTrip(benchmark::State& state)
 {
-    glimrow::test::PrivateBus bus;
-    const QDBusConnection connection = bus.connect(QStringLiteral("program"));
-    QProcess server;
-    if (bus.address().isEmpty() || !startServer(server, bus, connection)) {
-        state.SkipWithError("dbus-daemon or vantor-sim could not be started");
+    SimulatorOnPrivateBus simulator;
+    if (!simulator.ready(state))
         return;
-    }
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        glimrow::DBusFlightData::kService, glimrow::DBusFlightData::kPath,
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << glimrow::DBusFlightData::kInterface << QStringLiteral("RPM");
+    const QDBusMessage get = propertyGet(QStringLiteral("RPM"));
     for (auto _ : state)
-        benchmark::DoNotOptimize(connection.call(get));
-    server.kill();
-    server.waitForFinished();
+        benchmark::DoNotOptimize(simulator.connection.call(get));
 }
 BENCHMARK(SingleRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

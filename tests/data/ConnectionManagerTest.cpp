@@ -1,5 +1,6 @@
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
+#include "support/Waiting.h"
 
 #include "data/ConnectionManager.h"
 #include "data/DBusFlightData.h"
@@ -56,11 +57,7 @@ public:
     QString port() const { return QString::number(m_server.serverPort()); }
     bool waitForClient()
     {
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_client && waited.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        return m_client != nullptr;
+        return test::waitFor([this] { return m_client != nullptr; });
     }
     void send(const QByteArray& data)
     {
@@ -138,10 +135,7 @@ TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
     server.send(frame(43, '1'));
     ASSERT_TRUE(blocks.wait(5000));
     server.drop();
-    QElapsedTimer waited;
-    waited.start();
-    while (manager().socketState() == 7 && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(test::waitFor([this] { return manager().socketState() != 7; }));
     manager().tmrVantorA_Timer();
     EXPECT_FALSE(m_view.tcpBold);
     EXPECT_FALSE(m_cache.VantorAy);
@@ -164,11 +158,7 @@ TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
     }
     m_view.port = QString::number(closedPort);
     manager().ChooseConnectType(0);
-    QElapsedTimer waited;
-    waited.start();
-    while (manager().socketState() != 9 && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_EQ(manager().socketState(), 9);
+    EXPECT_TRUE(test::waitFor([this] { return manager().socketState() == 9; }));
     manager().tmrVantorA_Timer();
     EXPECT_EQ(m_view.serverState, "Vantor Inactive");
     EXPECT_LT(clock.elapsed(), 4000);
@@ -210,19 +200,4 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     EXPECT_FALSE(m_cache.VantorAy);
     EXPECT_TRUE(m_view.fieldsEnabled);
     EXPECT_EQ(m_view.serverState, "Vantor Inactive");
-}
-
-TEST_F(Connection, WatchdogRunsOnItsOwnTimer)
-{
-    ASSERT_FALSE(s_bus->address().isEmpty());
-    FlightDataServer server(*s_bus);
-    server.setRecord({{"VantorAy", false}});
-    manager().ChooseConnectType(1);
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
-    server.setValue("VantorAy", true);
-    QElapsedTimer waited;
-    waited.start();
-    while (m_view.serverState != "Vantor-A" && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_EQ(m_view.serverState, "Vantor-A");
 }

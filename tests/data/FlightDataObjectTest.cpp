@@ -27,18 +27,6 @@ public:
 
 } // namespace
 
-TEST(FlightDataRecord, FieldNamesAreTheDataServersSpellings)
-{
-    EXPECT_EQ(flightDataFields().size(), 33u);
-    EXPECT_EQ(fieldFromName(u"Flarecount"), FlightDataField::Flarecount);
-    EXPECT_EQ(fieldFromName(u"UFCTChan"), FlightDataField::UFCTChan);
-    EXPECT_EQ(fieldFromName(u"AUXTChan"), FlightDataField::AUXTChan);
-    EXPECT_FALSE(fieldFromName(u"FlareCount"));
-    EXPECT_FALSE(fieldFromName(u"lightbits"));
-    for (const FlightDataFieldInfo& info : flightDataFields())
-        EXPECT_EQ(fieldFromName(QString::fromLatin1(info.name)), info.field) << info.name;
-}
-
 TEST(FlightDataObject, TypedReadsRefuseValuesOfTheWrongType)
 {
     MemoryFlightData object;

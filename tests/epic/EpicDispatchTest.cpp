@@ -4,6 +4,7 @@
 #include "support/MemoryFlightData.h"
 #include "support/MemoryGrid.h"
 #include "support/QtPrinters.h"
+#include "support/RecordingMessages.h"
 #include "support/SectionTables.h"
 
 #include "EPICIOVirtualCard.h"
@@ -63,12 +64,6 @@ public:
     void beep() override {}
 };
 
-class Messages : public MessageReporter {
-public:
-    QStringList shown;
-    void showMessage(const QString&, const QString& text) override { shown << text; }
-};
-
 std::array<int, 4> pigeonhole(int number)
 {
     for (int index = 0; index < EpicioVirtual_PigeonholeCount(); ++index) {
@@ -106,7 +101,7 @@ protected:
     MemoryFlightData m_data;
     MemoryGrid m_deviceList{1, 4};
     PhidgetDeviceManager m_devices{m_deviceList, m_window};
-    Messages m_messages;
+    RecordingMessages m_messages;
     EpicDispatch m_epic{m_pigrelay, m_window, m_data, m_devices, m_messages};
 };
 
@@ -201,7 +196,7 @@ TEST_F(Epic, OpeningWithoutACardOrWithoutPigrelaySaysSo)
     EpicioVirtual_SetPresent(0);
     m_epic.OpenEpicCard();
     EXPECT_FALSE(m_epic.mbEpicOpen());
-    EXPECT_EQ(m_messages.shown, QStringList({"Epic Not Detected"}));
+    EXPECT_EQ(m_messages.texts, QStringList({"Epic Not Detected"}));
     ASSERT_EQ(m_deviceList.rowCount(), 2);
     EXPECT_EQ(m_deviceList.text(1, 1), "EPIC USB");
     m_epic.CloseEpicCard();
@@ -219,13 +214,13 @@ TEST_F(Epic, OpeningWithoutACardOrWithoutPigrelaySaysSo)
     m_epic.SendEpicValues(table);
     m_epic.SendEpicValues(table);
     EXPECT_FALSE(m_epic.mbEpicOpen());
-    EXPECT_EQ(m_messages.shown.last(), "The Pigrelay library has no function SendKIASPH.");
-    EXPECT_EQ(m_messages.shown.size(), 2);
+    EXPECT_EQ(m_messages.texts.last(), "The Pigrelay library has no function SendKIASPH.");
+    EXPECT_EQ(m_messages.texts.size(), 2);
 
     m_pigrelay.missing = "OpenEpic";
     m_epic.OpenEpicCard();
     EXPECT_FALSE(m_epic.mbEpicOpen());
-    EXPECT_EQ(m_messages.shown.last(), "The Pigrelay library has no function OpenEpic.");
+    EXPECT_EQ(m_messages.texts.last(), "The Pigrelay library has no function OpenEpic.");
 }
 
 // (EPICIO missing makes the same load fail, with the loader's reason naming libEPICIO.so.)

@@ -3,6 +3,8 @@
 
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
+#include "support/RecordingMessages.h"
+#include "support/Waiting.h"
 
 #include "app/frmGlimrow.h"
 #include "common/MessageReporter.h"
@@ -13,7 +15,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -23,23 +27,9 @@
 using namespace glimrow;
 using glimrow::test::FlightDataServer;
 using glimrow::test::PrivateBus;
+using glimrow::test::waitFor;
 
 namespace {
-
-class Messages : public MessageReporter {
-public:
-    QStringList shown;
-    void showMessage(const QString&, const QString& text) override { shown << text; }
-};
-
-template <typename Condition> bool waitFor(Condition condition, int milliseconds = 5000)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return condition();
-}
 
 QByteArray frame(int lightBits)
 {
@@ -113,7 +103,7 @@ protected:
     static PrivateBus* s_bus;
     QTemporaryDir m_dir;
     QTcpServer m_stream;
-    Messages m_messages;
+    test::RecordingMessages m_messages;
     VirtualHardware m_hardware;
     std::unique_ptr<frmGlimrow> m_window;
 
@@ -132,8 +122,10 @@ TEST_F(WindowFaults, DataServerObjectLeavesAndReturns)
     server.setRecord(record);
     frmGlimrow& w = start("DCOM");
     EXPECT_EQ(serverState(), "Vantor-A");
+    EXPECT_FALSE(w.ui().fldGlimrow[0]->isEnabled());
     w.tmrGlimrow_Timer();
     EXPECT_EQ(board(10001).leds[0], 75);
+    EXPECT_EQ(w.cache().LightBits, 1);
 
     ASSERT_TRUE(server.setOnBus(false));
     w.connection().tmrVantorA_Timer(); // the watchdog's next tick
@@ -162,12 +154,14 @@ TEST_F(WindowFaults, StreamStopsAndANewChoiceOfTcpConnectsAgain)
     ASSERT_TRUE(waitFor([&] { return w.cache().VantorAy; }));
     w.connection().tmrVantorA_Timer();
     EXPECT_EQ(serverState(), "Vantor-A");
+    EXPECT_TRUE(QFontInfo(w.ui().optConnectType[0]->font()).bold());
 
     peer->abort(); // the data server goes away mid-stream
     ASSERT_TRUE(waitFor([&] { return w.connection().socketState() != 7; }));
     w.connection().tmrVantorA_Timer();
     EXPECT_EQ(serverState(), "Vantor Inactive");
     EXPECT_FALSE(w.cache().VantorAy);
+    EXPECT_FALSE(QFontInfo(w.ui().optConnectType[0]->font()).bold());
 
     // It comes back; the user picks TCP/IP again.
     QTest::mouseClick(w.ui().optConnectType[0], Qt::LeftButton);

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 
 #include <map>
+#include <set>
 
 namespace glimrow::test {
 
@@ -27,6 +28,8 @@ public:
     bool screen = true;
     int brightness = 75;
     int pauses = 0;
+    std::set<int> enabledFrames;
+    int beeps = 0;
 
     OutputGrid& grid(int index) override { return grids.try_emplace(index, 40, 4).first->second; }
     QString labelText(int index) const override
@@ -38,8 +41,8 @@ public:
     bool screenUpdate() const override { return screen; }
     int lampBrightness() const override { return brightness; }
     void letEventsRun() override { ++pauses; }
-    void enableFrame(int) override {}
-    void beep() override {}
+    void enableFrame(int frame) override { enabledFrames.insert(frame); }
+    void beep() override { ++beeps; }
 };
 
 class Outputs : public ::testing::Test {
@@ -52,6 +55,9 @@ protected:
         QObject::connect(
             &m_manager, &PhidgetManager::OnDetach,
             [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
+        QObject::connect(
+            &m_manager, &PhidgetManager::OnError,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
     }
 
     void attachDefaultBoards()

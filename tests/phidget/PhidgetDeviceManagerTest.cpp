@@ -1,48 +1,15 @@
-#include "support/MemoryGrid.h"
+#include "OutputsFixture.h"
 #include "support/QtPrinters.h"
-
-#include "phidget/PhidgetDeviceManager.h"
-#include "phidget/PhidgetManager.h"
-#include "phidget/virtual/VirtualHardware.h"
-
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
-
-#include <set>
 
 using namespace glimrow;
 using glimrow::test::MemoryGrid;
 
 namespace {
 
-class RecordingView : public DeviceManagerView {
-public:
-    std::set<int> enabledFrames;
-    int beeps = 0;
-    int brightness = 80;
-    void enableFrame(int frame) override { enabledFrames.insert(frame); }
-    void beep() override { ++beeps; }
-    int lampBrightness() const override { return brightness; }
-};
-
 // Virtual boards feeding a device manager through the manager's events.
-class Devices : public ::testing::Test {
+class Devices : public test::Outputs {
 protected:
-    Devices()
-    {
-        QObject::connect(
-            &m_manager, &PhidgetManager::OnAttach,
-            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
-        QObject::connect(
-            &m_manager, &PhidgetManager::OnDetach,
-            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
-        QObject::connect(
-            &m_manager, &PhidgetManager::OnError,
-            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
-        m_list.setColumnCount(4);
-        m_list.setRowCount(1);
-    }
+    Devices() { m_window.brightness = 80; }
 
     void plugIn(const QString& type, int serial)
     {
@@ -54,19 +21,13 @@ protected:
 
     int rowOf(int serial) const
     {
-        for (int row = 1; row < m_list.rowCount(); ++row) {
-            if (m_list.text(row, 3) == QString::number(serial))
+        for (int row = 1; row < m_deviceList.rowCount(); ++row) {
+            if (m_deviceList.text(row, 3) == QString::number(serial))
                 return row;
         }
         return -1;
     }
-    CellColour colourOf(int serial) const { return m_list.colours.at({rowOf(serial), 1}); }
-
-    VirtualHardware m_hardware;
-    PhidgetManager m_manager;
-    MemoryGrid m_list{1, 4};
-    RecordingView m_view;
-    PhidgetDeviceManager m_devices{m_list, m_view};
+    CellColour colourOf(int serial) const { return m_deviceList.colours.at({rowOf(serial), 1}); }
 };
 
 } // namespace
@@ -100,15 +61,15 @@ TEST_F(Devices, EachKindTakesItsSlotWithItsStartingSettings)
     EXPECT_EQ(m_hardware.device(10001)->writes, 0); // nothing is sent to an LED board
     EXPECT_EQ(m_hardware.device(50001)->writes, 1); // motor 1, the counter's index
 
-    EXPECT_EQ(m_view.enabledFrames, (std::set<int>{2, 3, 4, 5, 6}));
+    EXPECT_EQ(m_window.enabledFrames, (std::set<int>{2, 3, 4, 5, 6}));
 
     // The list: counter, type, version, serial, in order of attachment; unknown types get 0.
-    ASSERT_EQ(m_list.rowCount(), 11);
-    EXPECT_EQ(m_list.text(2, 0), "2");
-    EXPECT_EQ(m_list.text(2, 1), "PhidgetLED");
-    EXPECT_EQ(m_list.text(5, 2), "1.03");
-    EXPECT_EQ(m_list.text(10, 0), "0");
-    EXPECT_EQ(m_list.text(10, 1), "PhidgetWeatherStation");
+    ASSERT_EQ(m_deviceList.rowCount(), 11);
+    EXPECT_EQ(m_deviceList.text(2, 0), "2");
+    EXPECT_EQ(m_deviceList.text(2, 1), "PhidgetLED");
+    EXPECT_EQ(m_deviceList.text(5, 2), "1.03");
+    EXPECT_EQ(m_deviceList.text(10, 0), "0");
+    EXPECT_EQ(m_deviceList.text(10, 1), "PhidgetWeatherStation");
     EXPECT_EQ(colourOf(90001), CellColour::Green);
 }
 
@@ -122,14 +83,14 @@ TEST_F(Devices, UnpluggedBoardsTurnRedAndComeBackToTheirOwnSlot)
     m_hardware.detach(10001);
     settle();
     EXPECT_EQ(colourOf(10001), CellColour::Red);
-    EXPECT_EQ(m_view.beeps, 1);
+    EXPECT_EQ(m_window.beeps, 1);
     EXPECT_FALSE(m_devices.pRavazLED(1)); // empty for the outputs while unplugged
     EXPECT_TRUE(m_devices.pRavazLED(2));
 
     m_hardware.attach(10001);
     settle();
     EXPECT_EQ(colourOf(10001), CellColour::Green);
-    EXPECT_EQ(m_list.rowCount(), 3); // no new row
+    EXPECT_EQ(m_deviceList.rowCount(), 3); // no new row
     ASSERT_TRUE(m_devices.pRavazLED(1));
     EXPECT_EQ(m_devices.pRavazLED(1)->SerialNumber(), 10001);
     EXPECT_EQ(m_devices.pRavazLED(2)->SerialNumber(), 10002);
@@ -138,7 +99,7 @@ TEST_F(Devices, UnpluggedBoardsTurnRedAndComeBackToTheirOwnSlot)
     // A third board takes the second slot, counter 4 now.
     plugIn(phidget_type::LED, 10003);
     EXPECT_EQ(m_devices.pRavazLED(2)->SerialNumber(), 10003);
-    EXPECT_EQ(m_list.text(rowOf(10003), 0), "4");
+    EXPECT_EQ(m_deviceList.text(rowOf(10003), 0), "4");
 }
 
 TEST_F(Devices, ErrorsTurnTheRowYellowAndUnknownBoardsChangeNothing)
@@ -147,7 +108,7 @@ TEST_F(Devices, ErrorsTurnTheRowYellowAndUnknownBoardsChangeNothing)
     m_hardware.setFailing(40001, true); // the board no longer even tells its serial number
     settle();
     EXPECT_EQ(colourOf(40001), CellColour::Yellow);
-    EXPECT_EQ(m_view.beeps, 1);
+    EXPECT_EQ(m_window.beeps, 1);
     EXPECT_THROW(m_devices.pRavazTextLED(1)->setBrightness(50), PhidgetError);
 
     // A board that was never listed: no beep, no colour.
@@ -161,8 +122,8 @@ TEST_F(Devices, ErrorsTurnTheRowYellowAndUnknownBoardsChangeNothing)
     settle();
     ASSERT_TRUE(stranger);
     m_devices.PhidgetManager_OnDetach(stranger);
-    EXPECT_EQ(m_view.beeps, 1);
-    EXPECT_EQ(m_list.rowCount(), 2);
+    EXPECT_EQ(m_window.beeps, 1);
+    EXPECT_EQ(m_deviceList.rowCount(), 2);
 }
 
 TEST_F(Devices, ShutdownReleasesTheSlots)
