@@ -559,7 +559,8 @@ void frmGlimrow::TestAllOutputs(bool on, bool alsoDimmers)
 
 void frmGlimrow::setUpUpdateCycle()
 {
-    // A table that is absent (a lamp section left out) makes its step fail, and be skipped.
+    // The text, gauge and EPIC tables exist once start-up has gone through; before that a step
+    // finding one absent fails and is skipped.
     const auto table = [](std::optional<SectionTable>& section) -> SectionTable& {
         if (!section)
             throw std::out_of_range("section not configured");
@@ -574,13 +575,17 @@ void frmGlimrow::setUpUpdateCycle()
         {"ComputeGauges", [&, table] { m_gauges.ComputeGauges(table(t.maSKITS)); }},
     });
     const PhidgetDeviceManager& d = m_devices;
+    // Lamp sections may be left out; their step has nothing to do then (no failure to skip).
+    const auto lamps = [this](int grid, const std::optional<SectionTable>& section,
+                              const PhidgetBoardPtr& board) {
+        if (section)
+            m_lamps.SendLamps(grid, *section, board);
+    };
     m_updateCycle.setOutputSteps({
-        {"SendLamps 0", [&, table] { m_lamps.SendLamps(0, table(t.maPLED64_1), d.pRavazLED(1)); }},
-        {"SendLamps 1", [&, table] { m_lamps.SendLamps(1, table(t.maPLED64_2), d.pRavazLED(2)); }},
-        {"SendLamps 2",
-         [&, table] { m_lamps.SendLamps(2, table(t.maP01616_1), d.pRavaz01616(1)); }},
-        {"SendLamps 5",
-         [&, table] { m_lamps.SendLamps(5, table(t.maP01616_2), d.pRavaz01616(2)); }},
+        {"SendLamps 0", [&, lamps] { lamps(0, t.maPLED64_1, d.pRavazLED(1)); }},
+        {"SendLamps 1", [&, lamps] { lamps(1, t.maPLED64_2, d.pRavazLED(2)); }},
+        {"SendLamps 2", [&, lamps] { lamps(2, t.maP01616_1, d.pRavaz01616(1)); }},
+        {"SendLamps 5", [&, lamps] { lamps(5, t.maP01616_2, d.pRavaz01616(2)); }},
         {"SendTextLED 3",
          [&, table] { m_texts.SendTextLED(3, table(t.maPTLED_1), d.pRavazTextLED(1)); }},
         {"SendTextLED 11",
