@@ -110,6 +110,7 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, StartupSettings settings, QWid
       m_epic(*m_pigrelay, static_cast<OutputWindow&>(*this), *m_connection, m_devices, m_messages)
 {
     setUpUpdateCycle();
+    m_ui.lblPhidgetLibrary->setText(m_settings.phidgetLibraryLine);
     setMinimumSize(kMinimumWindowSize);
     resize(twipsToPixels(11295), twipsToPixels(6420) + menuBar()->sizeHint().height());
 

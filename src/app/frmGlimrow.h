@@ -45,6 +45,8 @@ struct StartupSettings {
     // Opens the Phidget boards' backends on the manager once its events are connected; by
     // default none (no board attaches).
     std::function<void(PhidgetManager&)> openPhidgets;
+    // Says under the device list which boards can attach ("virtual boards", the library).
+    QString phidgetLibraryLine;
     // Pigrelay as the EPIC buttons reach it; by default the library, loaded at first use.
     std::function<std::unique_ptr<PigrelayApi>()> pigrelay;
 };

@@ -172,8 +172,9 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
 
 void frmGlimrowUi::buildControlTab(QWidget* tab)
 {
-    addFrame(0, tab, QStringLiteral("Devices"), 195, 650, 4215, 4140);
-    addGridInFrame(4, 0, 400);
+    QGroupBox* devices = addFrame(0, tab, QStringLiteral("Devices"), 195, 650, 4215, 4140);
+    addGridInFrame(4, 0, 800);
+    lblPhidgetLibrary = addLabel(devices, QString(), 120, 3600, 3975, 480);
 
     QGroupBox* communication =
         addFrame(1, tab, QStringLiteral("Communication"), 4485, 660, 3195, 1890);

@@ -38,6 +38,7 @@ struct frmGlimrowUi {
     std::array<QCheckBox*, 3> chkGlimrow{};
     std::array<QSlider*, 2> sldGlimrow{}; // 0 brightness, 1 polling interval
     QLabel* lblTimerValue = nullptr;
+    QLabel* lblPhidgetLibrary = nullptr; // under the device list: which boards can attach
     QPushButton* btnOpenEpic = nullptr;
     QPushButton* btnCloseEpic = nullptr;
     QLabel* Picture1 = nullptr;

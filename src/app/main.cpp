@@ -3,6 +3,7 @@
 #include "GlimrowVersion.h"
 #include "app/MessageBoxReporter.h"
 #include "app/frmGlimrow.h"
+#include "phidget/library/PhidgetLibraryChoice.h"
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
 #include "phidget/virtual/VirtualHardwareWindow.h"
@@ -86,6 +87,7 @@ int main(int argc, char* argv[])
     options.process(app);
 
     // Declared before the window, so the boards outlive the window that drives them.
+    glimrow::PhidgetLibraryChoice library;
     glimrow::VirtualHardware hardware;
     glimrow::VirtualHardwareService hardwareService(hardware);
     std::unique_ptr<glimrow::VirtualHardwareWindow> hardwareWindow;
@@ -102,6 +104,17 @@ int main(int argc, char* argv[])
         settings.openPhidgets = [&hardware](glimrow::PhidgetManager& manager) {
             hardware.open(manager);
         };
+        settings.phidgetLibraryLine = glimrow::kVirtualBoardsLine;
+    } else {
+        library = glimrow::choosePhidgetLibrary();
+        for (const QString& problem : library.problems)
+            std::fprintf(stderr, "glimrow: Phidget library not usable: %s\n", qPrintable(problem));
+        if (library.backend) {
+            settings.openPhidgets = [&library](glimrow::PhidgetManager& manager) {
+                library.backend->open(manager);
+            };
+        }
+        settings.phidgetLibraryLine = library.description;
     }
 
     glimrow::MessageBoxReporter messages;

@@ -1,0 +1,45 @@
+#include "phidget/library/LibraryBackend.h"
+
+#include "phidget/PhidgetManager.h"
+
+namespace glimrow {
+
+void PhidgetLibraryBackend::post(std::function<void()> step)
+{
+    QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+}
+
+void PhidgetLibraryBackend::boardAttached(const PhidgetBoardPtr& board)
+{
+    Known& known = m_boards[board->SerialNumber()];
+    if (known.attached)
+        return;
+    known = Known{board, true};
+    if (m_manager)
+        m_manager->raiseAttach(board);
+}
+
+void PhidgetLibraryBackend::boardDetached(int serial)
+{
+    const auto found = m_boards.find(serial);
+    if (found == m_boards.end() || !found->second.attached)
+        return;
+    found->second.attached = false;
+    if (m_manager)
+        m_manager->raiseDetach(found->second.board);
+}
+
+void PhidgetLibraryBackend::boardError(int serial, const QString& description, int code)
+{
+    const auto found = m_boards.find(serial);
+    if (found != m_boards.end() && m_manager)
+        m_manager->raiseError(found->second.board, description, code);
+}
+
+bool PhidgetLibraryBackend::isAttached(int serial) const
+{
+    const auto found = m_boards.find(serial);
+    return found != m_boards.end() && found->second.attached;
+}
+
+} // namespace glimrow

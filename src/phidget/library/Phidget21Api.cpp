@@ -1,0 +1,63 @@
+#include "phidget/library/Phidget21Api.h"
+
+#include "phidget/library/LibraryFunctions.h"
+
+namespace glimrow::phidget21 {
+
+std::shared_ptr<const Api> Api::load(const QString& file, QString* error)
+{
+    QLibrary library;
+    if (QString why = library::loadLibrary(library, file); !why.isEmpty()) {
+        *error = why;
+        return nullptr;
+    }
+    auto api = std::make_shared<Api>();
+    QStringList missing;
+#define GLIMROW_RESOLVE(name) library::resolve(library, #name, api->name, missing)
+    GLIMROW_RESOLVE(CPhidgetManager_create);
+    GLIMROW_RESOLVE(CPhidgetManager_open);
+    GLIMROW_RESOLVE(CPhidgetManager_close);
+    GLIMROW_RESOLVE(CPhidgetManager_delete);
+    GLIMROW_RESOLVE(CPhidgetManager_set_OnAttach_Handler);
+    GLIMROW_RESOLVE(CPhidgetManager_set_OnDetach_Handler);
+    GLIMROW_RESOLVE(CPhidgetManager_set_OnError_Handler);
+    GLIMROW_RESOLVE(CPhidget_open);
+    GLIMROW_RESOLVE(CPhidget_close);
+    GLIMROW_RESOLVE(CPhidget_delete);
+    GLIMROW_RESOLVE(CPhidget_set_OnAttach_Handler);
+    GLIMROW_RESOLVE(CPhidget_set_OnError_Handler);
+    GLIMROW_RESOLVE(CPhidget_getDeviceType);
+    GLIMROW_RESOLVE(CPhidget_getSerialNumber);
+    GLIMROW_RESOLVE(CPhidget_getDeviceVersion);
+    GLIMROW_RESOLVE(CPhidget_getLibraryVersion);
+    GLIMROW_RESOLVE(CPhidget_getErrorDescription);
+    GLIMROW_RESOLVE(CPhidgetInterfaceKit_create);
+    GLIMROW_RESOLVE(CPhidgetInterfaceKit_getOutputCount);
+    GLIMROW_RESOLVE(CPhidgetInterfaceKit_setOutputState);
+    GLIMROW_RESOLVE(CPhidgetLED_create);
+    GLIMROW_RESOLVE(CPhidgetLED_getLEDCount);
+    GLIMROW_RESOLVE(CPhidgetLED_setDiscreteLED);
+    GLIMROW_RESOLVE(CPhidgetTextLCD_create);
+    GLIMROW_RESOLVE(CPhidgetTextLCD_setDisplayString);
+    GLIMROW_RESOLVE(CPhidgetTextLCD_setBrightness);
+    GLIMROW_RESOLVE(CPhidgetTextLCD_setBacklight);
+    GLIMROW_RESOLVE(CPhidgetTextLCD_setCursorOn);
+    GLIMROW_RESOLVE(CPhidgetTextLED_create);
+    GLIMROW_RESOLVE(CPhidgetTextLED_setDisplayString);
+    GLIMROW_RESOLVE(CPhidgetTextLED_setBrightness);
+    GLIMROW_RESOLVE(CPhidgetServo_create);
+    GLIMROW_RESOLVE(CPhidgetServo_setPosition);
+#undef GLIMROW_RESOLVE
+    if (!missing.isEmpty()) {
+        *error = QStringLiteral("%1 lacks %2").arg(file, missing.join(QStringLiteral(", ")));
+        return nullptr;
+    }
+    return api;
+}
+
+QString Api::describe(int code) const
+{
+    return library::errorText(CPhidget_getErrorDescription, code);
+}
+
+} // namespace glimrow::phidget21

@@ -1,0 +1,64 @@
+#include "phidget/library/Phidget22Api.h"
+
+#include "phidget/library/LibraryFunctions.h"
+
+namespace glimrow::phidget22 {
+
+std::shared_ptr<const Api> Api::load(const QString& file, QString* error)
+{
+    QLibrary library;
+    if (QString why = library::loadLibrary(library, file); !why.isEmpty()) {
+        *error = why;
+        return nullptr;
+    }
+    auto api = std::make_shared<Api>();
+    QStringList missing;
+#define GLIMROW_RESOLVE(name) library::resolve(library, #name, api->name, missing)
+    GLIMROW_RESOLVE(PhidgetManager_create);
+    GLIMROW_RESOLVE(PhidgetManager_delete);
+    GLIMROW_RESOLVE(PhidgetManager_open);
+    GLIMROW_RESOLVE(PhidgetManager_close);
+    GLIMROW_RESOLVE(PhidgetManager_setOnAttachHandler);
+    GLIMROW_RESOLVE(PhidgetManager_setOnDetachHandler);
+    GLIMROW_RESOLVE(Phidget_getDeviceClass);
+    GLIMROW_RESOLVE(Phidget_getDeviceClassName);
+    GLIMROW_RESOLVE(Phidget_getDeviceSerialNumber);
+    GLIMROW_RESOLVE(Phidget_getDeviceVersion);
+    GLIMROW_RESOLVE(Phidget_getDeviceChannelCount);
+    GLIMROW_RESOLVE(Phidget_getLibraryVersion);
+    GLIMROW_RESOLVE(Phidget_getErrorDescription);
+    GLIMROW_RESOLVE(Phidget_setDeviceSerialNumber);
+    GLIMROW_RESOLVE(Phidget_setChannel);
+    GLIMROW_RESOLVE(Phidget_setOnAttachHandler);
+    GLIMROW_RESOLVE(Phidget_setOnDetachHandler);
+    GLIMROW_RESOLVE(Phidget_setOnErrorHandler);
+    GLIMROW_RESOLVE(Phidget_open);
+    GLIMROW_RESOLVE(Phidget_close);
+    GLIMROW_RESOLVE(PhidgetDigitalOutput_create);
+    GLIMROW_RESOLVE(PhidgetDigitalOutput_delete);
+    GLIMROW_RESOLVE(PhidgetDigitalOutput_setState);
+    GLIMROW_RESOLVE(PhidgetDigitalOutput_setDutyCycle);
+    GLIMROW_RESOLVE(PhidgetLCD_create);
+    GLIMROW_RESOLVE(PhidgetLCD_delete);
+    GLIMROW_RESOLVE(PhidgetLCD_writeText);
+    GLIMROW_RESOLVE(PhidgetLCD_flush);
+    GLIMROW_RESOLVE(PhidgetLCD_setBacklight);
+    GLIMROW_RESOLVE(PhidgetLCD_setCursorOn);
+    GLIMROW_RESOLVE(PhidgetRCServo_create);
+    GLIMROW_RESOLVE(PhidgetRCServo_delete);
+    GLIMROW_RESOLVE(PhidgetRCServo_setTargetPosition);
+    GLIMROW_RESOLVE(PhidgetRCServo_setEngaged);
+#undef GLIMROW_RESOLVE
+    if (!missing.isEmpty()) {
+        *error = QStringLiteral("%1 lacks %2").arg(file, missing.join(QStringLiteral(", ")));
+        return nullptr;
+    }
+    return api;
+}
+
+QString Api::describe(int code) const
+{
+    return library::errorText(Phidget_getErrorDescription, code);
+}
+
+} // namespace glimrow::phidget22
