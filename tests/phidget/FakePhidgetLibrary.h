@@ -1,0 +1,70 @@
+#pragma once
+
+// A test's hold on one of the fake Phidget libraries: loads it (the backend under test loads
+// the same file, so both reach one library), clears it, and offers its control functions.
+
+#include <gtest/gtest.h>
+
+#include <QLibrary>
+#include <QStringList>
+
+namespace glimrow::test {
+
+class FakePhidgetLibrary {
+public:
+    explicit FakePhidgetLibrary(const QString& file) : m_library(file)
+    {
+        m_library.setLoadHints(QLibrary::PreventUnloadHint);
+        if (!m_library.load())
+            ADD_FAILURE() << m_library.errorString().toStdString();
+        resolve("FakePhidget_plug", plug);
+        resolve("FakePhidget_unplug", unplug);
+        resolve("FakePhidget_error", error);
+        resolve("FakePhidget_fail", fail);
+        resolve("FakePhidget_takeCalls", m_takeCalls);
+        resolve("FakePhidget_settle", settle);
+        resolve("FakePhidget_reset", m_reset);
+        if (m_reset)
+            m_reset();
+    }
+    ~FakePhidgetLibrary()
+    {
+        if (m_reset)
+            m_reset();
+    }
+
+    void (*plug)(const char* type, int serial, int version) = nullptr;
+    void (*unplug)(int serial) = nullptr;
+    void (*error)(int serial, int code, const char* text) = nullptr;
+    void (*fail)(const char* function) = nullptr;
+    void (*settle)() = nullptr;
+
+    // The calls that reached a board since the last time, in order.
+    QStringList takeCalls()
+    {
+        settle();
+        return QString::fromLatin1(m_takeCalls()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // Those calls, less the ones starting with `prefix`, which must be `count` in number.
+    QStringList takeCallsBut(const QString& prefix, int count)
+    {
+        QStringList calls = takeCalls();
+        EXPECT_EQ(calls.removeIf([&](const QString& call) { return call.startsWith(prefix); }),
+                  count)
+            << prefix.toStdString();
+        return calls;
+    }
+
+private:
+    template <typename Function> void resolve(const char* name, Function*& function)
+    {
+        function = reinterpret_cast<Function*>(m_library.resolve(name));
+        ASSERT_TRUE(function) << name;
+    }
+
+    QLibrary m_library;
+    const char* (*m_takeCalls)() = nullptr;
+    void (*m_reset)() = nullptr;
+};
+
+} // namespace glimrow::test

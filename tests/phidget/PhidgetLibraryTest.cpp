@@ -1,0 +1,253 @@
+// The backends over the vendor's Phidget libraries, each against a fake of its library that
+// raises its events from a thread of its own.
+
+#include "FakePhidgetLibrary.h"
+#include "OutputsFixture.h"
+#include "support/QtPrinters.h"
+#include "support/Waiting.h"
+
+#include "phidget/GaugeOutputs.h"
+#include "phidget/LampOutputs.h"
+#include "phidget/TextDisplays.h"
+#include "phidget/library/Phidget21Backend.h"
+#include "phidget/library/Phidget22Backend.h"
+#include "phidget/library/PhidgetLibraryChoice.h"
+
+#include <QThread>
+
+using namespace glimrow;
+using namespace glimrow::test;
+
+namespace {
+
+// The boards of one update cycle, driven through a backend instead of the virtual boards.
+template <typename Backend> class LibraryBoards : public Outputs {
+protected:
+    LibraryBoards(const char* file) : m_fake(QString::fromLatin1(file))
+    {
+        m_window.brightness = 80;
+        QString error;
+        m_backend = Backend::load(QString::fromLatin1(file), &error);
+        EXPECT_TRUE(m_backend) << error.toStdString();
+        for (auto signal : {&PhidgetManager::OnAttach, &PhidgetManager::OnDetach}) {
+            QObject::connect(&m_manager, signal, [this] { noteThread(); });
+        }
+        QObject::connect(&m_manager, &PhidgetManager::OnError, [this] { noteThread(); });
+    }
+    ~LibraryBoards() override { m_backend.reset(); }
+
+    void open() { m_backend->open(m_manager); }
+    int rowOf(int serial) const
+    {
+        for (int row = 1; row < m_deviceList.rowCount(); ++row) {
+            if (m_deviceList.text(row, 3) == QString::number(serial))
+                return row;
+        }
+        return -1;
+    }
+    bool shows(int serial, CellColour colour) const
+    {
+        const auto found = m_deviceList.colours.find({rowOf(serial), 1});
+        return found != m_deviceList.colours.end() && found->second == colour;
+    }
+    bool waitForColour(int serial, CellColour colour)
+    {
+        return waitFor([&] { return shows(serial, colour); });
+    }
+
+    // One update cycle's outputs: lamp 0 on both LED boards' grids and the kit, TextLED and
+    // TextLCD row 0, the G-suit.
+    void runOneCycle()
+    {
+        m_cache.LightBits = 1;
+        const SectionTable lamps = tableOf({{"0", "Master caution", "1", "1"}});
+        m_lamps.SendLamps(0, lamps, m_devices.pRavazLED(1));
+        m_lamps.SendLamps(2, lamps, m_devices.pRavaz01616(1));
+        const SectionTable texts = tableOf({{"0", "", "", "CHAFF 30"}});
+        m_texts.SendTextLED(3, texts, m_devices.pRavazTextLED(1));
+        m_texts.SendTextLCD(4, texts, m_devices.pRavazTextLCD(1));
+        m_data.set(FlightDataField::GS, 1.5);
+        m_gauges.DriveGSuit();
+    }
+
+    FakePhidgetLibrary m_fake;
+    std::unique_ptr<Backend> m_backend;
+    LampOutputs m_lamps{m_window, m_cache, m_devices};
+    TextDisplays m_texts{m_window, m_data, m_cache};
+    GaugeOutputs m_gauges{m_window, m_data, m_devices};
+    int m_eventsOffTheWindowThread = 0;
+
+private:
+    void noteThread()
+    {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            ++m_eventsOffTheWindowThread;
+    }
+};
+
+class Phidget21 : public LibraryBoards<Phidget21Backend> {
+protected:
+    Phidget21() : LibraryBoards(FAKE_PHIDGET21) {}
+};
+
+class Phidget22 : public LibraryBoards<Phidget22Backend> {
+protected:
+    Phidget22() : LibraryBoards(FAKE_PHIDGET22) {}
+};
+
+void plugAllKinds(FakePhidgetLibrary& fake)
+{
+    fake.plug("PhidgetLED", 10001, 103);
+    fake.plug("PhidgetInterfaceKit", 20001, 825);
+    fake.plug("PhidgetTextLCD", 30001, 200);
+    fake.plug("PhidgetTextLED", 40001, 113);
+    fake.plug("PhidgetServo", 50001, 313);
+}
+
+} // namespace
+
+TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
+{
+    plugAllKinds(m_fake);
+    open();
+    m_fake.plug("PhidgetAdvancedServo", 90001, 100); // a kind the program does not drive
+    ASSERT_TRUE(waitFor([&] { return m_deviceList.rowCount() == 7 && m_devices.pRavazServo(1); }));
+    EXPECT_EQ(m_devices.pRavazLED(1)->SerialNumber(), 10001);
+    EXPECT_EQ(m_devices.pRavaz01616(1)->NumOutputs(), 16);
+    EXPECT_EQ(m_deviceList.text(rowOf(20001), 2), "825");
+    EXPECT_EQ(m_deviceList.text(rowOf(90001), 0), "0");
+    EXPECT_EQ(m_eventsOffTheWindowThread, 0);
+
+    // Every output of the kit off, then the displays' and the servo's starting settings.
+    EXPECT_EQ(m_fake.takeCallsBut("CPhidgetInterfaceKit_setOutputState 20001", 16),
+              QStringList({"CPhidgetTextLCD_setBrightness 30001 80",
+                                               "CPhidgetTextLCD_setBacklight 30001 1",
+                                               "CPhidgetTextLCD_setCursorOn 30001 0",
+                                               "CPhidgetTextLCD_setDisplayString 30001 0 ''",
+                                               "CPhidgetTextLCD_setDisplayString 30001 1 ''",
+                                               "CPhidgetTextLED_setBrightness 40001 80",
+                                               "CPhidgetServo_setPosition 50001 1 0"}));
+
+    runOneCycle();
+    EXPECT_EQ(m_fake.takeCalls(), QStringList({"CPhidgetLED_setDiscreteLED 10001 0 80",
+                                               "CPhidgetInterfaceKit_setOutputState 20001 0 1",
+                                               "CPhidgetTextLED_setDisplayString 40001 0 'CHAFF 30'",
+                                               "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
+                                               "CPhidgetServo_setPosition 50001 0 1.5",
+                                               "CPhidgetServo_setPosition 50001 1 1.5"}));
+}
+
+TEST_F(Phidget21, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
+{
+    m_fake.plug("PhidgetLED", 10001, 103);
+    open();
+    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
+
+    m_fake.unplug(10001);
+    ASSERT_TRUE(waitForColour(10001, CellColour::Red));
+    EXPECT_FALSE(m_devices.pRavazLED(1));
+    m_fake.plug("PhidgetLED", 10001, 103);
+    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
+    EXPECT_EQ(m_deviceList.rowCount(), 2);
+
+    m_fake.error(10001, 13, "Given timeout has been exceeded.");
+    ASSERT_TRUE(waitForColour(10001, CellColour::Yellow));
+
+    // A failing call ends the lamp procedure there: the lamps after it are not sent.
+    m_fake.takeCalls();
+    m_fake.fail("CPhidgetLED_setDiscreteLED");
+    m_cache.LightBits = 1;
+    const SectionTable lamps = tableOf({{"0", "First", "1", "1"}, {"1", "Second", "1", "1"}});
+    EXPECT_THROW(m_lamps.SendLamps(0, lamps, m_devices.pRavazLED(1)), PhidgetError);
+    m_fake.fail(nullptr);
+    EXPECT_THROW(m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
+    EXPECT_TRUE(m_fake.takeCalls().isEmpty());
+    EXPECT_EQ(m_eventsOffTheWindowThread, 0);
+}
+
+TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
+{
+    plugAllKinds(m_fake);
+    open();
+    m_fake.plug("PhidgetHub", 90001, 100);
+    ASSERT_TRUE(waitFor([&] { return m_deviceList.rowCount() == 6 && m_devices.pRavazServo(1); }));
+    EXPECT_EQ(rowOf(40001), -1); // libphidget22 does not know TextLED boards
+    EXPECT_EQ(m_devices.pRavazLED(1)->LEDCount(), 64);
+    EXPECT_EQ(m_devices.pRavaz01616(1)->NumOutputs(), 16); // outputs only, not the inputs
+    EXPECT_EQ(m_deviceList.text(rowOf(90001), 1), "PhidgetHub");
+    EXPECT_EQ(m_eventsOffTheWindowThread, 0);
+
+    EXPECT_EQ(m_fake.takeCallsBut("PhidgetDigitalOutput_setState 20001/", 16),
+              QStringList({"PhidgetLCD_setBacklight 30001/0 0.8",
+                           "PhidgetLCD_setCursorOn 30001/0 0",
+                           "PhidgetLCD_writeText 30001/0 4 0 0 '                    '",
+                           "PhidgetLCD_flush 30001/0 ",
+                           "PhidgetLCD_writeText 30001/0 4 0 1 '                    '",
+                           "PhidgetLCD_flush 30001/0 ",
+                           "PhidgetRCServo_setTargetPosition 50001/1 0",
+                           "PhidgetRCServo_setEngaged 50001/1 1"}));
+
+    runOneCycle();
+    m_fake.plug("PhidgetLED", 10001, 103); // nothing new: the board is attached already
+    EXPECT_EQ(m_fake.takeCalls(),
+              QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.8",
+                           "PhidgetDigitalOutput_setState 20001/0 1",
+                           "PhidgetLCD_writeText 30001/0 4 0 0 'CHAFF 30            '",
+                           "PhidgetLCD_flush 30001/0 ",
+                           "PhidgetRCServo_setTargetPosition 50001/0 1.5",
+                           "PhidgetRCServo_setEngaged 50001/0 1",
+                           "PhidgetRCServo_setTargetPosition 50001/1 1.5"}));
+    m_devices.pRavazTextLCD(1)->setBacklight(false);
+    EXPECT_EQ(m_fake.takeCalls(), QStringList({"PhidgetLCD_setBacklight 30001/0 0"}));
+}
+
+TEST_F(Phidget22, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
+{
+    m_fake.plug("PhidgetLED", 10001, 103);
+    m_fake.plug("PhidgetHub", 90001, 100);
+    open();
+    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
+    ASSERT_TRUE(waitForColour(90001, CellColour::Green));
+
+    m_fake.unplug(10001);
+    m_fake.unplug(90001);
+    ASSERT_TRUE(waitForColour(10001, CellColour::Red));
+    ASSERT_TRUE(waitForColour(90001, CellColour::Red));
+    EXPECT_EQ(m_window.beeps, 2); // one detach per board, not one per channel
+    m_fake.plug("PhidgetLED", 10001, 103);
+    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
+    ASSERT_TRUE(m_devices.pRavazLED(1));
+
+    m_fake.error(10001, 0x1002, "Overtemperature");
+    ASSERT_TRUE(waitForColour(10001, CellColour::Yellow));
+
+    m_fake.takeCalls();
+    m_fake.fail("PhidgetDigitalOutput_setDutyCycle");
+    m_cache.LightBits = 1;
+    const SectionTable lamps = tableOf({{"0", "First", "1", "1"}, {"1", "Second", "1", "1"}});
+    EXPECT_THROW(m_lamps.SendLamps(0, lamps, m_devices.pRavazLED(1)), PhidgetError);
+    m_fake.fail(nullptr);
+    EXPECT_THROW(m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
+    EXPECT_TRUE(m_fake.takeCalls().isEmpty());
+    EXPECT_EQ(m_eventsOffTheWindowThread, 0);
+}
+
+TEST(PhidgetLibraryChoice, CurrentLibraryFirstThenTheOlderOneThenNone)
+{
+    const QString absent = QStringLiteral("/nonexistent/libphidget.so.0");
+    auto choice = choosePhidgetLibrary({FAKE_PHIDGET22, FAKE_PHIDGET21});
+    EXPECT_TRUE(dynamic_cast<Phidget22Backend*>(choice.backend.get()));
+    EXPECT_EQ(choice.description, "Phidget library: libphidget22 1.19");
+
+    // A file that loads but is not the library it claims to be is reported, and skipped.
+    choice = choosePhidgetLibrary({FAKE_PHIDGET21, FAKE_PHIDGET21});
+    EXPECT_TRUE(dynamic_cast<Phidget21Backend*>(choice.backend.get()));
+    EXPECT_EQ(choice.description, "Phidget library: libphidget21 2.1.9");
+    ASSERT_EQ(choice.problems.size(), 1);
+    EXPECT_TRUE(choice.problems[0].contains("PhidgetManager_create"));
+
+    choice = choosePhidgetLibrary({absent, absent});
+    EXPECT_FALSE(choice.backend);
+    EXPECT_EQ(choice.description, kNoPhidgetLibraryLine);
+    EXPECT_TRUE(choice.problems.isEmpty());
+}
