@@ -379,7 +379,7 @@ void frmGlimrow::Form_Resize()
     setHeight(frames[11], frameHeight);
     setHeight(grids[7], frameHeight - 400);
     setHeight(frames[0], frameHeight);
-    setHeight(grids[4], frameHeight - 400);
+    m_ui.layOutDevices(frameHeight);
     setHeight(frames[19], frameHeight);
     setHeight(grids[10], frameHeight - 400);
 }

@@ -137,6 +137,14 @@ QTableWidget* frmGlimrowUi::addGridInFrame(int gridIndex, int frameIndex, int he
     return grid;
 }
 
+void frmGlimrowUi::layOutDevices(int frameHeightTwips)
+{
+    QTableWidget* list = grdGlimrow[4];
+    const int listHeight = qMax(0, frameHeightTwips - 400 - kLibraryLineTwips);
+    list->resize(list->width(), twipsToPixels(listHeight));
+    lblPhidgetLibrary->move(lblPhidgetLibrary->x(), list->y() + twipsToPixels(listHeight));
+}
+
 void frmGlimrowUi::setupUi(QMainWindow* window)
 {
     window->setFont(designFont(QStringLiteral("Arial"), QFont::SansSerif));
@@ -173,8 +181,9 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
 void frmGlimrowUi::buildControlTab(QWidget* tab)
 {
     QGroupBox* devices = addFrame(0, tab, QStringLiteral("Devices"), 195, 650, 4215, 4140);
-    addGridInFrame(4, 0, 800);
-    lblPhidgetLibrary = addLabel(devices, QString(), 120, 3600, 3975, 480);
+    addGridInFrame(4, 0, 400);
+    lblPhidgetLibrary = addLabel(devices, QString(), 120, 0, 3975, kLibraryLineTwips);
+    layOutDevices(4140);
 
     QGroupBox* communication =
         addFrame(1, tab, QStringLiteral("Communication"), 4485, 660, 3195, 1890);

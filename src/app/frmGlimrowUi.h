@@ -45,6 +45,8 @@ struct frmGlimrowUi {
     std::array<QLabel*, 2> sbStatusBarPanel{}; // the status bar's panels 1 and 2
 
     void setupUi(QMainWindow* window);
+    // The device list and, under it, the Phidget library line, for the Devices frame's height.
+    void layOutDevices(int frameHeightTwips);
 
 private:
     void buildControlTab(QWidget* tab);
@@ -56,6 +58,8 @@ private:
     QGroupBox* addFrame(int index, QWidget* tab, const QString& caption, int left, int top,
                         int width, int height);
     QTableWidget* addGridInFrame(int gridIndex, int frameIndex, int heightMargin);
+
+    static constexpr int kLibraryLineTwips = 480; // two lines of text at the most
 
     int m_tabPageTop = 0; // twips taken by the tab row above every tab page
 };
