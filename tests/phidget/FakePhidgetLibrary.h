@@ -8,6 +8,8 @@
 #include <QLibrary>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace glimrow::test {
 
 class FakePhidgetLibrary {
@@ -45,13 +47,18 @@ public:
         settle();
         return QString::fromLatin1(m_takeCalls()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    // Those calls, less the ones starting with `prefix`, which must be `count` in number.
-    QStringList takeCallsBut(const QString& prefix, int count)
+    // Those calls board by board (boards attach in any order), less the ones starting with
+    // `prefix`, which must be `count` in number.
+    QStringList takeCallsByBoard(const QString& prefix, int count)
     {
         QStringList calls = takeCalls();
         EXPECT_EQ(calls.removeIf([&](const QString& call) { return call.startsWith(prefix); }),
                   count)
             << prefix.toStdString();
+        const auto board = [](const QString& call) { return call.section(u' ', 1, 1).left(5); };
+        std::stable_sort(calls.begin(), calls.end(), [&](const QString& a, const QString& b) {
+            return board(a) < board(b);
+        });
         return calls;
     }
 

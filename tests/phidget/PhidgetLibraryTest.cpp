@@ -119,7 +119,7 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
     EXPECT_EQ(m_eventsOffTheWindowThread, 0);
 
     // Every output of the kit off, then the displays' and the servo's starting settings.
-    EXPECT_EQ(m_fake.takeCallsBut("CPhidgetInterfaceKit_setOutputState 20001", 16),
+    EXPECT_EQ(m_fake.takeCallsByBoard("CPhidgetInterfaceKit_setOutputState 20001", 16),
               QStringList({"CPhidgetTextLCD_setBrightness 30001 80",
                                                "CPhidgetTextLCD_setBacklight 30001 1",
                                                "CPhidgetTextLCD_setCursorOn 30001 0",
@@ -177,7 +177,7 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
     EXPECT_EQ(m_deviceList.text(rowOf(90001), 1), "PhidgetHub");
     EXPECT_EQ(m_eventsOffTheWindowThread, 0);
 
-    EXPECT_EQ(m_fake.takeCallsBut("PhidgetDigitalOutput_setState 20001/", 16),
+    EXPECT_EQ(m_fake.takeCallsByBoard("PhidgetDigitalOutput_setState 20001/", 16),
               QStringList({"PhidgetLCD_setBacklight 30001/0 0.8",
                            "PhidgetLCD_setCursorOn 30001/0 0",
                            "PhidgetLCD_writeText 30001/0 4 0 0 '                    '",
@@ -188,7 +188,6 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
                            "PhidgetRCServo_setEngaged 50001/1 1"}));
 
     runOneCycle();
-    m_fake.plug("PhidgetLED", 10001, 103); // nothing new: the board is attached already
     EXPECT_EQ(m_fake.takeCalls(),
               QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.8",
                            "PhidgetDigitalOutput_setState 20001/0 1",
@@ -199,6 +198,13 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
                            "PhidgetRCServo_setTargetPosition 50001/1 1.5"}));
     m_devices.pRavazTextLCD(1)->setBacklight(false);
     EXPECT_EQ(m_fake.takeCalls(), QStringList({"PhidgetLCD_setBacklight 30001/0 0"}));
+
+    // The manager telling of an attached board again changes nothing.
+    m_fake.plug("PhidgetLED", 10001, 103);
+    m_fake.settle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_deviceList.text(rowOf(10001), 0), "1");
+    EXPECT_EQ(m_devices.attachCount(PhidgetDeviceManager::Kind::LED), 1);
 }
 
 TEST_F(Phidget22, DetachErrorAndFailingCallsAsWithTheVirtualBoards)

@@ -10,8 +10,10 @@
 namespace glimrow::phidget21 {
 
 // The library's opaque handles.
-using CPhidgetHandle = struct CPhidget*;
-using CPhidgetManagerHandle = struct CPhidgetManager*;
+struct OpaquePhidget;
+struct OpaqueManager;
+using CPhidgetHandle = OpaquePhidget*;
+using CPhidgetManagerHandle = OpaqueManager*;
 
 constexpr int EPHIDGET_OK = 0;
 

@@ -11,8 +11,10 @@
 namespace glimrow::phidget22 {
 
 // The library's opaque handles; every channel handle is also a PhidgetHandle.
-using PhidgetHandle = struct Phidget*;
-using PhidgetManagerHandle = struct PhidgetManager*;
+struct OpaquePhidget;
+struct OpaqueManager;
+using PhidgetHandle = OpaquePhidget*;
+using PhidgetManagerHandle = OpaqueManager*;
 
 constexpr int EPHIDGET_OK = 0;
 
