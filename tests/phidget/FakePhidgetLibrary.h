@@ -56,9 +56,8 @@ public:
                   count)
             << prefix.toStdString();
         const auto board = [](const QString& call) { return call.section(u' ', 1, 1).left(5); };
-        std::stable_sort(calls.begin(), calls.end(), [&](const QString& a, const QString& b) {
-            return board(a) < board(b);
-        });
+        std::stable_sort(calls.begin(), calls.end(),
+                         [&](const QString& a, const QString& b) { return board(a) < board(b); });
         return calls;
     }
 

@@ -119,22 +119,22 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
     EXPECT_EQ(m_eventsOffTheWindowThread, 0);
 
     // Every output of the kit off, then the displays' and the servo's starting settings.
-    EXPECT_EQ(m_fake.takeCallsByBoard("CPhidgetInterfaceKit_setOutputState 20001", 16),
-              QStringList({"CPhidgetTextLCD_setBrightness 30001 80",
-                                               "CPhidgetTextLCD_setBacklight 30001 1",
-                                               "CPhidgetTextLCD_setCursorOn 30001 0",
-                                               "CPhidgetTextLCD_setDisplayString 30001 0 ''",
-                                               "CPhidgetTextLCD_setDisplayString 30001 1 ''",
-                                               "CPhidgetTextLED_setBrightness 40001 80",
-                                               "CPhidgetServo_setPosition 50001 1 0"}));
+    EXPECT_EQ(
+        m_fake.takeCallsByBoard("CPhidgetInterfaceKit_setOutputState 20001", 16),
+        QStringList(
+            {"CPhidgetTextLCD_setBrightness 30001 80", "CPhidgetTextLCD_setBacklight 30001 1",
+             "CPhidgetTextLCD_setCursorOn 30001 0", "CPhidgetTextLCD_setDisplayString 30001 0 ''",
+             "CPhidgetTextLCD_setDisplayString 30001 1 ''",
+             "CPhidgetTextLED_setBrightness 40001 80", "CPhidgetServo_setPosition 50001 1 0"}));
 
     runOneCycle();
-    EXPECT_EQ(m_fake.takeCalls(), QStringList({"CPhidgetLED_setDiscreteLED 10001 0 80",
-                                               "CPhidgetInterfaceKit_setOutputState 20001 0 1",
-                                               "CPhidgetTextLED_setDisplayString 40001 0 'CHAFF 30'",
-                                               "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
-                                               "CPhidgetServo_setPosition 50001 0 1.5",
-                                               "CPhidgetServo_setPosition 50001 1 1.5"}));
+    EXPECT_EQ(m_fake.takeCalls(),
+              QStringList({"CPhidgetLED_setDiscreteLED 10001 0 80",
+                           "CPhidgetInterfaceKit_setOutputState 20001 0 1",
+                           "CPhidgetTextLED_setDisplayString 40001 0 'CHAFF 30'",
+                           "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
+                           "CPhidgetServo_setPosition 50001 0 1.5",
+                           "CPhidgetServo_setPosition 50001 1 1.5"}));
 }
 
 TEST_F(Phidget21, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
@@ -177,25 +177,24 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
     EXPECT_EQ(m_deviceList.text(rowOf(90001), 1), "PhidgetHub");
     EXPECT_EQ(m_eventsOffTheWindowThread, 0);
 
-    EXPECT_EQ(m_fake.takeCallsByBoard("PhidgetDigitalOutput_setState 20001/", 16),
-              QStringList({"PhidgetLCD_setBacklight 30001/0 0.8",
-                           "PhidgetLCD_setCursorOn 30001/0 0",
-                           "PhidgetLCD_writeText 30001/0 4 0 0 '                    '",
-                           "PhidgetLCD_flush 30001/0 ",
-                           "PhidgetLCD_writeText 30001/0 4 0 1 '                    '",
-                           "PhidgetLCD_flush 30001/0 ",
-                           "PhidgetRCServo_setTargetPosition 50001/1 0",
-                           "PhidgetRCServo_setEngaged 50001/1 1"}));
+    EXPECT_EQ(
+        m_fake.takeCallsByBoard("PhidgetDigitalOutput_setState 20001/", 16),
+        QStringList({"PhidgetLCD_setBacklight 30001/0 0.8", "PhidgetLCD_setCursorOn 30001/0 0",
+                     "PhidgetLCD_writeText 30001/0 4 0 0 '                    '",
+                     "PhidgetLCD_flush 30001/0 ",
+                     "PhidgetLCD_writeText 30001/0 4 0 1 '                    '",
+                     "PhidgetLCD_flush 30001/0 ", "PhidgetRCServo_setTargetPosition 50001/1 0",
+                     "PhidgetRCServo_setEngaged 50001/1 1"}));
 
     runOneCycle();
-    EXPECT_EQ(m_fake.takeCalls(),
-              QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.8",
-                           "PhidgetDigitalOutput_setState 20001/0 1",
-                           "PhidgetLCD_writeText 30001/0 4 0 0 'CHAFF 30            '",
-                           "PhidgetLCD_flush 30001/0 ",
-                           "PhidgetRCServo_setTargetPosition 50001/0 1.5",
-                           "PhidgetRCServo_setEngaged 50001/0 1",
-                           "PhidgetRCServo_setTargetPosition 50001/1 1.5"}));
+    EXPECT_EQ(
+        m_fake.takeCalls(),
+        QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.8",
+                     "PhidgetDigitalOutput_setState 20001/0 1",
+                     "PhidgetLCD_writeText 30001/0 4 0 0 'CHAFF 30            '",
+                     "PhidgetLCD_flush 30001/0 ", "PhidgetRCServo_setTargetPosition 50001/0 1.5",
+                     "PhidgetRCServo_setEngaged 50001/0 1",
+                     "PhidgetRCServo_setTargetPosition 50001/1 1.5"}));
     m_devices.pRavazTextLCD(1)->setBacklight(false);
     EXPECT_EQ(m_fake.takeCalls(), QStringList({"PhidgetLCD_setBacklight 30001/0 0"}));
 

@@ -15,7 +15,6 @@
 
 namespace glimrow {
 
-
 // The three properties of a board, copied on the library's thread when it attached.
 struct BoardInfo {
     QString type;

@@ -36,8 +36,7 @@ struct Api {
     int (*CPhidgetManager_delete)(CPhidgetManagerHandle phidm);
     int (*CPhidgetManager_set_OnAttach_Handler)(CPhidgetManagerHandle, AttachHandler, void*);
     int (*CPhidgetManager_set_OnDetach_Handler)(CPhidgetManagerHandle, AttachHandler, void*);
-    int (*CPhidgetManager_set_OnError_Handler)(CPhidgetManagerHandle, ManagerErrorHandler,
-                                               void*);
+    int (*CPhidgetManager_set_OnError_Handler)(CPhidgetManagerHandle, ManagerErrorHandler, void*);
 
     int (*CPhidget_open)(CPhidgetHandle phid, int serialNumber);
     int (*CPhidget_close)(CPhidgetHandle phid);

@@ -56,8 +56,7 @@ struct Phidget22Backend::Channel {
 struct Phidget22Backend::Device {
     Device(std::shared_ptr<const Api> library, BoardInfo board, ChannelKind driven,
            Phidget22Backend& owner)
-        : api(std::move(library)), info(std::move(board)), kind(std::move(driven)),
-          backend(&owner)
+        : api(std::move(library)), info(std::move(board)), kind(std::move(driven)), backend(&owner)
     {
     }
     ~Device()
@@ -80,8 +79,8 @@ struct Phidget22Backend::Device {
             channel->device = this;
             channel->index = index;
             if (QString failure = openChannel(*channel); !failure.isEmpty()) {
-                qCWarning(lcPhidget22) << "board" << info.serial << "channel" << index
-                                       << "did not open:" << failure;
+                qCWarning(lcPhidget22)
+                    << "board" << info.serial << "channel" << index << "did not open:" << failure;
             }
             channels.push_back(std::move(channel));
         }

@@ -44,8 +44,7 @@ private:
                                 phidget22::PhidgetHandle channel);
     static void onChannelAttach(phidget22::PhidgetHandle, void* channel);
     static void onChannelDetach(phidget22::PhidgetHandle, void* channel);
-    static void onChannelError(phidget22::PhidgetHandle, void* channel, int code,
-                               const char* text);
+    static void onChannelError(phidget22::PhidgetHandle, void* channel, int code, const char* text);
 
     void boardFound(const Found& found);
     void channelAttached(int serial, int index, bool attached);

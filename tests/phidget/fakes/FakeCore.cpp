@@ -84,6 +84,13 @@ bool Core::failing(const char* function)
 
 } // namespace fake
 
+std::string fakeNumber(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 std::string fakeCall(const char* name, int serial, const std::string& arguments)
 {
     return std::string(name) + ' ' + std::to_string(serial) + (arguments.empty() ? "" : " ") +

@@ -27,7 +27,11 @@ public:
     void record(std::string call);
     std::string takeCalls();
 
-    void setFailing(std::string function) { std::lock_guard lock(m_mutex); m_failing = std::move(function); }
+    void setFailing(std::string function)
+    {
+        std::lock_guard lock(m_mutex);
+        m_failing = std::move(function);
+    }
     bool failing(const char* function);
 
     // Guards each fake's own registry of boards and handles.
@@ -52,5 +56,7 @@ private:
 
 } // namespace fake
 
+// A number as the call records show it.
+std::string fakeNumber(double value);
 // One formatted call record.
 std::string fakeCall(const char* name, int serial, const std::string& arguments);

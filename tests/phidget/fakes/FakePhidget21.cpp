@@ -1,10 +1,9 @@
 // A stand-in for libphidget21 with the functions the program calls: boards plugged in by the
 // test, events from a thread of its own, every call that reaches a board recorded.
 
-#include "FakeCore.h"
 #include "FakeControl.h"
+#include "FakeCore.h"
 
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -52,7 +51,10 @@ std::map<int, std::unique_ptr<Board>> boards;
 std::vector<CPhidgetManager*> managers;
 std::vector<CPhidget*> handles;
 
-fake::Core& core() { return fake::Core::instance(); }
+fake::Core& core()
+{
+    return fake::Core::instance();
+}
 
 int counts(const std::string& type)
 {
@@ -83,13 +85,6 @@ int reach(const char* name, CPhidget* handle, int index, const std::string& argu
     if (write)
         core().record(fakeCall(name, handle->serial, arguments));
     return EPHIDGET_OK;
-}
-
-std::string number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
 }
 
 // The board's events, on the library's thread: to every open manager and every open handle.
@@ -262,7 +257,7 @@ FAKE_EXPORT int CPhidget_getLibraryVersion(const char** version)
 }
 FAKE_EXPORT int CPhidget_getErrorDescription(int code, const char** text)
 {
-    *text = code == EPHIDGET_NOTATTACHED ? "Phidget not physically attached."
+    *text = code == EPHIDGET_NOTATTACHED   ? "Phidget not physically attached."
             : code == EPHIDGET_OUTOFBOUNDS ? "Index out of Bounds."
                                            : "Unexpected Error.";
     return EPHIDGET_OK;
@@ -283,7 +278,10 @@ FAKE_EXPORT int CPhidgetInterfaceKit_setOutputState(CPhidget* handle, int index,
     return reach("CPhidgetInterfaceKit_setOutputState", handle, index,
                  std::to_string(index) + ' ' + std::to_string(state));
 }
-FAKE_EXPORT int CPhidgetLED_create(CPhidget** handle) { return create(handle, "PhidgetLED"); }
+FAKE_EXPORT int CPhidgetLED_create(CPhidget** handle)
+{
+    return create(handle, "PhidgetLED");
+}
 FAKE_EXPORT int CPhidgetLED_getLEDCount(CPhidget* handle, int* count)
 {
     const int result = reach("CPhidgetLED_getLEDCount", handle, 0, "", false);
@@ -329,11 +327,14 @@ FAKE_EXPORT int CPhidgetTextLED_setBrightness(CPhidget* handle, int brightness)
 {
     return reach("CPhidgetTextLED_setBrightness", handle, 0, std::to_string(brightness));
 }
-FAKE_EXPORT int CPhidgetServo_create(CPhidget** handle) { return create(handle, "PhidgetServo"); }
+FAKE_EXPORT int CPhidgetServo_create(CPhidget** handle)
+{
+    return create(handle, "PhidgetServo");
+}
 FAKE_EXPORT int CPhidgetServo_setPosition(CPhidget* handle, int index, double position)
 {
     return reach("CPhidgetServo_setPosition", handle, index,
-                 std::to_string(index) + ' ' + number(position));
+                 std::to_string(index) + ' ' + fakeNumber(position));
 }
 
 FAKE_EXPORT void FakePhidget_plug(const char* type, int serial, int version)

@@ -4,11 +4,10 @@
 // board not at all), events come from a thread of its own, every call that reaches a channel
 // is recorded as "name serial/channel arguments".
 
-#include "FakeCore.h"
 #include "FakeControl.h"
+#include "FakeCore.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -67,7 +66,10 @@ std::map<int, std::unique_ptr<Board>> boards;
 std::vector<PhidgetManager*> managers;
 std::vector<Phidget*> handles;
 
-fake::Core& core() { return fake::Core::instance(); }
+fake::Core& core()
+{
+    return fake::Core::instance();
+}
 
 void addChannels(Board& board, int serial, int channelClass, int count)
 {
@@ -113,7 +115,10 @@ Board* boardAt(int serial)
     return board == boards.end() ? nullptr : board->second.get();
 }
 
-Board* boardOf(const Phidget* handle) { return handle ? boardAt(handle->serial) : nullptr; }
+Board* boardOf(const Phidget* handle)
+{
+    return handle ? boardAt(handle->serial) : nullptr;
+}
 
 bool hasChannel(const Board& board, const Phidget& handle)
 {
@@ -136,13 +141,6 @@ int reach(const char* name, Phidget* handle, const std::string& arguments)
     core().record(name + (' ' + std::to_string(handle->serial) + '/' +
                           std::to_string(handle->channel) + ' ' + arguments));
     return EPHIDGET_OK;
-}
-
-std::string number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
 }
 
 // The board's events, on the library's thread: every channel to every open manager, and to
@@ -175,10 +173,9 @@ void announce(int serial, bool attached)
             }
             for (Phidget* handle : handles) {
                 if (handle->opened && handle->serial == serial && hasChannel(*board, *handle))
-                    calls.push_back({nullptr, nullptr,
-                                     attached ? handle->onAttach : handle->onDetach,
-                                     attached ? handle->attachContext : handle->detachContext,
-                                     handle});
+                    calls.push_back(
+                        {nullptr, nullptr, attached ? handle->onAttach : handle->onDetach,
+                         attached ? handle->attachContext : handle->detachContext, handle});
             }
         }
         for (const Call& call : calls) {
@@ -294,8 +291,7 @@ FAKE_EXPORT int Phidget_getDeviceVersion(Phidget* phid, int* version)
     *version = board ? board->version : 0;
     return EPHIDGET_OK;
 }
-FAKE_EXPORT int Phidget_getDeviceChannelCount(Phidget* phid, int channelClass,
-                                              std::uint32_t* count)
+FAKE_EXPORT int Phidget_getDeviceChannelCount(Phidget* phid, int channelClass, std::uint32_t* count)
 {
     std::lock_guard lock(core().registry);
     *count = 0;
@@ -386,38 +382,59 @@ FAKE_EXPORT int Phidget_close(Phidget* phid)
     return EPHIDGET_OK;
 }
 
-FAKE_EXPORT int PhidgetDigitalOutput_create(Phidget** ch) { return create(ch, DIGITALOUTPUT); }
-FAKE_EXPORT int PhidgetDigitalOutput_delete(Phidget** ch) { return destroy(ch); }
+FAKE_EXPORT int PhidgetDigitalOutput_create(Phidget** ch)
+{
+    return create(ch, DIGITALOUTPUT);
+}
+FAKE_EXPORT int PhidgetDigitalOutput_delete(Phidget** ch)
+{
+    return destroy(ch);
+}
 FAKE_EXPORT int PhidgetDigitalOutput_setState(Phidget* ch, int state)
 {
     return reach("PhidgetDigitalOutput_setState", ch, std::to_string(state));
 }
 FAKE_EXPORT int PhidgetDigitalOutput_setDutyCycle(Phidget* ch, double dutyCycle)
 {
-    return reach("PhidgetDigitalOutput_setDutyCycle", ch, number(dutyCycle));
+    return reach("PhidgetDigitalOutput_setDutyCycle", ch, fakeNumber(dutyCycle));
 }
-FAKE_EXPORT int PhidgetLCD_create(Phidget** ch) { return create(ch, LCD); }
-FAKE_EXPORT int PhidgetLCD_delete(Phidget** ch) { return destroy(ch); }
+FAKE_EXPORT int PhidgetLCD_create(Phidget** ch)
+{
+    return create(ch, LCD);
+}
+FAKE_EXPORT int PhidgetLCD_delete(Phidget** ch)
+{
+    return destroy(ch);
+}
 FAKE_EXPORT int PhidgetLCD_writeText(Phidget* ch, int font, int x, int y, const char* text)
 {
     return reach("PhidgetLCD_writeText", ch,
-                 std::to_string(font) + ' ' + std::to_string(x) + ' ' + std::to_string(y) +
-                     " '" + text + "'");
+                 std::to_string(font) + ' ' + std::to_string(x) + ' ' + std::to_string(y) + " '" +
+                     text + "'");
 }
-FAKE_EXPORT int PhidgetLCD_flush(Phidget* ch) { return reach("PhidgetLCD_flush", ch, ""); }
+FAKE_EXPORT int PhidgetLCD_flush(Phidget* ch)
+{
+    return reach("PhidgetLCD_flush", ch, "");
+}
 FAKE_EXPORT int PhidgetLCD_setBacklight(Phidget* ch, double backlight)
 {
-    return reach("PhidgetLCD_setBacklight", ch, number(backlight));
+    return reach("PhidgetLCD_setBacklight", ch, fakeNumber(backlight));
 }
 FAKE_EXPORT int PhidgetLCD_setCursorOn(Phidget* ch, int cursorOn)
 {
     return reach("PhidgetLCD_setCursorOn", ch, std::to_string(cursorOn));
 }
-FAKE_EXPORT int PhidgetRCServo_create(Phidget** ch) { return create(ch, RCSERVO); }
-FAKE_EXPORT int PhidgetRCServo_delete(Phidget** ch) { return destroy(ch); }
+FAKE_EXPORT int PhidgetRCServo_create(Phidget** ch)
+{
+    return create(ch, RCSERVO);
+}
+FAKE_EXPORT int PhidgetRCServo_delete(Phidget** ch)
+{
+    return destroy(ch);
+}
 FAKE_EXPORT int PhidgetRCServo_setTargetPosition(Phidget* ch, double position)
 {
-    return reach("PhidgetRCServo_setTargetPosition", ch, number(position));
+    return reach("PhidgetRCServo_setTargetPosition", ch, fakeNumber(position));
 }
 FAKE_EXPORT int PhidgetRCServo_setEngaged(Phidget* ch, int engaged)
 {
