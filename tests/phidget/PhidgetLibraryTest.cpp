@@ -20,23 +20,34 @@ using namespace glimrow::test;
 
 namespace {
 
-// The boards of one update cycle, driven through a backend instead of the virtual boards.
-template <typename Backend> class LibraryBoards : public Outputs {
+struct Library21 {
+    using Backend = Phidget21Backend;
+    static constexpr const char* kFile = FAKE_PHIDGET21;
+    static constexpr const char* kLedCall = "CPhidgetLED_setDiscreteLED";
+    static constexpr const char* kUndriven = "PhidgetAdvancedServo";
+};
+
+struct Library22 {
+    using Backend = Phidget22Backend;
+    static constexpr const char* kFile = FAKE_PHIDGET22;
+    static constexpr const char* kLedCall = "PhidgetDigitalOutput_setDutyCycle";
+    static constexpr const char* kUndriven = "PhidgetHub";
+};
+
+// The outputs of an update cycle driving boards through a backend instead of virtual boards.
+template <typename Library> class LibraryBoards : public Outputs {
 protected:
-    LibraryBoards(const char* file) : m_fake(QString::fromLatin1(file))
+    LibraryBoards()
     {
         m_window.brightness = 80;
         QString error;
-        m_backend = Backend::load(QString::fromLatin1(file), &error);
+        m_backend = Library::Backend::load(QString::fromLatin1(Library::kFile), &error);
         EXPECT_TRUE(m_backend) << error.toStdString();
-        for (auto signal : {&PhidgetManager::OnAttach, &PhidgetManager::OnDetach}) {
-            QObject::connect(&m_manager, signal, [this] { noteThread(); });
-        }
+        QObject::connect(&m_manager, &PhidgetManager::OnAttach, [this] { noteThread(); });
+        QObject::connect(&m_manager, &PhidgetManager::OnDetach, [this] { noteThread(); });
         QObject::connect(&m_manager, &PhidgetManager::OnError, [this] { noteThread(); });
     }
-    ~LibraryBoards() override { m_backend.reset(); }
 
-    void open() { m_backend->open(m_manager); }
     int rowOf(int serial) const
     {
         for (int row = 1; row < m_deviceList.rowCount(); ++row) {
@@ -45,18 +56,23 @@ protected:
         }
         return -1;
     }
-    bool shows(int serial, CellColour colour) const
-    {
-        const auto found = m_deviceList.colours.find({rowOf(serial), 1});
-        return found != m_deviceList.colours.end() && found->second == colour;
-    }
     bool waitForColour(int serial, CellColour colour)
     {
-        return waitFor([&] { return shows(serial, colour); });
+        return waitFor([&] {
+            const auto found = m_deviceList.colours.find({rowOf(serial), 1});
+            return found != m_deviceList.colours.end() && found->second == colour;
+        });
     }
-
-    // One update cycle's outputs: lamp 0 on both LED boards' grids and the kit, TextLED and
-    // TextLCD row 0, the G-suit.
+    void plugAllKinds()
+    {
+        m_fake.plug("PhidgetLED", 10001, 103);
+        m_fake.plug("PhidgetInterfaceKit", 20001, 825);
+        m_fake.plug("PhidgetTextLCD", 30001, 200);
+        m_fake.plug("PhidgetTextLED", 40001, 113);
+        m_fake.plug("PhidgetServo", 50001, 313);
+    }
+    // One cycle's outputs: a lamp on an LED board and on a kit, a TextLED and a TextLCD row,
+    // the G-suit.
     void runOneCycle()
     {
         m_cache.LightBits = 1;
@@ -70,8 +86,8 @@ protected:
         m_gauges.DriveGSuit();
     }
 
-    FakePhidgetLibrary m_fake;
-    std::unique_ptr<Backend> m_backend;
+    FakePhidgetLibrary m_fake{QString::fromLatin1(Library::kFile)};
+    std::unique_ptr<typename Library::Backend> m_backend;
     LampOutputs m_lamps{m_window, m_cache, m_devices};
     TextDisplays m_texts{m_window, m_data, m_cache};
     GaugeOutputs m_gauges{m_window, m_data, m_devices};
@@ -85,31 +101,15 @@ private:
     }
 };
 
-class Phidget21 : public LibraryBoards<Phidget21Backend> {
-protected:
-    Phidget21() : LibraryBoards(FAKE_PHIDGET21) {}
-};
-
-class Phidget22 : public LibraryBoards<Phidget22Backend> {
-protected:
-    Phidget22() : LibraryBoards(FAKE_PHIDGET22) {}
-};
-
-void plugAllKinds(FakePhidgetLibrary& fake)
-{
-    fake.plug("PhidgetLED", 10001, 103);
-    fake.plug("PhidgetInterfaceKit", 20001, 825);
-    fake.plug("PhidgetTextLCD", 30001, 200);
-    fake.plug("PhidgetTextLED", 40001, 113);
-    fake.plug("PhidgetServo", 50001, 313);
-}
+using Phidget21 = LibraryBoards<Library21>;
+using Phidget22 = LibraryBoards<Library22>;
 
 } // namespace
 
 TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
 {
-    plugAllKinds(m_fake);
-    open();
+    plugAllKinds();
+    m_backend->open(m_manager);
     m_fake.plug("PhidgetAdvancedServo", 90001, 100); // a kind the program does not drive
     ASSERT_TRUE(waitFor([&] { return m_deviceList.rowCount() == 7 && m_devices.pRavazServo(1); }));
     EXPECT_EQ(m_devices.pRavazLED(1)->SerialNumber(), 10001);
@@ -137,38 +137,10 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
                            "CPhidgetServo_setPosition 50001 1 1.5"}));
 }
 
-TEST_F(Phidget21, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
-{
-    m_fake.plug("PhidgetLED", 10001, 103);
-    open();
-    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
-
-    m_fake.unplug(10001);
-    ASSERT_TRUE(waitForColour(10001, CellColour::Red));
-    EXPECT_FALSE(m_devices.pRavazLED(1));
-    m_fake.plug("PhidgetLED", 10001, 103);
-    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
-    EXPECT_EQ(m_deviceList.rowCount(), 2);
-
-    m_fake.error(10001, 13, "Given timeout has been exceeded.");
-    ASSERT_TRUE(waitForColour(10001, CellColour::Yellow));
-
-    // A failing call ends the lamp procedure there: the lamps after it are not sent.
-    m_fake.takeCalls();
-    m_fake.fail("CPhidgetLED_setDiscreteLED");
-    m_cache.LightBits = 1;
-    const SectionTable lamps = tableOf({{"0", "First", "1", "1"}, {"1", "Second", "1", "1"}});
-    EXPECT_THROW(m_lamps.SendLamps(0, lamps, m_devices.pRavazLED(1)), PhidgetError);
-    m_fake.fail(nullptr);
-    EXPECT_THROW(m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
-    EXPECT_TRUE(m_fake.takeCalls().isEmpty());
-    EXPECT_EQ(m_eventsOffTheWindowThread, 0);
-}
-
 TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
 {
-    plugAllKinds(m_fake);
-    open();
+    plugAllKinds();
+    m_backend->open(m_manager);
     m_fake.plug("PhidgetHub", 90001, 100);
     ASSERT_TRUE(waitFor([&] { return m_deviceList.rowCount() == 6 && m_devices.pRavazServo(1); }));
     EXPECT_EQ(rowOf(40001), -1); // libphidget22 does not know TextLED boards
@@ -200,41 +172,45 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
 
     // The manager telling of an attached board again changes nothing.
     m_fake.plug("PhidgetLED", 10001, 103);
-    m_fake.settle();
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_deviceList.text(rowOf(10001), 0), "1");
     EXPECT_EQ(m_devices.attachCount(PhidgetDeviceManager::Kind::LED), 1);
 }
 
-TEST_F(Phidget22, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
+template <typename Library> using BothLibraries = LibraryBoards<Library>;
+using Libraries = ::testing::Types<Library21, Library22>;
+TYPED_TEST_SUITE(BothLibraries, Libraries);
+
+TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
 {
-    m_fake.plug("PhidgetLED", 10001, 103);
-    m_fake.plug("PhidgetHub", 90001, 100);
-    open();
-    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
-    ASSERT_TRUE(waitForColour(90001, CellColour::Green));
+    this->m_fake.plug("PhidgetLED", 10001, 103);
+    this->m_fake.plug(TypeParam::kUndriven, 90001, 100);
+    this->m_backend->open(this->m_manager);
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
+    ASSERT_TRUE(this->waitForColour(90001, CellColour::Green));
 
-    m_fake.unplug(10001);
-    m_fake.unplug(90001);
-    ASSERT_TRUE(waitForColour(10001, CellColour::Red));
-    ASSERT_TRUE(waitForColour(90001, CellColour::Red));
-    EXPECT_EQ(m_window.beeps, 2); // one detach per board, not one per channel
-    m_fake.plug("PhidgetLED", 10001, 103);
-    ASSERT_TRUE(waitForColour(10001, CellColour::Green));
-    ASSERT_TRUE(m_devices.pRavazLED(1));
+    this->m_fake.unplug(10001);
+    this->m_fake.unplug(90001);
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Red));
+    ASSERT_TRUE(this->waitForColour(90001, CellColour::Red));
+    EXPECT_EQ(this->m_window.beeps, 2); // one detach per board, not one per channel
+    this->m_fake.plug("PhidgetLED", 10001, 103);
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
+    ASSERT_TRUE(this->m_devices.pRavazLED(1));
+    EXPECT_EQ(this->m_deviceList.rowCount(), 3);
 
-    m_fake.error(10001, 0x1002, "Overtemperature");
-    ASSERT_TRUE(waitForColour(10001, CellColour::Yellow));
+    this->m_fake.error(10001, 13, "Overtemperature");
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
 
-    m_fake.takeCalls();
-    m_fake.fail("PhidgetDigitalOutput_setDutyCycle");
-    m_cache.LightBits = 1;
+    // A failing call ends the lamp procedure there: the lamps after it are not sent.
+    this->m_fake.takeCalls();
+    this->m_fake.fail(TypeParam::kLedCall);
+    this->m_cache.LightBits = 1;
     const SectionTable lamps = tableOf({{"0", "First", "1", "1"}, {"1", "Second", "1", "1"}});
-    EXPECT_THROW(m_lamps.SendLamps(0, lamps, m_devices.pRavazLED(1)), PhidgetError);
-    m_fake.fail(nullptr);
-    EXPECT_THROW(m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
-    EXPECT_TRUE(m_fake.takeCalls().isEmpty());
-    EXPECT_EQ(m_eventsOffTheWindowThread, 0);
+    EXPECT_THROW(this->m_lamps.SendLamps(0, lamps, this->m_devices.pRavazLED(1)), PhidgetError);
+    this->m_fake.fail(nullptr);
+    EXPECT_THROW(this->m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
+    EXPECT_TRUE(this->m_fake.takeCalls().isEmpty());
+    EXPECT_EQ(this->m_eventsOffTheWindowThread, 0);
 }
 
 TEST(PhidgetLibraryChoice, CurrentLibraryFirstThenTheOlderOneThenNone)

@@ -1,119 +1,89 @@
 #include "FakeCore.h"
 
-#include "FakeControl.h"
-
 #include <cstdio>
+#include <thread>
 
 namespace fake {
+namespace {
 
-Core& Core::instance()
+std::string calls;
+std::string failingFunction;
+
+} // namespace
+
+std::map<int, Board>& boards()
 {
-    static Core core;
-    return core;
-}
-
-Core::Core() : m_thread([this] { run(); }) {}
-
-Core::~Core()
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
-}
-
-void Core::post(std::function<void()> event)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_events.push_back(std::move(event));
-    }
-    m_wake.notify_all();
-}
-
-void Core::settle()
-{
-    if (std::this_thread::get_id() == m_thread.get_id())
-        return;
-    std::unique_lock lock(m_mutex);
-    m_idle.wait(lock, [this] { return m_events.empty() && !m_running; });
-}
-
-void Core::run()
-{
-    std::unique_lock lock(m_mutex);
-    while (true) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_events.empty(); });
-        if (m_events.empty())
-            return;
-        std::function<void()> event = std::move(m_events.front());
-        m_events.pop_front();
-        m_running = true;
-        lock.unlock();
-        event();
-        lock.lock();
-        m_running = false;
-        if (m_events.empty())
-            m_idle.notify_all();
-    }
-}
-
-void Core::record(std::string call)
-{
-    std::lock_guard lock(m_mutex);
-    m_calls.push_back(std::move(call));
-}
-
-std::string Core::takeCalls()
-{
-    std::lock_guard lock(m_mutex);
-    std::string all;
-    for (const std::string& call : m_calls)
-        all += call + '\n';
-    m_calls.clear();
+    static std::map<int, Board> all;
     return all;
 }
 
-bool Core::failing(const char* function)
+const Board* plugged(int serial)
 {
-    std::lock_guard lock(m_mutex);
-    return !m_failing.empty() && m_failing == function;
+    const auto board = boards().find(serial);
+    return board != boards().end() && board->second.plugged ? &board->second : nullptr;
 }
 
-} // namespace fake
+void onLibraryThread(const std::function<void()>& event)
+{
+    std::thread(event).join();
+}
 
-std::string fakeNumber(double value)
+bool failing(const char* function)
+{
+    return failingFunction == function;
+}
+
+void record(const std::string& call)
+{
+    calls += call + '\n';
+}
+
+std::string arguments(double value)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
 
-std::string fakeCall(const char* name, int serial, const std::string& arguments)
+} // namespace fake
+
+// The functions a test calls on either fake beside the vendor's (see FakePhidgetLibrary.h).
+
+FAKE_EXPORT void FakePhidget_plug(const char* type, int serial, int version)
 {
-    return std::string(name) + ' ' + std::to_string(serial) + (arguments.empty() ? "" : " ") +
-           arguments;
+    fake::boards()[serial] = fake::Board{type, version, true};
+    fake::announce(serial, true);
 }
 
-extern "C" {
-
-FAKE_EXPORT const char* FakePhidget_takeCalls()
+FAKE_EXPORT void FakePhidget_unplug(int serial)
 {
-    static std::string calls;
-    calls = fake::Core::instance().takeCalls();
-    return calls.c_str();
+    if (!fake::plugged(serial))
+        return;
+    fake::boards()[serial].plugged = false;
+    fake::announce(serial, false);
+}
+
+FAKE_EXPORT void FakePhidget_error(int serial, int code, const char* text)
+{
+    fake::announceError(serial, code, text);
 }
 
 FAKE_EXPORT void FakePhidget_fail(const char* function)
 {
-    fake::Core::instance().setFailing(function ? function : "");
+    fake::failingFunction = function ? function : "";
 }
 
-FAKE_EXPORT void FakePhidget_settle()
+FAKE_EXPORT const char* FakePhidget_takeCalls()
 {
-    fake::Core::instance().settle();
+    static std::string taken;
+    taken.swap(fake::calls);
+    fake::calls.clear();
+    return taken.c_str();
 }
 
-} // extern "C"
+FAKE_EXPORT void FakePhidget_reset()
+{
+    fake::boards().clear();
+    fake::failingFunction.clear();
+    fake::calls.clear();
+}

@@ -1,62 +1,42 @@
 #pragma once
 
-// What both fake Phidget libraries share: a thread of their own on which every event handler
-// runs (as the vendor's libraries do), the record of the calls that reach a board, the calls
-// told to fail, and the control functions every test uses (see FakeControl.h).
+// What both fake Phidget libraries share: the boards the test plugged in, the record of the
+// calls that reached a board, the call told to fail, and a thread of the library's own for
+// every event. Each event runs on a new thread while the caller waits for it, so the handlers
+// run off the caller's thread (as the vendor's do) and nothing here is touched by two threads
+// at once.
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <map>
 #include <string>
-#include <thread>
-#include <vector>
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace fake {
 
-class Core {
-public:
-    static Core& instance();
-
-    // Runs `event` on the library's thread, after every event posted before it.
-    void post(std::function<void()> event);
-    // Returns once every posted event has run; at once on the library's own thread.
-    void settle();
-
-    // Notes a call that reached a board: "name serial arguments...".
-    void record(std::string call);
-    std::string takeCalls();
-
-    void setFailing(std::string function)
-    {
-        std::lock_guard lock(m_mutex);
-        m_failing = std::move(function);
-    }
-    bool failing(const char* function);
-
-    // Guards each fake's own registry of boards and handles.
-    std::recursive_mutex registry;
-
-    ~Core();
-
-private:
-    Core();
-    void run();
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<std::function<void()>> m_events;
-    bool m_running = false; // an event is running
-    bool m_stopping = false;
-    std::vector<std::string> m_calls;
-    std::string m_failing;
-    std::thread m_thread; // last: starts once the rest is ready
+struct Board {
+    std::string type;
+    int version = 0;
+    bool plugged = false;
 };
 
-} // namespace fake
+std::map<int, Board>& boards();
+const Board* plugged(int serial);
 
-// A number as the call records show it.
-std::string fakeNumber(double value);
-// One formatted call record.
-std::string fakeCall(const char* name, int serial, const std::string& arguments);
+void onLibraryThread(const std::function<void()>& event);
+
+bool failing(const char* function);
+void record(const std::string& call);
+
+// "1 0.5": the arguments as a call record shows them.
+std::string arguments(double value);
+template <typename... More> std::string arguments(double first, More... more)
+{
+    return arguments(first) + ' ' + arguments(more...);
+}
+
+// Each fake's events: every open manager, and every open handle on the board, told.
+void announce(int serial, bool attached);
+void announceError(int serial, int code, const char* text);
+
+} // namespace fake

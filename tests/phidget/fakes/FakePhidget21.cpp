@@ -1,28 +1,16 @@
-// A stand-in for libphidget21 with the functions the program calls: boards plugged in by the
-// test, events from a thread of its own, every call that reaches a board recorded.
+// A stand-in for libphidget21 with the functions the program calls. Calls that reach a board
+// are recorded as "name serial arguments"; the counts are those of the real boards.
 
-#include "FakeControl.h"
 #include "FakeCore.h"
 
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
-
-namespace {
-
-constexpr int EPHIDGET_OK = 0;
-constexpr int EPHIDGET_UNEXPECTED = 3;
-constexpr int EPHIDGET_NOTATTACHED = 5;
-constexpr int EPHIDGET_OUTOFBOUNDS = 14;
-
-} // namespace
 
 using AttachHandler = int (*)(struct CPhidget*, void*);
 using ErrorHandler = int (*)(struct CPhidget*, void*, int, const char*);
 
 struct CPhidget {
-    std::string type; // the kind the handle was created for
+    std::string type; // the kind it was created for, or the board's for the manager's view
     int serial = -1;
     bool opened = false;
     AttachHandler onAttach = nullptr;
@@ -41,106 +29,77 @@ struct CPhidgetManager {
 
 namespace {
 
-struct Board {
-    CPhidget view; // what the manager's handlers are given
-    int version = 0;
-    bool plugged = false;
-};
+constexpr int EPHIDGET_OK = 0;
+constexpr int EPHIDGET_UNEXPECTED = 3;
+constexpr int EPHIDGET_NOTATTACHED = 5;
+constexpr int EPHIDGET_OUTOFBOUNDS = 14;
 
-std::map<int, std::unique_ptr<Board>> boards;
 std::vector<CPhidgetManager*> managers;
 std::vector<CPhidget*> handles;
 
-fake::Core& core()
+bool reaches(const CPhidget* handle, int serial, const std::string& type)
 {
-    return fake::Core::instance();
+    return handle->opened && handle->serial == serial && handle->type == type;
 }
 
-int counts(const std::string& type)
-{
-    if (type == "PhidgetLED")
-        return 64;
-    if (type == "PhidgetInterfaceKit")
-        return 16;
-    if (type == "PhidgetTextLCD")
-        return 2;
-    if (type == "PhidgetTextLED")
-        return 4;
-    return 4; // servo motors
-}
-
-// Checks a call on a board's handle; the library's result code. Writes are recorded.
+// A call on a board's handle: the library's result code; the ones that write are recorded.
 int reach(const char* name, CPhidget* handle, int index, const std::string& arguments,
-          bool write = true)
+          int count = 1)
 {
-    std::lock_guard lock(core().registry);
-    if (core().failing(name))
+    if (fake::failing(name))
         return EPHIDGET_UNEXPECTED;
-    const auto board = boards.find(handle ? handle->serial : -1);
-    if (!handle || !handle->opened || board == boards.end() || !board->second->plugged ||
-        board->second->view.type != handle->type)
+    const fake::Board* board = fake::plugged(handle->serial);
+    if (!board || !reaches(handle, handle->serial, board->type))
         return EPHIDGET_NOTATTACHED;
-    if (index < 0 || index >= counts(handle->type))
+    if (index < 0 || index >= count)
         return EPHIDGET_OUTOFBOUNDS;
-    if (write)
-        core().record(fakeCall(name, handle->serial, arguments));
+    fake::record(std::string(name) + ' ' + std::to_string(handle->serial) + ' ' + arguments);
     return EPHIDGET_OK;
-}
-
-// The board's events, on the library's thread: to every open manager and every open handle.
-void announce(int serial, bool attached)
-{
-    core().post([serial, attached] {
-        std::vector<std::pair<AttachHandler, void*>> calls;
-        CPhidget* view = nullptr;
-        {
-            std::lock_guard lock(core().registry);
-            const auto board = boards.find(serial);
-            if (board == boards.end())
-                return;
-            view = &board->second->view;
-            for (CPhidgetManager* manager : managers) {
-                if (manager->opened)
-                    calls.emplace_back(attached ? manager->onAttach : manager->onDetach,
-                                       attached ? manager->attachContext : manager->detachContext);
-            }
-            for (CPhidget* handle : handles) {
-                if (attached && handle->opened && handle->serial == serial &&
-                    handle->type == view->type)
-                    calls.emplace_back(handle->onAttach, handle->attachContext);
-            }
-        }
-        for (auto [handler, context] : calls) {
-            if (handler)
-                handler(view, context);
-        }
-    });
 }
 
 int create(CPhidget** handle, const char* type)
 {
-    std::lock_guard lock(core().registry);
-    *handle = new CPhidget;
-    (*handle)->type = type;
-    handles.push_back(*handle);
+    handles.push_back(*handle = new CPhidget{type});
     return EPHIDGET_OK;
 }
 
 } // namespace
 
-extern "C" {
+void fake::announce(int serial, bool attached)
+{
+    CPhidget view{boards()[serial].type, serial};
+    onLibraryThread([&] {
+        for (CPhidgetManager* manager : managers) {
+            if (manager->opened && attached && manager->onAttach)
+                manager->onAttach(&view, manager->attachContext);
+            if (manager->opened && !attached && manager->onDetach)
+                manager->onDetach(&view, manager->detachContext);
+        }
+        for (CPhidget* handle : handles) {
+            if (attached && reaches(handle, serial, view.type) && handle->onAttach)
+                handle->onAttach(handle, handle->attachContext);
+        }
+    });
+}
+
+void fake::announceError(int serial, int code, const char* text)
+{
+    onLibraryThread([&] {
+        for (CPhidget* handle : handles) {
+            if (handle->opened && handle->serial == serial && handle->onError)
+                handle->onError(handle, handle->errorContext, code, text);
+        }
+    });
+}
 
 FAKE_EXPORT int CPhidgetManager_create(CPhidgetManager** manager)
 {
-    std::lock_guard lock(core().registry);
-    *manager = new CPhidgetManager;
-    managers.push_back(*manager);
-    return core().failing("CPhidgetManager_create") ? EPHIDGET_UNEXPECTED : EPHIDGET_OK;
+    managers.push_back(*manager = new CPhidgetManager);
+    return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidgetManager_set_OnAttach_Handler(CPhidgetManager* manager, AttachHandler fn,
                                                      void* context)
 {
-    std::lock_guard lock(core().registry);
     manager->onAttach = fn;
     manager->attachContext = context;
     return EPHIDGET_OK;
@@ -148,7 +107,6 @@ FAKE_EXPORT int CPhidgetManager_set_OnAttach_Handler(CPhidgetManager* manager, A
 FAKE_EXPORT int CPhidgetManager_set_OnDetach_Handler(CPhidgetManager* manager, AttachHandler fn,
                                                      void* context)
 {
-    std::lock_guard lock(core().registry);
     manager->onDetach = fn;
     manager->detachContext = context;
     return EPHIDGET_OK;
@@ -159,31 +117,20 @@ FAKE_EXPORT int CPhidgetManager_set_OnError_Handler(CPhidgetManager*, void*, voi
 }
 FAKE_EXPORT int CPhidgetManager_open(CPhidgetManager* manager)
 {
-    std::vector<int> plugged;
-    {
-        std::lock_guard lock(core().registry);
-        manager->opened = true;
-        for (const auto& [serial, board] : boards) {
-            if (board->plugged)
-                plugged.push_back(serial);
-        }
+    manager->opened = true;
+    for (const auto& [serial, board] : fake::boards()) {
+        if (board.plugged)
+            fake::announce(serial, true);
     }
-    for (int serial : plugged)
-        announce(serial, true);
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidgetManager_close(CPhidgetManager* manager)
 {
-    {
-        std::lock_guard lock(core().registry);
-        manager->opened = false;
-    }
-    core().settle(); // no handler runs once closed
+    manager->opened = false;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidgetManager_delete(CPhidgetManager* manager)
 {
-    std::lock_guard lock(core().registry);
     std::erase(managers, manager);
     delete manager;
     return EPHIDGET_OK;
@@ -191,44 +138,32 @@ FAKE_EXPORT int CPhidgetManager_delete(CPhidgetManager* manager)
 
 FAKE_EXPORT int CPhidget_open(CPhidget* handle, int serial)
 {
-    bool plugged = false;
-    {
-        std::lock_guard lock(core().registry);
-        handle->serial = serial;
-        handle->opened = true;
-        const auto board = boards.find(serial);
-        plugged = board != boards.end() && board->second->plugged;
-    }
-    if (plugged)
-        announce(serial, true);
+    handle->serial = serial;
+    handle->opened = true;
+    const fake::Board* board = fake::plugged(serial);
+    if (board && board->type == handle->type && handle->onAttach)
+        fake::onLibraryThread([handle] { handle->onAttach(handle, handle->attachContext); });
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidget_close(CPhidget* handle)
 {
-    {
-        std::lock_guard lock(core().registry);
-        handle->opened = false;
-    }
-    core().settle();
+    handle->opened = false;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidget_delete(CPhidget* handle)
 {
-    std::lock_guard lock(core().registry);
     std::erase(handles, handle);
     delete handle;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidget_set_OnAttach_Handler(CPhidget* handle, AttachHandler fn, void* context)
 {
-    std::lock_guard lock(core().registry);
     handle->onAttach = fn;
     handle->attachContext = context;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidget_set_OnError_Handler(CPhidget* handle, ErrorHandler fn, void* context)
 {
-    std::lock_guard lock(core().registry);
     handle->onError = fn;
     handle->errorContext = context;
     return EPHIDGET_OK;
@@ -245,9 +180,7 @@ FAKE_EXPORT int CPhidget_getSerialNumber(CPhidget* handle, int* serial)
 }
 FAKE_EXPORT int CPhidget_getDeviceVersion(CPhidget* handle, int* version)
 {
-    std::lock_guard lock(core().registry);
-    const auto board = boards.find(handle->serial);
-    *version = board == boards.end() ? 0 : board->second->version;
+    *version = fake::boards()[handle->serial].version;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidget_getLibraryVersion(const char** version)
@@ -255,136 +188,75 @@ FAKE_EXPORT int CPhidget_getLibraryVersion(const char** version)
     *version = "Phidget21 - Version 2.1.9 - Built Dec  6 2026 (test double)";
     return EPHIDGET_OK;
 }
-FAKE_EXPORT int CPhidget_getErrorDescription(int code, const char** text)
+FAKE_EXPORT int CPhidget_getErrorDescription(int, const char** text)
 {
-    *text = code == EPHIDGET_NOTATTACHED   ? "Phidget not physically attached."
-            : code == EPHIDGET_OUTOFBOUNDS ? "Index out of Bounds."
-                                           : "Unexpected Error.";
+    *text = "Phidget not physically attached.";
     return EPHIDGET_OK;
 }
 
-FAKE_EXPORT int CPhidgetInterfaceKit_create(CPhidget** handle)
+FAKE_EXPORT int CPhidgetInterfaceKit_create(CPhidget** h)
 {
-    return create(handle, "PhidgetInterfaceKit");
+    return create(h, "PhidgetInterfaceKit");
 }
-FAKE_EXPORT int CPhidgetInterfaceKit_getOutputCount(CPhidget* handle, int* count)
+FAKE_EXPORT int CPhidgetInterfaceKit_getOutputCount(CPhidget*, int* count)
 {
-    const int result = reach("CPhidgetInterfaceKit_getOutputCount", handle, 0, "", false);
-    *count = result == EPHIDGET_OK ? 16 : 0;
-    return result;
+    *count = 16;
+    return EPHIDGET_OK;
 }
-FAKE_EXPORT int CPhidgetInterfaceKit_setOutputState(CPhidget* handle, int index, int state)
+FAKE_EXPORT int CPhidgetInterfaceKit_setOutputState(CPhidget* h, int index, int state)
 {
-    return reach("CPhidgetInterfaceKit_setOutputState", handle, index,
-                 std::to_string(index) + ' ' + std::to_string(state));
+    return reach(__func__, h, index, fake::arguments(index, state), 16);
 }
-FAKE_EXPORT int CPhidgetLED_create(CPhidget** handle)
+FAKE_EXPORT int CPhidgetLED_create(CPhidget** h)
 {
-    return create(handle, "PhidgetLED");
+    return create(h, "PhidgetLED");
 }
-FAKE_EXPORT int CPhidgetLED_getLEDCount(CPhidget* handle, int* count)
+FAKE_EXPORT int CPhidgetLED_getLEDCount(CPhidget*, int* count)
 {
-    const int result = reach("CPhidgetLED_getLEDCount", handle, 0, "", false);
-    *count = result == EPHIDGET_OK ? 64 : 0;
-    return result;
+    *count = 64;
+    return EPHIDGET_OK;
 }
-FAKE_EXPORT int CPhidgetLED_setDiscreteLED(CPhidget* handle, int index, int brightness)
+FAKE_EXPORT int CPhidgetLED_setDiscreteLED(CPhidget* h, int index, int brightness)
 {
-    return reach("CPhidgetLED_setDiscreteLED", handle, index,
-                 std::to_string(index) + ' ' + std::to_string(brightness));
+    return reach(__func__, h, index, fake::arguments(index, brightness), 64);
 }
-FAKE_EXPORT int CPhidgetTextLCD_create(CPhidget** handle)
+FAKE_EXPORT int CPhidgetTextLCD_create(CPhidget** h)
 {
-    return create(handle, "PhidgetTextLCD");
+    return create(h, "PhidgetTextLCD");
 }
-FAKE_EXPORT int CPhidgetTextLCD_setDisplayString(CPhidget* handle, int row, char* text)
+FAKE_EXPORT int CPhidgetTextLCD_setDisplayString(CPhidget* h, int row, char* text)
 {
-    return reach("CPhidgetTextLCD_setDisplayString", handle, row,
-                 std::to_string(row) + " '" + text + "'");
+    return reach(__func__, h, row, fake::arguments(row) + " '" + text + "'", 2);
 }
-FAKE_EXPORT int CPhidgetTextLCD_setBrightness(CPhidget* handle, int brightness)
+FAKE_EXPORT int CPhidgetTextLCD_setBrightness(CPhidget* h, int brightness)
 {
-    return reach("CPhidgetTextLCD_setBrightness", handle, 0, std::to_string(brightness));
+    return reach(__func__, h, 0, fake::arguments(brightness));
 }
-FAKE_EXPORT int CPhidgetTextLCD_setBacklight(CPhidget* handle, int state)
+FAKE_EXPORT int CPhidgetTextLCD_setBacklight(CPhidget* h, int state)
 {
-    return reach("CPhidgetTextLCD_setBacklight", handle, 0, std::to_string(state));
+    return reach(__func__, h, 0, fake::arguments(state));
 }
-FAKE_EXPORT int CPhidgetTextLCD_setCursorOn(CPhidget* handle, int state)
+FAKE_EXPORT int CPhidgetTextLCD_setCursorOn(CPhidget* h, int state)
 {
-    return reach("CPhidgetTextLCD_setCursorOn", handle, 0, std::to_string(state));
+    return reach(__func__, h, 0, fake::arguments(state));
 }
-FAKE_EXPORT int CPhidgetTextLED_create(CPhidget** handle)
+FAKE_EXPORT int CPhidgetTextLED_create(CPhidget** h)
 {
-    return create(handle, "PhidgetTextLED");
+    return create(h, "PhidgetTextLED");
 }
-FAKE_EXPORT int CPhidgetTextLED_setDisplayString(CPhidget* handle, int row, char* text)
+FAKE_EXPORT int CPhidgetTextLED_setDisplayString(CPhidget* h, int row, char* text)
 {
-    return reach("CPhidgetTextLED_setDisplayString", handle, row,
-                 std::to_string(row) + " '" + text + "'");
+    return reach(__func__, h, row, fake::arguments(row) + " '" + text + "'", 4);
 }
-FAKE_EXPORT int CPhidgetTextLED_setBrightness(CPhidget* handle, int brightness)
+FAKE_EXPORT int CPhidgetTextLED_setBrightness(CPhidget* h, int brightness)
 {
-    return reach("CPhidgetTextLED_setBrightness", handle, 0, std::to_string(brightness));
+    return reach(__func__, h, 0, fake::arguments(brightness));
 }
-FAKE_EXPORT int CPhidgetServo_create(CPhidget** handle)
+FAKE_EXPORT int CPhidgetServo_create(CPhidget** h)
 {
-    return create(handle, "PhidgetServo");
+    return create(h, "PhidgetServo");
 }
-FAKE_EXPORT int CPhidgetServo_setPosition(CPhidget* handle, int index, double position)
+FAKE_EXPORT int CPhidgetServo_setPosition(CPhidget* h, int index, double position)
 {
-    return reach("CPhidgetServo_setPosition", handle, index,
-                 std::to_string(index) + ' ' + fakeNumber(position));
+    return reach(__func__, h, index, fake::arguments(index, position), 4);
 }
-
-FAKE_EXPORT void FakePhidget_plug(const char* type, int serial, int version)
-{
-    {
-        std::lock_guard lock(core().registry);
-        auto& board = boards[serial];
-        if (!board)
-            board = std::make_unique<Board>();
-        board->view.type = type;
-        board->view.serial = serial;
-        board->version = version;
-        board->plugged = true;
-    }
-    announce(serial, true);
-}
-FAKE_EXPORT void FakePhidget_unplug(int serial)
-{
-    {
-        std::lock_guard lock(core().registry);
-        const auto board = boards.find(serial);
-        if (board == boards.end())
-            return;
-        board->second->plugged = false;
-    }
-    announce(serial, false);
-}
-FAKE_EXPORT void FakePhidget_error(int serial, int code, const char* text)
-{
-    const std::string description = text;
-    core().post([serial, code, description] {
-        std::vector<CPhidget*> reached;
-        {
-            std::lock_guard lock(core().registry);
-            for (CPhidget* handle : handles) {
-                if (handle->opened && handle->serial == serial && handle->onError)
-                    reached.push_back(handle);
-            }
-        }
-        for (CPhidget* handle : reached)
-            handle->onError(handle, handle->errorContext, code, description.c_str());
-    });
-}
-FAKE_EXPORT void FakePhidget_reset()
-{
-    core().settle();
-    std::lock_guard lock(core().registry);
-    boards.clear();
-    core().setFailing("");
-    core().takeCalls();
-}
-
-} // extern "C"
