@@ -1,5 +1,6 @@
-// Faults over the real parts: the window with virtual boards, the data server's object on a
-// private D-Bus daemon (typed, or answering anything), and a loopback stream.
+// The window over the real parts: virtual boards, the data server's object on a private D-Bus
+// daemon (typed, or answering anything), and a loopback stream. The lamp test and shutdown,
+// then the faults.
 
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
@@ -15,6 +16,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QCheckBox>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -113,6 +115,53 @@ protected:
 PrivateBus* WindowFaults::s_bus = nullptr;
 
 } // namespace
+
+TEST_F(WindowFaults, AllLampsOnLightsEverythingAndItsReleaseDarkens)
+{
+    frmGlimrow& w = start("TCP");
+    ASSERT_TRUE(w.devices().pRavazLED(2));
+    QTest::mouseClick(w.ui().chkGlimrow[1], Qt::LeftButton);
+    EXPECT_EQ(board(10002).leds, std::vector<int>(64, 75));
+    EXPECT_EQ(board(20001).outputs, std::vector<bool>(16, true));
+    EXPECT_EQ(board(40001).rows, QStringList({"1234", "1234", "1234", "1234"}));
+    EXPECT_EQ(board(30001).rows[0], "TextLCD-1 1");
+
+    // While the lamp test is on, data does not reach the lamps.
+    w.cache().VantorAy = true;
+    w.cache().LightBits = 0;
+    w.tmrGlimrow_Timer();
+    EXPECT_EQ(board(10001).leds[0], 75);
+
+    QTest::mouseClick(w.ui().chkGlimrow[1], Qt::LeftButton);
+    EXPECT_EQ(board(10001).leds, std::vector<int>(64, 0));
+    EXPECT_EQ(board(30001).rows, QStringList({"", ""}));
+
+    // The next tick repaints from the data: in TCP/IP mode the lamps follow the cache and
+    // the text boards show the file's texts.
+    w.cache().LightBits = 1 | 32;
+    w.tmrGlimrow_Timer();
+    EXPECT_EQ(board(10001).leds[0], 75);
+    EXPECT_EQ(board(10001).leds[5], 75);
+    EXPECT_EQ(board(10001).leds[1], 0);
+    EXPECT_EQ(board(40001).rows[0], "     0");
+    EXPECT_EQ(w.grdGlimrow(0).text(1, 2), "*");
+    EXPECT_TRUE(m_messages.texts.isEmpty());
+}
+
+TEST_F(WindowFaults, ShutdownDarkensEveryBoardBacklightsIncluded)
+{
+    frmGlimrow& w = start("TCP");
+    QTest::mouseClick(w.ui().chkGlimrow[1], Qt::LeftButton);
+    ASSERT_TRUE(board(30002).backlight);
+    w.ShutdownProgram();
+    EXPECT_EQ(board(10001).leds, std::vector<int>(64, 0));
+    EXPECT_EQ(board(20002).outputs, std::vector<bool>(16, false));
+    EXPECT_FALSE(board(30001).backlight);
+    EXPECT_FALSE(board(30002).backlight);
+    EXPECT_EQ(board(40002).brightness, 0);
+    EXPECT_FALSE(w.devices().pRavazLED(1)); // slots released
+    EXPECT_TRUE(m_messages.texts.isEmpty());
+}
 
 TEST_F(WindowFaults, DataServerObjectLeavesAndReturns)
 {
