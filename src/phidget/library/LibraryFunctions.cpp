@@ -4,13 +4,23 @@
 
 namespace glimrow::library {
 
-QString loadLibrary(QLibrary& library, const QString& file)
+Functions::Functions(const QString& file) : m_library(file)
 {
-    library.setFileName(file);
     // The vendor libraries start threads of their own; unloading them under those threads
     // would crash, so once loaded they stay.
-    library.setLoadHints(QLibrary::PreventUnloadHint);
-    return library.load() ? QString() : library.errorString();
+    m_library.setLoadHints(QLibrary::PreventUnloadHint);
+    if (!m_library.load())
+        m_loadError = m_library.errorString();
+}
+
+QString Functions::problem() const
+{
+    if (!m_loadError.isEmpty())
+        return m_loadError;
+    if (m_missing.isEmpty())
+        return {};
+    return QStringLiteral("%1 lacks %2")
+        .arg(m_library.fileName(), m_missing.join(QStringLiteral(", ")));
 }
 
 QString errorText(int (*description)(int code, const char** text), int code)

@@ -6,14 +6,9 @@ namespace glimrow::phidget22 {
 
 std::shared_ptr<const Api> Api::load(const QString& file, QString* error)
 {
-    QLibrary library;
-    if (QString why = library::loadLibrary(library, file); !why.isEmpty()) {
-        *error = why;
-        return nullptr;
-    }
+    library::Functions functions(file);
     auto api = std::make_shared<Api>();
-    QStringList missing;
-#define GLIMROW_RESOLVE(name) library::resolve(library, #name, api->name, missing)
+#define GLIMROW_RESOLVE(name) functions.resolve(#name, api->name)
     GLIMROW_RESOLVE(PhidgetManager_create);
     GLIMROW_RESOLVE(PhidgetManager_delete);
     GLIMROW_RESOLVE(PhidgetManager_open);
@@ -49,11 +44,8 @@ std::shared_ptr<const Api> Api::load(const QString& file, QString* error)
     GLIMROW_RESOLVE(PhidgetRCServo_setTargetPosition);
     GLIMROW_RESOLVE(PhidgetRCServo_setEngaged);
 #undef GLIMROW_RESOLVE
-    if (!missing.isEmpty()) {
-        *error = QStringLiteral("%1 lacks %2").arg(file, missing.join(QStringLiteral(", ")));
-        return nullptr;
-    }
-    return api;
+    *error = functions.problem();
+    return error->isEmpty() ? api : nullptr;
 }
 
 QString Api::describe(int code) const

@@ -35,6 +35,14 @@ template <typename... More> std::string arguments(double first, More... more)
     return arguments(first) + ' ' + arguments(more...);
 }
 
+// What every set...Handler function does.
+template <typename Handler> int setHandler(Handler& slot, void*& context, Handler fn, void* given)
+{
+    slot = fn;
+    context = given;
+    return 0;
+}
+
 // Each fake's events: every open manager, and every open handle on the board, told.
 void announce(int serial, bool attached);
 void announceError(int serial, int code, const char* text);

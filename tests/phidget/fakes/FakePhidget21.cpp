@@ -100,16 +100,12 @@ FAKE_EXPORT int CPhidgetManager_create(CPhidgetManager** manager)
 FAKE_EXPORT int CPhidgetManager_set_OnAttach_Handler(CPhidgetManager* manager, AttachHandler fn,
                                                      void* context)
 {
-    manager->onAttach = fn;
-    manager->attachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(manager->onAttach, manager->attachContext, fn, context);
 }
 FAKE_EXPORT int CPhidgetManager_set_OnDetach_Handler(CPhidgetManager* manager, AttachHandler fn,
                                                      void* context)
 {
-    manager->onDetach = fn;
-    manager->detachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(manager->onDetach, manager->detachContext, fn, context);
 }
 FAKE_EXPORT int CPhidgetManager_set_OnError_Handler(CPhidgetManager*, void*, void*)
 {
@@ -158,15 +154,11 @@ FAKE_EXPORT int CPhidget_delete(CPhidget* handle)
 }
 FAKE_EXPORT int CPhidget_set_OnAttach_Handler(CPhidget* handle, AttachHandler fn, void* context)
 {
-    handle->onAttach = fn;
-    handle->attachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(handle->onAttach, handle->attachContext, fn, context);
 }
 FAKE_EXPORT int CPhidget_set_OnError_Handler(CPhidget* handle, ErrorHandler fn, void* context)
 {
-    handle->onError = fn;
-    handle->errorContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(handle->onError, handle->errorContext, fn, context);
 }
 FAKE_EXPORT int CPhidget_getDeviceType(CPhidget* handle, const char** type)
 {

@@ -157,16 +157,12 @@ FAKE_EXPORT int PhidgetManager_delete(PhidgetManager** manager)
 FAKE_EXPORT int PhidgetManager_setOnAttachHandler(PhidgetManager* manager, ManagerHandler fn,
                                                   void* context)
 {
-    manager->onAttach = fn;
-    manager->attachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(manager->onAttach, manager->attachContext, fn, context);
 }
 FAKE_EXPORT int PhidgetManager_setOnDetachHandler(PhidgetManager* manager, ManagerHandler fn,
                                                   void* context)
 {
-    manager->onDetach = fn;
-    manager->detachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(manager->onDetach, manager->detachContext, fn, context);
 }
 FAKE_EXPORT int PhidgetManager_open(PhidgetManager* manager)
 {
@@ -232,21 +228,15 @@ FAKE_EXPORT int Phidget_setChannel(Phidget* phid, int channel)
 }
 FAKE_EXPORT int Phidget_setOnAttachHandler(Phidget* phid, ChannelHandler fn, void* context)
 {
-    phid->onAttach = fn;
-    phid->attachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(phid->onAttach, phid->attachContext, fn, context);
 }
 FAKE_EXPORT int Phidget_setOnDetachHandler(Phidget* phid, ChannelHandler fn, void* context)
 {
-    phid->onDetach = fn;
-    phid->detachContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(phid->onDetach, phid->detachContext, fn, context);
 }
 FAKE_EXPORT int Phidget_setOnErrorHandler(Phidget* phid, ErrorHandler fn, void* context)
 {
-    phid->onError = fn;
-    phid->errorContext = context;
-    return EPHIDGET_OK;
+    return fake::setHandler(phid->onError, phid->errorContext, fn, context);
 }
 FAKE_EXPORT int Phidget_open(Phidget* phid)
 {
