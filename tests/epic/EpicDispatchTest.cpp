@@ -6,6 +6,7 @@
 #include "support/QtPrinters.h"
 #include "support/RecordingMessages.h"
 #include "support/SectionTables.h"
+#include "support/VirtualEpicCard.h"
 
 #include "EPICIOVirtualCard.h"
 #include "epic/EpicDispatch.h"
@@ -66,15 +67,7 @@ public:
 
 std::array<int, 4> pigeonhole(int number)
 {
-    for (int index = 0; index < EpicioVirtual_PigeonholeCount(); ++index) {
-        int found = 0;
-        int writes = 0;
-        unsigned char bytes[4] = {};
-        EpicioVirtual_Pigeonhole(index, &found, bytes, &writes);
-        if (found == number)
-            return {bytes[0], bytes[1], bytes[2], bytes[3]};
-    }
-    return {-1, -1, -1, -1};
+    return pigeonholeBytes(number);
 }
 
 class Epic : public ::testing::Test {

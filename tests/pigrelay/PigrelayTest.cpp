@@ -1,40 +1,18 @@
 // Pigrelay against the EPICIO stand-in, whose virtual card records every pigeonhole written.
 
 #include "Pigrelay.h"
-#include "EPICIOVirtualCard.h"
+#include "support/VirtualEpicCard.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <optional>
 
 namespace {
 
 using Bytes = std::array<int, 4>;
 
-struct Written {
-    Bytes bytes;
-    int writes;
-};
-
-std::optional<Written> pigeonhole(int number)
-{
-    for (int index = 0; index < EpicioVirtual_PigeonholeCount(); ++index) {
-        int found = 0;
-        int writes = 0;
-        unsigned char bytes[4] = {};
-        EpicioVirtual_Pigeonhole(index, &found, bytes, &writes);
-        if (found == number)
-            return Written{{bytes[0], bytes[1], bytes[2], bytes[3]}, writes};
-    }
-    return std::nullopt;
-}
-
-Bytes sent(int number)
-{
-    const std::optional<Written> written = pigeonhole(number);
-    return written ? written->bytes : Bytes{-1, -1, -1, -1};
-}
+constexpr auto pigeonhole = glimrow::test::writtenPigeonhole;
+constexpr auto sent = glimrow::test::pigeonholeBytes;
 
 // Every test starts with the card plugged in and open, and nothing written yet.
 class Pigrelay : public ::testing::Test {
