@@ -1,7 +1,7 @@
 // Fuzz target: the Glimrow.cfg parser on any text. It must end in a clean parse or the format
 // error, and a clean parse must never put a line end inside a field.
 
-#include "app/ConfigFileParser.h"
+#include "cockpit/ConfigFileParser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -149,6 +150,9 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
 {
     window->setFont(designFont(QStringLiteral("Arial"), QFont::SansSerif));
     QMenu* file = window->menuBar()->addMenu(QStringLiteral("&File"));
+    mnuReload = file->addAction(QStringLiteral("&Reload Configuration"));
+    mnuReload->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    file->addSeparator();
     mnuExit = file->addAction(QStringLiteral("E&xit"));
 
     auto* central = new QWidget(window);

@@ -2,7 +2,7 @@
 
 // The window's widgets, named as the program names its controls (`chkGlimrow(0)` is
 // chkGlimrow[0]), placed at their design positions in twips. Built once by setupUi;
-// frmGlimrow wires them and holds the logic.
+// frmGlimrow wires them to the cockpit core.
 
 #include <QString>
 
@@ -28,6 +28,7 @@ struct frmGlimrowUi {
     static constexpr int kTabMfds = 6;
     static constexpr int kTabHud = 7;
 
+    QAction* mnuReload = nullptr; // File > Reload Configuration (Ctrl+R)
     QAction* mnuExit = nullptr;
     QTabWidget* tabGlimrow = nullptr;
     std::array<QGroupBox*, 20> fraGlimrow{};

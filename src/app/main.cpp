@@ -3,6 +3,8 @@
 #include "GlimrowVersion.h"
 #include "app/MessageBoxReporter.h"
 #include "app/frmGlimrow.h"
+#include "cockpit/Cockpit.h"
+#include "cockpit/HeadlessView.h"
 #include "phidget/library/PhidgetLibraryChoice.h"
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
@@ -21,11 +23,94 @@
 
 namespace {
 
+using namespace glimrow;
+
+struct Options {
+    QCommandLineParser parser;
+    const QCommandLineOption screenshots{
+        QStringLiteral("screenshots"),
+        QStringLiteral("Start up, save a PNG of each tab (tab0.png, ...) in <folder>, then exit."),
+        QStringLiteral("folder")};
+    const QCommandLineOption polling{
+        QStringLiteral("polling"),
+        QStringLiteral("Start with the polling timer at <ms> milliseconds (1 to 250)."),
+        QStringLiteral("ms")};
+    const QCommandLineOption runFor{
+        QStringLiteral("run-for"),
+        QStringLiteral("End the program the normal way after <seconds>, saying how many update "
+                       "cycles ran."),
+        QStringLiteral("seconds")};
+    const QCommandLineOption virtualHardware{
+        QStringLiteral("virtual-hardware"),
+        QStringLiteral("Attach virtual Phidget boards and a virtual EPIC card, offer them on the "
+                       "session bus as org.glimrow.VirtualHardware and, with a window, show them "
+                       "in a Virtual Hardware window.")};
+    const QCommandLineOption headless{
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window or display: messages go to standard error.")};
+
+    Options()
+    {
+        parser.setApplicationDescription(QString::fromLatin1(version::kProductName));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        for (const QCommandLineOption* option :
+             {&screenshots, &polling, &runFor, &virtualHardware, &headless})
+            parser.addOption(*option);
+    }
+};
+
+// The boards the cockpit drives: virtual ones, or real ones through the vendor's library.
+struct Boards {
+    PhidgetLibraryChoice library;
+    VirtualHardware hardware;
+    VirtualHardwareService hardwareService{hardware};
+    CockpitSettings settings;
+    QString libraryLine;
+
+    explicit Boards(bool virtualBoards)
+    {
+        if (virtualBoards) {
+            hardware.addDefaultBoards();
+            hardware.setEpicPresent(true);
+            QString error;
+            if (!hardwareService.registerOn(QDBusConnection::sessionBus(), &error)) {
+                std::fprintf(stderr, "glimrow: virtual hardware not on the session bus: %s\n",
+                             qPrintable(error));
+            }
+            settings.openPhidgets = [this](PhidgetManager& manager) { hardware.open(manager); };
+            libraryLine = kVirtualBoardsLine;
+            return;
+        }
+        library = choosePhidgetLibrary();
+        for (const QString& problem : library.problems)
+            std::fprintf(stderr, "glimrow: Phidget library not usable: %s\n", qPrintable(problem));
+        if (library.backend) {
+            settings.openPhidgets = [this](PhidgetManager& manager) {
+                library.backend->open(manager);
+            };
+        }
+        libraryLine = library.description;
+    }
+};
+
+// What both front ends do once the cockpit has started: the polling option and --run-for.
+void applyRunOptions(const Options& options, Cockpit& cockpit)
+{
+    if (!options.parser.isSet(options.runFor))
+        return;
+    QTimer::singleShot(int(options.parser.value(options.runFor).toDouble() * 1000), &cockpit,
+                       [&cockpit] {
+                           std::fprintf(stderr, "glimrow: %ld update cycles run\n",
+                                        cockpit.updateCycle().cyclesRun());
+                           cockpit.ShutdownProgram();
+                       });
+}
+
 // Saves a picture of every tab the user can bring up once start-up has settled (and of the
 // Virtual Hardware window, when there is one), then leaves the program the normal way: for
 // machines without a display, and for the README's pictures.
-void scheduleScreenshots(glimrow::frmGlimrow& window, QWidget* virtualHardware,
-                         const QString& folder)
+void scheduleScreenshots(frmGlimrow& window, QWidget* virtualHardware, const QString& folder)
 {
     QTimer::singleShot(3000, &window, [&window, virtualHardware, folder] {
         QDir().mkpath(folder);
@@ -45,105 +130,96 @@ void scheduleScreenshots(glimrow::frmGlimrow& window, QWidget* virtualHardware,
         }
         std::fprintf(stderr, "glimrow: %d pictures of the window saved in %s\n", saved,
                      qPrintable(QDir(folder).absolutePath()));
-        window.ShutdownProgram();
+        window.cockpit().ShutdownProgram();
     });
+}
+
+int runHeadless(int argc, char* argv[], const Options& options)
+{
+    QCoreApplication app(argc, argv);
+    Boards boards(options.parser.isSet(options.virtualHardware));
+    HeadlessView view;
+    Cockpit cockpit(view, boards.settings);
+    QObject::connect(&cockpit, &Cockpit::ended, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    if (!cockpit.Start())
+        return cockpit.exitCode();
+    if (options.parser.isSet(options.polling))
+        cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
+    applyRunOptions(options, cockpit);
+    app.exec();
+    return cockpit.exitCode();
+}
+
+int runWindow(int argc, char* argv[], const Options& options)
+{
+    QApplication app(argc, argv);
+    // The window goes only through ShutdownProgram, never by the last window closing.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Declared before the window, so the boards outlive the window that drives them.
+    Boards boards(options.parser.isSet(options.virtualHardware));
+    std::unique_ptr<VirtualHardwareWindow> hardwareWindow;
+    if (options.parser.isSet(options.virtualHardware))
+        hardwareWindow = std::make_unique<VirtualHardwareWindow>(boards.hardware);
+
+    MessageBoxReporter messages;
+    frmGlimrow window(messages, boards.settings, boards.libraryLine);
+    Cockpit& cockpit = window.cockpit();
+    QObject::connect(&cockpit, &Cockpit::ended, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    if (!window.Form_Load())
+        return window.exitCode();
+    if (options.parser.isSet(options.polling))
+        window.setPollingInterval(options.parser.value(options.polling).toInt());
+    window.show();
+    applyRunOptions(options, cockpit);
+    if (hardwareWindow) {
+        hardwareWindow->move(window.x() - 40, window.y() + 40);
+        hardwareWindow->show();
+    }
+    if (options.parser.isSet(options.screenshots)) {
+        // With virtual hardware the pictures show the EPIC card in use too, as after a click
+        // on "Open Epic".
+        if (hardwareWindow)
+            QTimer::singleShot(500, &cockpit, &Cockpit::OpenEpicCard);
+        scheduleScreenshots(window, hardwareWindow.get(),
+                            options.parser.value(options.screenshots));
+    }
+    app.exec();
+    return window.exitCode();
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("glimrow"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(glimrow::version::kText));
-    // The window goes only through ShutdownProgram, never by the last window closing.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::kText));
 
-    QCommandLineParser options;
-    options.setApplicationDescription(QString::fromLatin1(glimrow::version::kProductName));
-    options.addHelpOption();
-    options.addVersionOption();
-    const QCommandLineOption screenshots(
-        QStringLiteral("screenshots"),
-        QStringLiteral("Start up, save a PNG of each tab (tab0.png, ...) in <folder>, then exit."),
-        QStringLiteral("folder"));
-    options.addOption(screenshots);
-    const QCommandLineOption polling(
-        QStringLiteral("polling"),
-        QStringLiteral("Start with the polling timer at <ms> milliseconds (1 to 250)."),
-        QStringLiteral("ms"));
-    options.addOption(polling);
-    const QCommandLineOption runFor(
-        QStringLiteral("run-for"),
-        QStringLiteral("End the program the normal way after <seconds>, saying how many "
-                       "update cycles ran."),
-        QStringLiteral("seconds"));
-    options.addOption(runFor);
-    const QCommandLineOption virtualHardware(
-        QStringLiteral("virtual-hardware"),
-        QStringLiteral("Attach virtual Phidget boards, show them in a Virtual Hardware window "
-                       "and offer them on the session bus as org.glimrow.VirtualHardware."));
-    options.addOption(virtualHardware);
-    options.process(app);
-
-    // Declared before the window, so the boards outlive the window that drives them.
-    glimrow::PhidgetLibraryChoice library;
-    glimrow::VirtualHardware hardware;
-    glimrow::VirtualHardwareService hardwareService(hardware);
-    std::unique_ptr<glimrow::VirtualHardwareWindow> hardwareWindow;
-    glimrow::StartupSettings settings;
-    if (options.isSet(virtualHardware)) {
-        hardware.addDefaultBoards();
-        hardware.setEpicPresent(true);
-        QString error;
-        if (!hardwareService.registerOn(QDBusConnection::sessionBus(), &error)) {
-            std::fprintf(stderr, "glimrow: virtual hardware not on the session bus: %s\n",
-                         qPrintable(error));
-        }
-        hardwareWindow = std::make_unique<glimrow::VirtualHardwareWindow>(hardware);
-        settings.openPhidgets = [&hardware](glimrow::PhidgetManager& manager) {
-            hardware.open(manager);
-        };
-        settings.phidgetLibraryLine = glimrow::kVirtualBoardsLine;
-    } else {
-        library = glimrow::choosePhidgetLibrary();
-        for (const QString& problem : library.problems)
-            std::fprintf(stderr, "glimrow: Phidget library not usable: %s\n", qPrintable(problem));
-        if (library.backend) {
-            settings.openPhidgets = [&library](glimrow::PhidgetManager& manager) {
-                library.backend->open(manager);
-            };
-        }
-        settings.phidgetLibraryLine = library.description;
+    // The options are read before any window system starts, so that --help, --version and a
+    // wrong option work on a machine without a display.
+    Options options;
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index)
+        arguments << QString::fromLocal8Bit(argv[index]);
+    if (!options.parser.parse(arguments)) {
+        std::fprintf(stderr, "glimrow: %s\nTry 'glimrow --help'.\n",
+                     qPrintable(options.parser.errorText()));
+        return 2;
     }
-
-    glimrow::MessageBoxReporter messages;
-    glimrow::frmGlimrow window(messages, settings);
-    QObject::connect(&window, &glimrow::frmGlimrow::ended, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    if (!window.Form_Load())
-        return window.exitCode();
-    if (options.isSet(polling))
-        window.setPollingInterval(options.value(polling).toInt());
-    window.show();
-    if (options.isSet(runFor)) {
-        QTimer::singleShot(int(options.value(runFor).toDouble() * 1000), &window, [&window] {
-            std::fprintf(stderr, "glimrow: %ld update cycles run\n",
-                         window.updateCycle().cyclesRun());
-            window.ShutdownProgram();
-        });
+    if (options.parser.isSet(QStringLiteral("help"))) {
+        // Without an application object the parser cannot know the program's name.
+        QString help = options.parser.helpText();
+        help.replace(QStringLiteral("<executable_name>"), QStringLiteral("glimrow"));
+        std::fputs(qPrintable(help), stdout);
+        return 0;
     }
-    if (hardwareWindow) {
-        hardwareWindow->move(window.x() - 40, window.y() + 40);
-        hardwareWindow->show();
+    if (options.parser.isSet(QStringLiteral("version"))) {
+        std::printf("glimrow %s\n", version::kText);
+        return 0;
     }
-    if (options.isSet(screenshots)) {
-        // With virtual hardware the pictures show the EPIC card in use too, as after a click
-        // on "Open Epic".
-        if (hardwareWindow)
-            QTimer::singleShot(500, &window, [&window] { window.epic().OpenEpicCard(); });
-        scheduleScreenshots(window, hardwareWindow.get(), options.value(screenshots));
-    }
-    app.exec();
-    return window.exitCode();
+    if (options.parser.isSet(options.headless))
+        return runHeadless(argc, argv, options);
+    return runWindow(argc, argv, options);
 }

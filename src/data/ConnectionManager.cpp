@@ -1,5 +1,6 @@
 #include "data/ConnectionManager.h"
 
+#include "common/SkippedStep.h"
 #include "data/StreamDecoder.h"
 
 #include <QCoreApplication>
@@ -12,13 +13,9 @@ Q_LOGGING_CATEGORY(lcConnection, "glimrow.connection", QtWarningMsg)
 namespace {
 
 // Every step of a connection choice runs even if the one before failed.
-template <typename Step> void runIgnoringErrors(Step step)
+template <typename Step> void runIgnoringErrors(const char* what, Step step)
 {
-    try {
-        step();
-    } catch (const std::exception& error) {
-        qCDebug(lcConnection) << "step skipped:" << error.what();
-    }
+    runSkippingFailure(lcConnection(), what, step);
 }
 
 } // namespace
@@ -42,17 +39,17 @@ ConnectionManager::~ConnectionManager() = default;
 
 void ConnectionManager::ChooseConnectType(int index)
 {
-    runIgnoringErrors([this] { m_view.setTcpCaptionBold(false); });
-    runIgnoringErrors([this, index] { m_view.showConnectType(index); });
+    runIgnoringErrors("TCP/IP caption", [this] { m_view.setTcpCaptionBold(false); });
+    runIgnoringErrors("option button", [this, index] { m_view.showConnectType(index); });
     if (index == 0) {
-        runIgnoringErrors([this] { m_view.setServerFieldsEnabled(true); });
+        runIgnoringErrors("server fields", [this] { m_view.setServerFieldsEnabled(true); });
         m_cache.VantorAy = false;
         ReleaseFlightData();
-        runIgnoringErrors([this] { requestConnection(); });
+        runIgnoringErrors("connecting the stream", [this] { requestConnection(); });
     } else {
-        runIgnoringErrors([this] { m_view.setServerFieldsEnabled(false); });
+        runIgnoringErrors("server fields", [this] { m_view.setServerFieldsEnabled(false); });
         CloseSockets();
-        runIgnoringErrors([this] {
+        runIgnoringErrors("creating the flight-data object", [this] {
             m_flightData.reset();
             m_flightData = m_factory();
         });
@@ -68,7 +65,7 @@ void ConnectionManager::CloseSockets()
 
 void ConnectionManager::ReleaseFlightData()
 {
-    runIgnoringErrors([this] {
+    runIgnoringErrors("closing the flight-data object", [this] {
         if (m_flightData)
             m_flightData->Close();
     });

@@ -1,6 +1,7 @@
 #include "data/UpdateCycle.h"
 
 #include "common/NumberText.h"
+#include "common/SkippedStep.h"
 
 #include <QLoggingCategory>
 
@@ -12,11 +13,7 @@ namespace {
 
 void runStep(const char* name, const std::function<void()>& step)
 {
-    try {
-        step();
-    } catch (const std::exception& error) {
-        qCDebug(lcCycle) << name << "skipped:" << error.what();
-    }
+    runSkippingFailure(lcCycle(), name, step);
 }
 
 std::int32_t lightBitsFrom(FlightDataObject& object, FlightDataField field)

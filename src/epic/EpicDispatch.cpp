@@ -17,20 +17,23 @@ const QString kProductName = QStringLiteral("Vantor Lumex Mon - ME");
 
 } // namespace
 
-// How a keyword's value is shown, and which Pigrelay channel carries it.
+// How a keyword's value is shown, and which of Pigrelay's typed calls carry it.
 struct EpicDispatch::Channel {
     enum class Shown { ActiveFlag, Rounded, AsRead, NegatedDegrees, Fixed };
     enum class Calls { WordToPigeonhole, PigeonholeThenValue, ValueThenPigeonhole, PigeonholeOnly };
+    enum class Derived { None, FuelReserve, InternalWing };
+    using Functions = PigrelayFunctions;
 
     const char* keyword;
     FlightDataField field;
     std::optional<FlightDataField> addedField; // TOTAL: internal plus external
     Shown shown;
-    int decimals;        // Rounded, NegatedDegrees
-    double fixedValue;   // Fixed
-    const char* channel; // the Pigrelay channel name: RPM for RPMCallRet, RPMPHCallRet, SendRPMPH
+    int decimals;      // Rounded, NegatedDegrees
+    double fixedValue; // Fixed
     Calls calls;
-    const char* derivedSend;
+    Functions::ValueChannel Functions::*value = nullptr; // the value channels
+    Functions::WordChannel Functions::*word = nullptr;   // WordToPigeonhole
+    Derived derived = Derived::None; // PigeonholeOnly: whose pigeonhole; else: the send after
 };
 
 const EpicDispatch::Channel* EpicDispatch::channelFor(const QString& keyword)
@@ -38,117 +41,81 @@ const EpicDispatch::Channel* EpicDispatch::channelFor(const QString& keyword)
     using F = FlightDataField;
     using S = Channel::Shown;
     using C = Channel::Calls;
+    using D = Channel::Derived;
+    using P = PigrelayFunctions;
     static const Channel channels[] = {
-        {"LIGHTBITS", F::LightBits, {}, S::ActiveFlag, 0, 0, "LB", C::WordToPigeonhole, nullptr},
-        {"LIGHTBITS2", F::LightBits2, {}, S::ActiveFlag, 0, 0, "LB2", C::WordToPigeonhole, nullptr},
-        {"LIGHTBITS3", F::LightBits3, {}, S::ActiveFlag, 0, 0, "LB3", C::WordToPigeonhole, nullptr},
-        {"RPM", F::RPM, {}, S::Rounded, 0, 0, "RPM", C::PigeonholeThenValue, nullptr},
-        {"RPM2", F::RPM2, {}, S::Rounded, 0, 0, "RPM2", C::PigeonholeThenValue, nullptr},
-        {"OILPRESSURE",
-         F::OilPressure,
-         {},
+        {"LIGHTBITS", F::LightBits, {}, S::ActiveFlag, 0, 0, C::WordToPigeonhole, {}, &P::LB},
+        {"LIGHTBITS2", F::LightBits2, {}, S::ActiveFlag, 0, 0, C::WordToPigeonhole, {}, &P::LB2},
+        {"LIGHTBITS3", F::LightBits3, {}, S::ActiveFlag, 0, 0, C::WordToPigeonhole, {}, &P::LB3},
+        {"RPM", F::RPM, {}, S::Rounded, 0, 0, C::PigeonholeThenValue, &P::RPM},
+        {"RPM2", F::RPM2, {}, S::Rounded, 0, 0, C::PigeonholeThenValue, &P::RPM2},
+        {"OILPRESSURE", F::OilPressure, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::OIL},
+        {"OILPRESSURE2", F::OilPressure2, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::OIL2},
+        {"CHAFFCOUNT", F::ChaffCount, {}, S::AsRead, 0, 0, C::ValueThenPigeonhole, &P::CHAFF},
+        {"FLARECOUNT", F::Flarecount, {}, S::AsRead, 0, 0, C::ValueThenPigeonhole, &P::FLARE},
+        {"PITCH", F::Pitch, {}, S::NegatedDegrees, 4, 0, C::ValueThenPigeonhole, &P::PITCH},
+        {"ROLL", F::Roll, {}, S::NegatedDegrees, 4, 0, C::ValueThenPigeonhole, &P::ROLL},
+        {"TOTAL",
+         F::InternalFuel,
+         F::ExternalFuel,
          S::Rounded,
          0,
          0,
-         "OIL",
          C::ValueThenPigeonhole,
-         nullptr},
-        {"OILPRESSURE2",
-         F::OilPressure2,
+         &P::TOTAL,
          {},
-         S::Rounded,
-         0,
-         0,
-         "OIL2",
-         C::ValueThenPigeonhole,
-         nullptr},
-        {"CHAFFCOUNT",
-         F::ChaffCount,
-         {},
-         S::AsRead,
-         0,
-         0,
-         "CHAFF",
-         C::ValueThenPigeonhole,
-         nullptr},
-        {"FLARECOUNT",
-         F::Flarecount,
-         {},
-         S::AsRead,
-         0,
-         0,
-         "FLARE",
-         C::ValueThenPigeonhole,
-         nullptr},
-        {"PITCH", F::Pitch, {}, S::NegatedDegrees, 4, 0, "PITCH", C::ValueThenPigeonhole, nullptr},
-        {"ROLL", F::Roll, {}, S::NegatedDegrees, 4, 0, "ROLL", C::ValueThenPigeonhole, nullptr},
-        {"TOTAL", F::InternalFuel, F::ExternalFuel, S::Rounded, 0, 0, "TOTAL",
-         C::ValueThenPigeonhole, "SendFUELRESPH"},
+         D::FuelReserve},
         {"INTERNALFUEL",
          F::InternalFuel,
          {},
          S::Rounded,
          0,
          0,
-         "INTERNAL",
          C::ValueThenPigeonhole,
-         "SendINTWINGPH"},
+         &P::INTERNAL,
+         {},
+         D::InternalWing},
         {"EXTERNALFUEL",
          F::ExternalFuel,
          {},
          S::Rounded,
          0,
          0,
-         "EXTERNAL",
          C::ValueThenPigeonhole,
-         nullptr},
+         &P::EXTERNAL},
         {"INTWINGFUEL",
          F::InternalFuel,
          {},
          S::Fixed,
          0,
          1100,
-         "INTWING",
          C::PigeonholeOnly,
-         nullptr},
-        {"INTRESFUEL", F::InternalFuel, {}, S::Fixed, 0, 900, "INTRES", C::PigeonholeOnly, nullptr},
-        {"MACH", F::Mach, {}, S::Rounded, 1, 0, "MACH", C::ValueThenPigeonhole, nullptr},
-        {"KIAS", F::KIAS, {}, S::Rounded, 0, 0, "KIAS", C::ValueThenPigeonhole, nullptr},
-        {"GS", F::GS, {}, S::Rounded, 2, 0, "GS", C::ValueThenPigeonhole, nullptr},
-        {"NOZZLE", F::NozzlePos, {}, S::Rounded, 0, 0, "NOZZLE", C::ValueThenPigeonhole, nullptr},
+         {},
+         {},
+         D::InternalWing},
+        {"INTRESFUEL",
+         F::InternalFuel,
+         {},
+         S::Fixed,
+         0,
+         900,
+         C::PigeonholeOnly,
+         {},
+         {},
+         D::FuelReserve},
+        {"MACH", F::Mach, {}, S::Rounded, 1, 0, C::ValueThenPigeonhole, &P::MACH},
+        {"KIAS", F::KIAS, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::KIAS},
+        {"GS", F::GS, {}, S::Rounded, 2, 0, C::ValueThenPigeonhole, &P::GS},
+        {"NOZZLE", F::NozzlePos, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::NOZZLE},
         // The second nozzle's keyword is spelled with three Z; NOZZLE2 is not recognised.
-        {"NOZZZLE2",
-         F::NozzlePos2,
-         {},
-         S::Rounded,
-         0,
-         0,
-         "NOZZLE2",
-         C::ValueThenPigeonhole,
-         nullptr},
-        {"FTIT", F::FTIT, {}, S::Rounded, 0, 0, "FTIT", C::ValueThenPigeonhole, nullptr},
-        {"FTIT2", F::FTIT2, {}, S::Rounded, 0, 0, "FTIT2", C::ValueThenPigeonhole, nullptr},
-        {"SPEEDBRAKE",
-         F::SpeedBrake,
-         {},
-         S::Rounded,
-         2,
-         0,
-         "SPEEDBRAKE",
-         C::ValueThenPigeonhole,
-         nullptr},
-        {"EPUFUEL", F::EPUFuel, {}, S::Rounded, 0, 0, "EPUFUEL", C::ValueThenPigeonhole, nullptr},
-        {"FUELFLOW",
-         F::FuelFlow,
-         {},
-         S::Rounded,
-         0,
-         0,
-         "FUELFLOW",
-         C::ValueThenPigeonhole,
-         nullptr},
-        {"UFC", F::UFCTChan, {}, S::AsRead, 0, 0, "UFC", C::ValueThenPigeonhole, nullptr},
-        {"AUX", F::AUXTChan, {}, S::AsRead, 0, 0, "AUX", C::ValueThenPigeonhole, nullptr},
+        {"NOZZZLE2", F::NozzlePos2, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::NOZZLE2},
+        {"FTIT", F::FTIT, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::FTIT},
+        {"FTIT2", F::FTIT2, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::FTIT2},
+        {"SPEEDBRAKE", F::SpeedBrake, {}, S::Rounded, 2, 0, C::ValueThenPigeonhole, &P::SPEEDBRAKE},
+        {"EPUFUEL", F::EPUFuel, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::EPUFUEL},
+        {"FUELFLOW", F::FuelFlow, {}, S::Rounded, 0, 0, C::ValueThenPigeonhole, &P::FUELFLOW},
+        {"UFC", F::UFCTChan, {}, S::AsRead, 0, 0, C::ValueThenPigeonhole, &P::UFC},
+        {"AUX", F::AUXTChan, {}, S::AsRead, 0, 0, C::ValueThenPigeonhole, &P::AUX},
     };
     for (const Channel& channel : channels) {
         if (keyword == QLatin1StringView(channel.keyword))
@@ -157,9 +124,11 @@ const EpicDispatch::Channel* EpicDispatch::channelFor(const QString& keyword)
     return nullptr;
 }
 
-EpicDispatch::EpicDispatch(PigrelayApi& pigrelay, OutputWindow& window, FlightDataSource& data,
-                           PhidgetDeviceManager& devices, MessageReporter& messages)
-    : m_pigrelay(pigrelay), m_window(window), m_data(data), m_devices(devices), m_messages(messages)
+EpicDispatch::EpicDispatch(PigrelayLibrary& pigrelay, OutputGrid& epicGrid, FlightDataSource& data,
+                           PhidgetDeviceManager& devices, MessageReporter& messages,
+                           OutputOptions& options)
+    : m_pigrelay(pigrelay), m_epicGrid(epicGrid), m_data(data), m_devices(devices),
+      m_messages(messages), m_options(options)
 {
 }
 
@@ -170,12 +139,12 @@ void EpicDispatch::report(const PigrelayError& error)
         m_messages.showMessage(kProductName, QString::fromStdString(error.what()));
 }
 
-void EpicDispatch::OpenEpicCard()
+void EpicDispatch::OpenEpicCard(const SectionTable* lines)
 {
     m_reported.clear();
     int opened = 0;
     try {
-        opened = m_pigrelay.call("OpenEpic");
+        opened = m_pigrelay.functions().OpenEpic();
     } catch (const PigrelayError& error) {
         m_mbEpicOpen = false;
         report(error);
@@ -185,14 +154,30 @@ void EpicDispatch::OpenEpicCard()
     if (!m_mbEpicOpen)
         m_messages.showMessage(kProductName, QStringLiteral("Epic Not Detected"));
     m_devices.ListDevice(1, QStringLiteral("EPIC USB"), QString(), QString());
+    setLines(lines);
 }
 
 void EpicDispatch::CloseEpicCard()
 {
     try {
-        m_mbEpicOpen = m_pigrelay.call("CloseEpic") < 1;
+        m_mbEpicOpen = m_pigrelay.functions().CloseEpic() < 1;
     } catch (const PigrelayError& error) {
         report(error);
+    }
+}
+
+void EpicDispatch::setLines(const SectionTable* lines)
+{
+    m_reservePigeonholeGiven = false;
+    m_wingPigeonholeGiven = false;
+    if (!m_mbEpicOpen || !lines)
+        return;
+    for (qsizetype row = 0; row < lines->rowCount(); ++row) {
+        const Channel* channel = channelFor(lines->field(2, row).toUpper());
+        const std::optional<double> number = ReadWholeNumber(lines->field(0, row));
+        const std::optional<std::int32_t> pigeonhole = number ? ToInt32(*number) : std::nullopt;
+        if (channel && channel->calls == Channel::Calls::PigeonholeOnly && pigeonhole)
+            handDerivedPigeonhole(*channel, *pigeonhole);
     }
 }
 
@@ -207,8 +192,8 @@ void EpicDispatch::SendEpicValues(SectionTable& table)
                 report(error);
             }
         }
-        if (m_window.screenUpdate())
-            m_window.grid(kEpicGrid).setText(int(row) + 1, 3, table.field(3, row));
+        if (m_options.screenUpdate())
+            m_epicGrid.setText(int(row) + 1, 3, table.field(3, row));
     }
 }
 
@@ -264,42 +249,44 @@ void EpicDispatch::sendLine(SectionTable& table, qsizetype row, const Channel& c
     callCard(channel, *pigeonhole, *cardValue);
 }
 
+void EpicDispatch::handDerivedPigeonhole(const Channel& channel, std::int32_t pigeonhole)
+{
+    const PigrelayFunctions& pigrelay = m_pigrelay.functions();
+    if (channel.derived == Channel::Derived::FuelReserve) {
+        pigrelay.INTRESPHCallRet(pigeonhole);
+        m_reservePigeonholeGiven = true;
+    } else {
+        pigrelay.INTWINGPHCallRet(pigeonhole);
+        m_wingPigeonholeGiven = true;
+    }
+}
+
 void EpicDispatch::callCard(const Channel& channel, std::int32_t pigeonhole, std::int32_t value)
 {
-    const std::string name = channel.channel;
-    const std::string valueSetter = name + "CallRet";
-    const std::string pigeonholeSetter = name + "PHCallRet";
-    const std::string send = "Send" + name + "PH";
+    const PigrelayFunctions& pigrelay = m_pigrelay.functions();
     switch (channel.calls) {
     case Channel::Calls::WordToPigeonhole:
-        m_pigrelay.call(pigeonholeSetter.c_str(), pigeonhole);
-        m_pigrelay.call(send.c_str(), value);
-        break;
+        (pigrelay.*channel.word).PHCallRet(pigeonhole);
+        (pigrelay.*channel.word).SendPH(value);
+        return;
     case Channel::Calls::PigeonholeThenValue:
-        m_pigrelay.call(pigeonholeSetter.c_str(), pigeonhole);
-        m_pigrelay.call(valueSetter.c_str(), value);
-        m_pigrelay.call(send.c_str());
+        (pigrelay.*channel.value).PHCallRet(pigeonhole);
+        (pigrelay.*channel.value).CallRet(value);
+        (pigrelay.*channel.value).SendPH();
         break;
     case Channel::Calls::ValueThenPigeonhole:
-        m_pigrelay.call(valueSetter.c_str(), value);
-        m_pigrelay.call(pigeonholeSetter.c_str(), pigeonhole);
-        m_pigrelay.call(send.c_str());
+        (pigrelay.*channel.value).CallRet(value);
+        (pigrelay.*channel.value).PHCallRet(pigeonhole);
+        (pigrelay.*channel.value).SendPH();
         break;
     case Channel::Calls::PigeonholeOnly:
-        m_pigrelay.call(pigeonholeSetter.c_str(), pigeonhole);
-        if (name == "INTRES")
-            m_reservePigeonholeGiven = true;
-        else
-            m_wingPigeonholeGiven = true;
-        break;
+        handDerivedPigeonhole(channel, pigeonhole);
+        return;
     }
-    if (channel.derivedSend) {
-        const bool given = std::string(channel.derivedSend) == "SendFUELRESPH"
-                               ? m_reservePigeonholeGiven
-                               : m_wingPigeonholeGiven;
-        if (given)
-            m_pigrelay.call(channel.derivedSend);
-    }
+    if (channel.derived == Channel::Derived::FuelReserve && m_reservePigeonholeGiven)
+        pigrelay.SendFUELRESPH();
+    if (channel.derived == Channel::Derived::InternalWing && m_wingPigeonholeGiven)
+        pigrelay.SendINTWINGPH();
 }
 
 } // namespace glimrow

@@ -9,26 +9,30 @@
 // is skipped for that pass; a failed read of the flight data ends the pass.
 
 #include "common/MessageReporter.h"
+#include "common/OutputGrid.h"
 #include "common/SectionTable.h"
 #include "data/ConnectionManager.h"
 #include "epic/PigrelayLibrary.h"
-#include "phidget/OutputWindow.h"
+#include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 
 #include <set>
+#include <string>
 
 namespace glimrow {
 
 class EpicDispatch {
 public:
-    static constexpr int kEpicGrid = 10;
+    EpicDispatch(PigrelayLibrary& pigrelay, OutputGrid& epicGrid, FlightDataSource& data,
+                 PhidgetDeviceManager& devices, MessageReporter& messages, OutputOptions& options);
 
-    EpicDispatch(PigrelayApi& pigrelay, OutputWindow& window, FlightDataSource& data,
-                 PhidgetDeviceManager& devices, MessageReporter& messages);
-
-    void OpenEpicCard();
+    // Opens the card; once open, the derived channels' pigeonholes named by `lines` (the
+    // INTRESFUEL and INTWINGFUEL lines) are handed over, so the first pass is already right.
+    void OpenEpicCard(const SectionTable* lines);
     void CloseEpicCard();
     void SendEpicValues(SectionTable& table);
+    // A new [EPICAnalogs] section (a reloaded configuration): derived sends follow its lines.
+    void setLines(const SectionTable* lines);
 
     bool mbEpicOpen() const { return m_mbEpicOpen; }
 
@@ -38,13 +42,15 @@ private:
 
     void sendLine(SectionTable& table, qsizetype row, const Channel& channel);
     void callCard(const Channel& channel, std::int32_t pigeonhole, std::int32_t value);
+    void handDerivedPigeonhole(const Channel& channel, std::int32_t pigeonhole);
     void report(const PigrelayError& error);
 
-    PigrelayApi& m_pigrelay;
-    OutputWindow& m_window;
+    PigrelayLibrary& m_pigrelay;
+    OutputGrid& m_epicGrid;
     FlightDataSource& m_data;
     PhidgetDeviceManager& m_devices;
     MessageReporter& m_messages;
+    OutputOptions& m_options;
     bool m_mbEpicOpen = false;
     // Derived sends go only to a pigeonhole a line of the file asked for.
     bool m_reservePigeonholeGiven = false;

@@ -1,52 +1,69 @@
 #pragma once
 
-// Pigrelay as the program reaches it: the library is loaded by name at the first call of any
-// of its functions, and each function is looked up by its exported name at its first call.
-// Only 32-bit integers cross the boundary; results are ignored except OpenEpic's and
-// CloseEpic's.
+// Pigrelay as the program reaches it: a table of its functions, typed from Pigrelay.h (with
+// its calling convention), bound when the library is first needed. Only 32-bit integers cross
+// the boundary.
+
+#include "pigrelay/Pigrelay.h"
 
 #include <QLibrary>
 #include <QString>
 
-#include <map>
 #include <stdexcept>
-#include <string>
 
 namespace glimrow {
 
-// The library or one of its functions cannot be found; the message names what is missing.
+// The library or some of its functions cannot be found; the message names what is missing.
 class PigrelayError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class PigrelayApi {
-public:
-    virtual ~PigrelayApi() = default;
-    // Calls a function without argument, or with one integer; throws PigrelayError.
-    virtual int call(const char* function) = 0;
-    virtual int call(const char* function, int argument) = 0;
+struct PigrelayFunctions {
+    using NoArgument = decltype(&::OpenEpic);
+    using OneArgument = decltype(&::RPMCallRet);
 
-protected:
-    PigrelayApi() = default;
+    // XCallRet, XPHCallRet and SendXPH of a value channel.
+    struct ValueChannel {
+        OneArgument CallRet = nullptr;
+        OneArgument PHCallRet = nullptr;
+        NoArgument SendPH = nullptr;
+    };
+    // XPHCallRet and SendXPH(word) of a light-bit word.
+    struct WordChannel {
+        OneArgument PHCallRet = nullptr;
+        decltype(&::SendLBPH) SendPH = nullptr;
+    };
+
+    NoArgument OpenEpic = nullptr;
+    NoArgument CloseEpic = nullptr;
+    ValueChannel RPM, RPM2, OIL, OIL2, CHAFF, FLARE, ROLL, PITCH, TOTAL, INTERNAL, EXTERNAL, MACH,
+        KIAS, GS, NOZZLE, NOZZLE2, FTIT, FTIT2, SPEEDBRAKE, EPUFUEL, FUELFLOW, UFC, AUX;
+    WordChannel LB, LB2, LB3;
+    OneArgument INTRESPHCallRet = nullptr;
+    NoArgument SendFUELRESPH = nullptr;
+    OneArgument INTWINGPHCallRet = nullptr;
+    NoArgument SendINTWINGPH = nullptr;
 };
 
-class PigrelayLibrary final : public PigrelayApi {
+class PigrelayLibrary {
 public:
     // Looks for the library beside the program first (and in ../lib/glimrow, where it is
     // installed), then where the system looks for libraries; or uses the file given.
     explicit PigrelayLibrary(const QString& file = QString());
 
-    int call(const char* function) override;
-    int call(const char* function, int argument) override;
+    // Loads the library and binds every function at the first call. Throws PigrelayError
+    // naming the library's load error, or every function it lacks, in one message; the next
+    // call tries again.
+    const PigrelayFunctions& functions();
 
 private:
-    QFunctionPointer resolve(const char* function);
-    void load();
+    void bind();
 
     QString m_file;
     QLibrary m_library;
-    std::map<std::string, QFunctionPointer> m_functions;
+    PigrelayFunctions m_functions;
+    bool m_bound = false;
 };
 
 } // namespace glimrow

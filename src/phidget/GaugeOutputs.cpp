@@ -11,9 +11,10 @@ constexpr double kDegreesPerRadian = 57.29577951;
 
 } // namespace
 
-GaugeOutputs::GaugeOutputs(OutputWindow& window, FlightDataSource& data,
-                           const PhidgetDeviceManager& devices)
-    : m_window(window), m_data(data), m_devices(devices)
+GaugeOutputs::GaugeOutputs(FlightDataSource& data, OutputOptions& options, OutputGrid& gaugeGrid,
+                           GSuitPanel panel, const PhidgetDeviceManager& devices, BoardSlot servo)
+    : m_data(data), m_options(options), m_gaugeGrid(gaugeGrid), m_panel(panel), m_devices(devices),
+      m_servo(servo)
 {
 }
 
@@ -67,32 +68,32 @@ void GaugeOutputs::ComputeGauges(SectionTable& table)
 
 void GaugeOutputs::ShowGauges(const SectionTable& table)
 {
-    if (m_window.screenUpdate()) {
+    if (m_options.screenUpdate()) {
         for (qsizetype row = 0; row < table.rowCount(); ++row)
-            m_window.grid(kGaugeGrid).setText(int(row) + 1, 3, table.field(3, row));
+            m_gaugeGrid.setText(int(row) + 1, 3, table.field(3, row));
     }
-    m_window.letEventsRun();
+    m_options.letEventsRun();
 }
 
 void GaugeOutputs::DriveGSuit()
 {
-    if (m_window.screenUpdate())
-        m_window.setLabelText(kGForceLabel,
-                              FormatThreeDecimals(object().readNumber(FlightDataField::GS)));
+    const double loadFactor = object().readNumber(FlightDataField::GS);
+    const QString panelText = FormatThreeDecimals(loadFactor);
+    if (m_options.screenUpdate())
+        m_panel.gForce.setText(panelText);
     if (m_devices.servoPresent()) {
-        const float loadFactor = ToSingle(object().readNumber(FlightDataField::GS));
-        if (m_window.screenUpdate()) {
+        if (m_options.screenUpdate()) {
             // The servo outputs show the panel's value as plain text: 1.500 shows as 1.5.
-            const QString shown = DecimalText(ReadNumber(m_window.labelText(kGForceLabel)));
-            for (int label : kServoOutputLabels)
-                m_window.setLabelText(label, shown);
+            const QString shown = DecimalText(ReadNumber(panelText));
+            m_panel.servoOutput1.setText(shown);
+            m_panel.servoOutput2.setText(shown);
         }
-        if (const auto servo = m_devices.pRavazServo(1)) {
-            servo->setMotorPosition(0, loadFactor);
-            servo->setMotorPosition(1, loadFactor);
+        if (const auto servo = m_servo.board<PhidgetServo>()) {
+            servo->setMotorPosition(0, ToSingle(loadFactor));
+            servo->setMotorPosition(1, ToSingle(loadFactor));
         }
     }
-    m_window.letEventsRun();
+    m_options.letEventsRun();
 }
 
 } // namespace glimrow

@@ -4,20 +4,26 @@
 // engine values, speed brake, EPU fuel), computed in gauge units and shown in grid 7, and the
 // G-suit: the load factor on the G-suit panel and on the first servo board's motors 0 and 1.
 
+#include "common/OutputGrid.h"
+#include "common/OutputLabel.h"
 #include "common/SectionTable.h"
 #include "data/ConnectionManager.h"
-#include "phidget/OutputWindow.h"
+#include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 
 namespace glimrow {
 
+// The G-suit panel's labels: the load factor and what goes to servo motors 0 and 1.
+struct GSuitPanel {
+    OutputLabel& gForce;
+    OutputLabel& servoOutput1;
+    OutputLabel& servoOutput2;
+};
+
 class GaugeOutputs {
 public:
-    static constexpr int kGaugeGrid = 7;
-    static constexpr int kGForceLabel = 15;
-    static constexpr int kServoOutputLabels[2] = {24, 25};
-
-    GaugeOutputs(OutputWindow& window, FlightDataSource& data, const PhidgetDeviceManager& devices);
+    GaugeOutputs(FlightDataSource& data, OutputOptions& options, OutputGrid& gaugeGrid,
+                 GSuitPanel panel, const PhidgetDeviceManager& devices, BoardSlot servo);
 
     // Rewrites the value of every line whose keyword it knows; throws FlightDataError when
     // the flight data cannot be read.
@@ -31,9 +37,12 @@ private:
     FlightDataObject& object();
     std::optional<double> gaugeValue(const QString& keyword);
 
-    OutputWindow& m_window;
     FlightDataSource& m_data;
+    OutputOptions& m_options;
+    OutputGrid& m_gaugeGrid;
+    GSuitPanel m_panel;
     const PhidgetDeviceManager& m_devices;
+    BoardSlot m_servo;
 };
 
 } // namespace glimrow

@@ -1,6 +1,7 @@
 #include "phidget/LampOutputs.h"
 
 #include "common/NumberText.h"
+#include "common/SkippedStep.h"
 
 #include <QLoggingCategory>
 
@@ -14,18 +15,14 @@ namespace {
 
 template <typename Call> void skippingErrors(Call call)
 {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        qCDebug(lcLamps) << "call skipped:" << error.what();
-    }
+    runSkippingFailure(lcLamps(), "lamp test call", call);
 }
 
 } // namespace
 
-LampOutputs::LampOutputs(OutputWindow& window, const FlightDataCache& cache,
-                         const PhidgetDeviceManager& devices)
-    : m_window(window), m_cache(cache), m_devices(devices)
+LampOutputs::LampOutputs(OutputGrid& grid, BoardSlot board, const FlightDataCache& cache,
+                         OutputOptions& options)
+    : m_grid(grid), m_board(board), m_cache(cache), m_options(options)
 {
 }
 
@@ -47,34 +44,32 @@ std::optional<LampOutputs::Lamp> LampOutputs::readLamp(const SectionTable& table
     return Lamp{*output, (*mask & bits) != 0};
 }
 
-void LampOutputs::SendLamps(int gridIndex, const SectionTable& table, const PhidgetBoardPtr& board)
+void LampOutputs::SendLamps(const SectionTable& table)
 {
-    const bool ledGrid = gridIndex == 0 || gridIndex == 1;
-    const bool kitGrid = gridIndex == 2 || gridIndex == 5;
-    const auto led = ledGrid ? std::dynamic_pointer_cast<PhidgetLED>(board) : nullptr;
-    const auto kit = kitGrid ? std::dynamic_pointer_cast<PhidgetInterfaceKit>(board) : nullptr;
+    const auto led = m_board.board<PhidgetLED>();
+    const auto kit = m_board.board<PhidgetInterfaceKit>();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
         const std::optional<Lamp> lamp = readLamp(table, row);
         if (!lamp) {
-            qCDebug(lcLamps) << "grid" << gridIndex << "line" << row << "unreadable, skipped";
+            qCDebug(lcLamps) << "line" << row << "unreadable, skipped";
             continue;
         }
         if (led)
-            led->setDiscreteLED(lamp->output, lamp->lit ? m_window.lampBrightness() : 0);
+            led->setDiscreteLED(lamp->output, lamp->lit ? m_options.lampBrightness() : 0);
         if (kit)
             kit->setOutputState(lamp->output, lamp->lit);
-        if (m_window.screenUpdate())
-            m_window.grid(gridIndex).setText(int(row) + 1, 2,
-                                             lamp->lit ? QStringLiteral("*") : QString());
+        if (m_options.screenUpdate())
+            m_grid.setText(int(row) + 1, 2, lamp->lit ? QStringLiteral("*") : QString());
     }
-    m_window.letEventsRun();
+    m_options.letEventsRun();
 }
 
-void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* textLedTable1,
-                                 const SectionTable* textLedTable2)
+void TestAllOutputs(const PhidgetDeviceManager& devices, const OutputOptions& options, bool on,
+                    bool alsoDimmers, const SectionTable* textLedTable1,
+                    const SectionTable* textLedTable2)
 {
     for (int slot : {1, 2}) {
-        if (const auto kit = m_devices.pRavaz01616(slot)) {
+        if (const auto kit = devices.pRavaz01616(slot)) {
             int outputs = 0;
             skippingErrors([&] { outputs = kit->NumOutputs(); });
             for (int output = 0; output < outputs; ++output)
@@ -82,16 +77,16 @@ void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* 
         }
     }
     for (int slot : {1, 2}) {
-        if (const auto led = m_devices.pRavazLED(slot)) {
+        if (const auto led = devices.pRavazLED(slot)) {
             int leds = 0;
             skippingErrors([&] { leds = led->LEDCount(); });
             for (int index = 0; index < leds; ++index)
                 skippingErrors(
-                    [&] { led->setDiscreteLED(index, on ? m_window.lampBrightness() : 0); });
+                    [&] { led->setDiscreteLED(index, on ? options.lampBrightness() : 0); });
         }
     }
     for (int slot : {1, 2}) {
-        if (const auto lcd = m_devices.pRavazTextLCD(slot)) {
+        if (const auto lcd = devices.pRavazTextLCD(slot)) {
             for (int row : {0, 1}) {
                 const QString text =
                     on ? QStringLiteral("TextLCD-%1 %2").arg(slot).arg(row + 1) : QString();
@@ -103,7 +98,7 @@ void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* 
     }
     const SectionTable* textLedTables[] = {textLedTable1, textLedTable2};
     for (int slot : {1, 2}) {
-        const auto textLed = m_devices.pRavazTextLED(slot);
+        const auto textLed = devices.pRavazTextLED(slot);
         const SectionTable* table = textLedTables[slot - 1];
         if (!textLed)
             continue;
@@ -112,7 +107,7 @@ void LampOutputs::TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* 
                 textLed->setDisplayString(int(row), on ? QStringLiteral("1234") : QString());
             });
         if (alsoDimmers)
-            skippingErrors([&] { textLed->setBrightness(on ? m_window.lampBrightness() : 0); });
+            skippingErrors([&] { textLed->setBrightness(on ? options.lampBrightness() : 0); });
     }
 }
 

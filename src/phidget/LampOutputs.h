@@ -1,35 +1,30 @@
 #pragma once
 
-// Warning and indicator lamps on LED-64 boards and interface-kit outputs. Each configured lamp
-// follows one or more bits of a light-bit word; every lamp is written on every cycle.
+// Warning and indicator lamps on one LED-64 board or one interface kit, and the grid that
+// lists them. Each configured lamp follows one or more bits of a light-bit word; every lamp is
+// written on every cycle.
 //
 // A lamp line is: output number, description, bit mask, word (1 LightBits, 2 LightBits2,
 // anything else LightBits3). The lamp is lit when the mask shares any bit with the word.
 
+#include "common/OutputGrid.h"
 #include "common/SectionTable.h"
 #include "data/FlightDataRecord.h"
-#include "phidget/OutputWindow.h"
+#include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 
 namespace glimrow {
 
 class LampOutputs {
 public:
-    LampOutputs(OutputWindow& window, const FlightDataCache& cache,
-                const PhidgetDeviceManager& devices);
+    // `board`: an LED-64 or an interface-kit slot.
+    LampOutputs(OutputGrid& grid, BoardSlot board, const FlightDataCache& cache,
+                OutputOptions& options);
 
-    // Lights or darkens each line's lamp on `board` (an LED-64 board for grids 0 and 1, an
-    // interface kit for grids 2 and 5; none: only the grid) and, with screen updates on, marks
-    // it "*" in the grid. A line whose numbers cannot be read is skipped; a board call that
-    // fails ends the procedure for this cycle.
-    void SendLamps(int gridIndex, const SectionTable& table, const PhidgetBoardPtr& board);
-
-    // Every output at once: on for "All Lamps On", off at its release and at shutdown (with
-    // `alsoDimmers`, the TextLCD backlights and TextLED brightness too). The TextLED test
-    // pattern goes to one row per configured line of `textLedTables`. Each call that fails is
-    // skipped; the procedure always runs to its end.
-    void TestAllOutputs(bool on, bool alsoDimmers, const SectionTable* textLedTable1,
-                        const SectionTable* textLedTable2);
+    // Lights or darkens each line's lamp on the board (when one is in the slot) and, with
+    // screen updates on, marks it "*" in the grid. A line whose numbers cannot be read is
+    // skipped; a board call that fails ends the procedure for this cycle.
+    void SendLamps(const SectionTable& table);
 
 private:
     struct Lamp {
@@ -38,9 +33,18 @@ private:
     };
     std::optional<Lamp> readLamp(const SectionTable& table, qsizetype row) const;
 
-    OutputWindow& m_window;
+    OutputGrid& m_grid;
+    BoardSlot m_board;
     const FlightDataCache& m_cache;
-    const PhidgetDeviceManager& m_devices;
+    OutputOptions& m_options;
 };
+
+// Every output at once: on for "All Lamps On", off at its release and at shutdown (with
+// `alsoDimmers`, the TextLCD backlights and TextLED brightness too). The TextLED test pattern
+// goes to one row per configured line of `textLedTables`. Each call that fails is skipped; the
+// procedure always runs to its end.
+void TestAllOutputs(const PhidgetDeviceManager& devices, const OutputOptions& options, bool on,
+                    bool alsoDimmers, const SectionTable* textLedTable1,
+                    const SectionTable* textLedTable2);
 
 } // namespace glimrow

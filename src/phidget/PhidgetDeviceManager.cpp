@@ -1,6 +1,7 @@
 #include "phidget/PhidgetDeviceManager.h"
 
 #include "common/NumberText.h"
+#include "common/SkippedStep.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -34,11 +35,7 @@ std::optional<Kind> kindOf(const QString& type)
 // Every step of the attach handler runs whatever happened in the one before.
 template <typename Step> void skippingErrors(const char* what, Step step)
 {
-    try {
-        step();
-    } catch (const std::exception& error) {
-        qCDebug(lcDevices) << what << "skipped:" << error.what();
-    }
+    runSkippingFailure(lcDevices(), what, step);
 }
 
 template <typename Board> std::shared_ptr<Board> as(const PhidgetBoardPtr& board)
@@ -71,12 +68,7 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
         if (*kind == Kind::Servo)
             m_servoPresent = true;
         ++m_counters[index];
-        skippingErrors("enabling its frames", [&] {
-            // Interface kits: their grid's frame and the lighting options; others their own.
-            static const std::vector<int> frames[kKinds] = {{2, 3}, {3}, {4}, {5}, {6}};
-            for (int frame : frames[index])
-                m_view.enableFrame(frame);
-        });
+        skippingErrors("enabling its controls", [&] { m_view.enableBoardControls(*kind); });
         storeInSlot(*kind, board, serial);
         applyStartingSettings(*kind, board, m_counters[index]);
     }
@@ -132,6 +124,27 @@ void PhidgetDeviceManager::applyStartingSettings(Kind kind, const PhidgetBoardPt
                        [&] { as<PhidgetServo>(board)->setMotorPosition(counter, 0); });
         break;
     }
+}
+
+void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot, int oldRows)
+{
+    const PhidgetBoardPtr board = activeBoard(kind, slot);
+    if (!board)
+        return;
+    if (kind == Kind::LED) {
+        skippingErrors("LED-64 lamps off", [&] {
+            const auto led = as<PhidgetLED>(board);
+            const int leds = led->LEDCount();
+            for (int index = 0; index < leds; ++index)
+                led->setDiscreteLED(index, 0);
+        });
+    }
+    if (kind == Kind::TextLED) {
+        for (int row = 0; row < oldRows; ++row)
+            skippingErrors("TextLED row cleared",
+                           [&] { as<PhidgetTextLED>(board)->setDisplayString(row, QString()); });
+    }
+    applyStartingSettings(kind, board, slot);
 }
 
 void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QString& version,

@@ -20,11 +20,14 @@
 
 namespace glimrow {
 
-// What the device manager needs from the window.
+enum class BoardKind { InterfaceKit, LED, TextLCD, TextLED, Servo };
+
+// What the device manager needs from the front end.
 class DeviceManagerView {
 public:
     virtual ~DeviceManagerView() = default;
-    virtual void enableFrame(int frameIndex) = 0;
+    // A board of this kind is attached: the controls that serve it become usable.
+    virtual void enableBoardControls(BoardKind kind) = 0;
     virtual void beep() = 0;
     // The brightness slider's value now (50 to 100).
     virtual int lampBrightness() const = 0;
@@ -33,9 +36,30 @@ protected:
     DeviceManagerView() = default;
 };
 
+class PhidgetDeviceManager;
+
+// One of the ten board slots, as an output holds it: the board is looked up at each use,
+// since boards come and go.
+class BoardSlot {
+public:
+    BoardSlot(const PhidgetDeviceManager& devices, BoardKind kind, int number)
+        : m_devices(&devices), m_kind(kind), m_number(number)
+    {
+    }
+    BoardKind kind() const { return m_kind; }
+    int number() const { return m_number; }
+    // The board in the slot as `Board`, or nullptr when the slot is empty or unplugged.
+    template <typename Board> std::shared_ptr<Board> board() const;
+
+private:
+    const PhidgetDeviceManager* m_devices;
+    BoardKind m_kind;
+    int m_number;
+};
+
 class PhidgetDeviceManager {
 public:
-    enum class Kind { InterfaceKit, LED, TextLCD, TextLED, Servo };
+    using Kind = BoardKind;
     static constexpr int kKinds = 5;
 
     PhidgetDeviceManager(OutputGrid& deviceList, DeviceManagerView& view);
@@ -59,6 +83,12 @@ public:
     bool servoPresent() const { return m_servoPresent; }
     int attachCount(Kind kind) const { return m_counters[std::size_t(kind)]; }
 
+    // The board in slot 1 or 2 of `kind`; nullptr when the slot is empty or unplugged.
+    PhidgetBoardPtr activeBoard(Kind kind, int slot) const;
+    // After a reload changed what a slot's section drives: the board's starting settings again,
+    // with lamps darkened and the old section's display rows cleared.
+    void ResendStartingSettings(Kind kind, int slot, int oldRows);
+
     // Shutdown: kind by kind (interface kits, TextLCD, TextLED, servo, LED), the first slot and,
     // only when it held a board, the second.
     void ReleaseSlots();
@@ -74,7 +104,6 @@ private:
     void applyStartingSettings(Kind kind, const PhidgetBoardPtr& board, int counter);
     void MarkDevice(const PhidgetBoardPtr& board, CellColour colour);
     int serialOf(const PhidgetBoard& board) const;
-    PhidgetBoardPtr activeBoard(Kind kind, int slot) const;
 
     OutputGrid& m_deviceList;
     DeviceManagerView& m_view;
@@ -84,5 +113,10 @@ private:
     // Serial numbers of the board objects seen, for a board that can no longer tell its own.
     std::vector<std::pair<std::weak_ptr<PhidgetBoard>, int>> m_knownSerials;
 };
+
+template <typename Board> std::shared_ptr<Board> BoardSlot::board() const
+{
+    return std::dynamic_pointer_cast<Board>(m_devices->activeBoard(m_kind, m_number));
+}
 
 } // namespace glimrow

@@ -31,9 +31,10 @@ std::int16_t rowNumber(const QString& text)
 
 } // namespace
 
-TextDisplays::TextDisplays(OutputWindow& window, FlightDataSource& data,
-                           const FlightDataCache& cache)
-    : m_window(window), m_data(data), m_cache(cache)
+TextDisplays::TextDisplays(FlightDataSource& data, const FlightDataCache& cache,
+                           OutputOptions& options, OutputLabel& dedMirror, OutputLabel& pflMirror)
+    : m_data(data), m_cache(cache), m_options(options), m_dedMirror(dedMirror),
+      m_pflMirror(pflMirror)
 {
 }
 
@@ -108,44 +109,49 @@ void TextDisplays::BuildTextLCDStrings(SectionTable& table)
     }
 }
 
-void TextDisplays::SendTextLED(int gridIndex, const SectionTable& table,
-                               const std::shared_ptr<PhidgetTextLED>& board)
-{
-    for (qsizetype row = 0; row < table.rowCount(); ++row) {
-        if (board)
-            board->setDisplayString(rowNumber(table.field(0, row)), table.field(3, row));
-        if (m_window.screenUpdate())
-            m_window.grid(gridIndex).setText(int(row) + 1, 3, table.field(3, row));
-    }
-    m_window.letEventsRun();
-}
-
-void TextDisplays::SendTextLCD(int gridIndex, const SectionTable& table,
-                               const std::shared_ptr<PhidgetTextLCD>& board)
-{
-    for (qsizetype row = 0; row < table.rowCount(); ++row) {
-        if (board)
-            board->setDisplayString(int(row), table.field(3, row));
-        if (m_window.screenUpdate())
-            m_window.grid(gridIndex).setText(int(row) + 1, 3, table.field(3, row));
-    }
-    m_window.letEventsRun();
-}
-
 void TextDisplays::ShowDED()
 {
-    if (!m_window.screenUpdate())
+    if (!m_options.screenUpdate())
         return;
-    m_window.setLabelText(kDedLabel, BuildDisplay(object().readText(FlightDataField::DEDLines),
-                                                  object().readText(FlightDataField::Invert)));
+    m_dedMirror.setText(BuildDisplay(object().readText(FlightDataField::DEDLines),
+                                     object().readText(FlightDataField::Invert)));
 }
 
 void TextDisplays::ShowPFL()
 {
-    if (!m_window.screenUpdate())
+    if (!m_options.screenUpdate())
         return;
-    m_window.setLabelText(kPfdLabel, BuildDisplay(object().readText(FlightDataField::PFLLines),
-                                                  object().readText(FlightDataField::PFLInvert)));
+    m_pflMirror.setText(BuildDisplay(object().readText(FlightDataField::PFLLines),
+                                     object().readText(FlightDataField::PFLInvert)));
+}
+
+TextBoardOutputs::TextBoardOutputs(OutputGrid& grid, BoardSlot board, OutputOptions& options)
+    : m_grid(grid), m_board(board), m_options(options)
+{
+}
+
+void TextBoardOutputs::SendTextLED(const SectionTable& table)
+{
+    const auto board = m_board.board<PhidgetTextLED>();
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (board)
+            board->setDisplayString(rowNumber(table.field(0, row)), table.field(3, row));
+        if (m_options.screenUpdate())
+            m_grid.setText(int(row) + 1, 3, table.field(3, row));
+    }
+    m_options.letEventsRun();
+}
+
+void TextBoardOutputs::SendTextLCD(const SectionTable& table)
+{
+    const auto board = m_board.board<PhidgetTextLCD>();
+    for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (board)
+            board->setDisplayString(int(row), table.field(3, row));
+        if (m_options.screenUpdate())
+            m_grid.setText(int(row) + 1, 3, table.field(3, row));
+    }
+    m_options.letEventsRun();
 }
 
 } // namespace glimrow

@@ -8,39 +8,54 @@
 // description, keyword or mode, and the text to show. In DCOM mode the Build procedures
 // rewrite the text from the flight data every cycle; otherwise the file's text stays.
 
+#include "common/OutputGrid.h"
+#include "common/OutputLabel.h"
 #include "common/SectionTable.h"
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"
-#include "phidget/OutputWindow.h"
-#include "phidget/PhidgetBoard.h"
+#include "phidget/OutputOptions.h"
+#include "phidget/PhidgetDeviceManager.h"
 
 namespace glimrow {
 
+// The texts computed from the flight data, and the screen mirrors of the DED and PFL.
 class TextDisplays {
 public:
-    TextDisplays(OutputWindow& window, FlightDataSource& data, const FlightDataCache& cache);
+    TextDisplays(FlightDataSource& data, const FlightDataCache& cache, OutputOptions& options,
+                 OutputLabel& dedMirror, OutputLabel& pflMirror);
 
     // Each throws FlightDataError when the flight data cannot be read (no object, TCP/IP
     // mode): the procedure ends there and the cycle goes on.
     void BuildTextLEDStrings(SectionTable& table);
     void BuildTextLCDStrings(SectionTable& table);
-    void SendTextLED(int gridIndex, const SectionTable& table,
-                     const std::shared_ptr<PhidgetTextLED>& board);
-    void SendTextLCD(int gridIndex, const SectionTable& table,
-                     const std::shared_ptr<PhidgetTextLCD>& board);
     void ShowDED();
     void ShowPFL();
-
-    static constexpr int kDedLabel = 0;
-    static constexpr int kPfdLabel = 2;
 
 private:
     FlightDataObject& object();
     QString countermeasureLine(const QString& prefix, FlightDataField count);
 
-    OutputWindow& m_window;
     FlightDataSource& m_data;
     const FlightDataCache& m_cache;
+    OutputOptions& m_options;
+    OutputLabel& m_dedMirror;
+    OutputLabel& m_pflMirror;
+};
+
+// One TextLED or TextLCD board's rows, and the grid that lists its lines with their texts.
+class TextBoardOutputs {
+public:
+    TextBoardOutputs(OutputGrid& grid, BoardSlot board, OutputOptions& options);
+
+    // TextLED: each line's text to the board row its first field names.
+    void SendTextLED(const SectionTable& table);
+    // TextLCD: line r's text to row r.
+    void SendTextLCD(const SectionTable& table);
+
+private:
+    OutputGrid& m_grid;
+    BoardSlot m_board;
+    OutputOptions& m_options;
 };
 
 } // namespace glimrow

@@ -1,4 +1,4 @@
-#include "app/ConfigFileParser.h"
+#include "cockpit/ConfigFileParser.h"
 
 #include "support/QtPrinters.h"
 

@@ -1,5 +1,5 @@
-#include "app/ConfigFileParser.h"
 #include "app/frmGlimrow.h"
+#include "cockpit/ConfigFileParser.h"
 #include "common/MessageReporter.h"
 
 #include "support/QtPrinters.h"

@@ -1,8 +1,8 @@
 // The EPIC dispatch with the real Pigrelay on the virtual EPIC card, an in-memory data server
 // object and an in-memory window.
 
+#include "common/MemoryGrid.h"
 #include "support/MemoryFlightData.h"
-#include "support/MemoryGrid.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingMessages.h"
 #include "support/SectionTables.h"

@@ -3,8 +3,8 @@
 // Virtual boards attached through a device manager, an in-memory window and an in-memory data
 // server object: what the output procedures need, without widgets or hardware.
 
+#include "common/MemoryGrid.h"
 #include "support/MemoryFlightData.h"
-#include "support/MemoryGrid.h"
 #include "support/SectionTables.h"
 
 #include "phidget/OutputWindow.h"

@@ -1,4 +1,4 @@
-#include "support/MemoryGrid.h"
+#include "common/MemoryGrid.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 

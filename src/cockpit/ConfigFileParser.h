@@ -9,7 +9,7 @@
 // lines, up to the next header, comment or the end, are split into four fields at the first
 // three commas. Blank lines are a format error, except at the very end of the file.
 
-#include "app/ConfigTables.h"
+#include "cockpit/ConfigTables.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,4 +1,4 @@
-#include "app/ConfigTables.h"
+#include "cockpit/ConfigTables.h"
 
 namespace glimrow {
 

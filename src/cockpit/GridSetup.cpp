@@ -1,4 +1,6 @@
-#include "app/GridSetup.h"
+#include "cockpit/GridSetup.h"
+
+#include "common/SkippedStep.h"
 
 #include <array>
 #include <initializer_list>
@@ -30,13 +32,12 @@ void showLines(OutputGrid& grid, const SectionTable& table, int firstField, int 
     }
 }
 
+Q_LOGGING_CATEGORY(lcGrids, "glimrow.grids", QtWarningMsg)
+
 // A set-up step that fails (a grid too small for it) is skipped; the next one runs.
 template <typename Step> void skippingGridErrors(Step step)
 {
-    try {
-        step();
-    } catch (const GridError&) {
-    }
+    runSkippingFailure(lcGrids(), "grid set-up", step);
 }
 
 int rowsFor(const SectionTable& table)

@@ -1,0 +1,515 @@
+#include "cockpit/Cockpit.h"
+
+#include "GlimrowVersion.h"
+#include "cockpit/GridSetup.h"
+#include "cockpit/StartupError.h"
+#include "common/SkippedStep.h"
+#include "data/DBusFlightData.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QLoggingCategory>
+
+#include <new>
+
+namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcCockpit, "glimrow.cockpit", QtWarningMsg)
+
+namespace {
+
+// A configuration file is a few kilobytes; anything this large is not one, and reading it
+// whole could exhaust memory.
+constexpr qint64 kMaxConfigFileBytes = 16 * 1024 * 1024;
+
+const QString kErrorTitle = QStringLiteral("Vantor Lumex-Mon Error");
+const QString kKeptOnReload = QStringLiteral("\rThe running configuration stays in use.");
+
+QString productName()
+{
+    return QString::fromLatin1(version::kProductName);
+}
+
+FlightDataFactory sessionBusFlightData()
+{
+    return [] { return std::make_unique<DBusFlightData>(QDBusConnection::sessionBus()); };
+}
+
+// The sections without which the text, gauge and EPIC grids cannot be set up.
+void requireSections(const ConfigTables& tables)
+{
+    const std::pair<const std::optional<SectionTable>*, const char*> required[] = {
+        {&tables.maPTLED_1, "PTLED-1"}, {&tables.maPTLED_2, "PTLED-2"},
+        {&tables.maPTLCD_1, "PTLCD-1"}, {&tables.maPTLCD_2, "PTLCD-2"},
+        {&tables.maSKITS, "SKITS"},     {&tables.maEPICAnalogs, "EPICAnalogs"},
+    };
+    for (const auto& [table, name] : required) {
+        if (!*table) {
+            throw StartupError(QStringLiteral("Section [%1] is missing from Glimrow.cfg")
+                                   .arg(QLatin1StringView(name)),
+                               StartupError::SubscriptOutOfRange);
+        }
+    }
+}
+
+const SectionTable* tableOrNull(const std::optional<SectionTable>& table)
+{
+    return table ? &*table : nullptr;
+}
+
+// An update-cycle step that runs an output procedure on its section; an absent section makes
+// the step do nothing.
+template <typename Output, typename Table>
+UpdateCycle::Step sectionStep(const char* name, std::optional<SectionTable>& section,
+                              Output& output, void (Output::*procedure)(Table&))
+{
+    return {name, [&section, &output, procedure] {
+                if (section)
+                    (output.*procedure)(*section);
+            }};
+}
+
+// Global keys of a reloaded file, held until the whole file has been read and accepted. The
+// connection type is not changed by a reload: the connection stays as it is.
+class ReloadedKeys final : public ConfigGlobalKeys {
+public:
+    void setServerAddress(const QString& address) override { m_address = address; }
+    void setServerPort(const QString& port) override { m_port = port; }
+    void selectConnectType(int) override {}
+    void setNoScreenUpdate(bool checked) override { m_noScreenUpdate = checked; }
+    void setUpdateEpicAnyway(bool checked) override { m_updateEpicAnyway = checked; }
+
+    void applyTo(ConfigGlobalKeys& keys) const
+    {
+        if (m_address)
+            keys.setServerAddress(*m_address);
+        if (m_port)
+            keys.setServerPort(*m_port);
+        if (m_noScreenUpdate)
+            keys.setNoScreenUpdate(*m_noScreenUpdate);
+        if (m_updateEpicAnyway)
+            keys.setUpdateEpicAnyway(*m_updateEpicAnyway);
+    }
+
+private:
+    std::optional<QString> m_address;
+    std::optional<QString> m_port;
+    std::optional<bool> m_noScreenUpdate;
+    std::optional<bool> m_updateEpicAnyway;
+};
+
+// Whether a section drives its board differently: every field of a lamp line counts; of a
+// text line the first three (the fourth is the text, rewritten from the data on every cycle).
+bool sameLines(const std::optional<SectionTable>& a, const std::optional<SectionTable>& b,
+               int fields)
+{
+    if (!a || !b)
+        return !a && !b;
+    if (a->rowCount() != b->rowCount())
+        return false;
+    for (qsizetype row = 0; row < a->rowCount(); ++row) {
+        for (int field = 0; field < fields; ++field) {
+            if (a->field(field, row) != b->field(field, row))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
+    : QObject(parent), m_view(view), m_settings(std::move(settings)),
+      m_connection(view, m_cache,
+                   m_settings.flightDataFactory ? m_settings.flightDataFactory
+                                                : sessionBusFlightData()),
+      m_updateCycle(m_connection, m_cache, [this] { letEventsRun(); }),
+      m_devices(view.grid(CockpitGrid::Devices), *this),
+      m_led64Lamps1(view.grid(CockpitGrid::PLED64_1), BoardSlot(m_devices, BoardKind::LED, 1),
+                    m_cache, *this),
+      m_led64Lamps2(view.grid(CockpitGrid::PLED64_2), BoardSlot(m_devices, BoardKind::LED, 2),
+                    m_cache, *this),
+      m_interfaceKitLamps1(view.grid(CockpitGrid::P01616_1),
+                           BoardSlot(m_devices, BoardKind::InterfaceKit, 1), m_cache, *this),
+      m_interfaceKitLamps2(view.grid(CockpitGrid::P01616_2),
+                           BoardSlot(m_devices, BoardKind::InterfaceKit, 2), m_cache, *this),
+      m_texts(m_connection, m_cache, *this, view.label(CockpitLabel::DED),
+              view.label(CockpitLabel::PFL)),
+      m_textLed1(view.grid(CockpitGrid::PTLED_1), BoardSlot(m_devices, BoardKind::TextLED, 1),
+                 *this),
+      m_textLed2(view.grid(CockpitGrid::PTLED_2), BoardSlot(m_devices, BoardKind::TextLED, 2),
+                 *this),
+      m_textLcd1(view.grid(CockpitGrid::PTLCD_1), BoardSlot(m_devices, BoardKind::TextLCD, 1),
+                 *this),
+      m_textLcd2(view.grid(CockpitGrid::PTLCD_2), BoardSlot(m_devices, BoardKind::TextLCD, 2),
+                 *this),
+      m_gauges(m_connection, *this, view.grid(CockpitGrid::SKITS),
+               GSuitPanel{view.label(CockpitLabel::GForce), view.label(CockpitLabel::ServoOutput1),
+                          view.label(CockpitLabel::ServoOutput2)},
+               m_devices, BoardSlot(m_devices, BoardKind::Servo, 1)),
+      m_pigrelay(m_settings.pigrelayFile),
+      m_epic(m_pigrelay, view.grid(CockpitGrid::EPICAnalogs), m_connection, m_devices, view, *this)
+{
+    setUpUpdateCycle();
+    // The polling timer runs from the start; its ticks do nothing until the data server is
+    // active.
+    m_tmrGlimrow.setTimerType(Qt::PreciseTimer);
+    m_tmrGlimrow.setInterval(kDefaultPollingMs);
+    connect(&m_tmrGlimrow, &QTimer::timeout, this, &Cockpit::tmrGlimrow_Timer);
+    m_tmrGlimrow.start();
+}
+
+Cockpit::~Cockpit() = default;
+
+void Cockpit::setUpUpdateCycle()
+{
+    ConfigTables& t = m_tables;
+    m_updateCycle.setDcomSteps({
+        sectionStep("BuildTextLEDStrings [PTLED-1]", t.maPTLED_1, m_texts,
+                    &TextDisplays::BuildTextLEDStrings),
+        sectionStep("BuildTextLEDStrings [PTLED-2]", t.maPTLED_2, m_texts,
+                    &TextDisplays::BuildTextLEDStrings),
+        sectionStep("BuildTextLCDStrings [PTLCD-1]", t.maPTLCD_1, m_texts,
+                    &TextDisplays::BuildTextLCDStrings),
+        sectionStep("BuildTextLCDStrings [PTLCD-2]", t.maPTLCD_2, m_texts,
+                    &TextDisplays::BuildTextLCDStrings),
+        sectionStep("ComputeGauges", t.maSKITS, m_gauges, &GaugeOutputs::ComputeGauges),
+    });
+    m_updateCycle.setOutputSteps({
+        sectionStep("SendLamps [PLED64-1]", t.maPLED64_1, m_led64Lamps1, &LampOutputs::SendLamps),
+        sectionStep("SendLamps [PLED64-2]", t.maPLED64_2, m_led64Lamps2, &LampOutputs::SendLamps),
+        sectionStep("SendLamps [P01616-1]", t.maP01616_1, m_interfaceKitLamps1,
+                    &LampOutputs::SendLamps),
+        sectionStep("SendLamps [P01616-2]", t.maP01616_2, m_interfaceKitLamps2,
+                    &LampOutputs::SendLamps),
+        sectionStep("SendTextLED [PTLED-1]", t.maPTLED_1, m_textLed1,
+                    &TextBoardOutputs::SendTextLED),
+        sectionStep("SendTextLED [PTLED-2]", t.maPTLED_2, m_textLed2,
+                    &TextBoardOutputs::SendTextLED),
+        sectionStep("SendTextLCD [PTLCD-1]", t.maPTLCD_1, m_textLcd1,
+                    &TextBoardOutputs::SendTextLCD),
+        sectionStep("SendTextLCD [PTLCD-2]", t.maPTLCD_2, m_textLcd2,
+                    &TextBoardOutputs::SendTextLCD),
+        {"ShowDED", [this] { m_texts.ShowDED(); }},
+        {"ShowPFL", [this] { m_texts.ShowPFL(); }},
+        sectionStep("ShowGauges", t.maSKITS, m_gauges, &GaugeOutputs::ShowGauges),
+        {"SendEpicValues",
+         [this] {
+             // The pass runs for an open card, or to show the values without one when asked.
+             if (m_tables.maEPICAnalogs && (m_epic.mbEpicOpen() || m_mbUpdateEpicAnyway))
+                 m_epic.SendEpicValues(*m_tables.maEPICAnalogs);
+         }},
+        {"DriveGSuit", [this] { m_gauges.DriveGSuit(); }},
+    });
+}
+
+bool Cockpit::Start()
+{
+    try {
+        return runStartupSteps();
+    } catch (const StartupError& error) {
+        reportStartupError(error.description(), error.source(), error.number());
+    } catch (const std::bad_alloc&) {
+        reportStartupError(QStringLiteral("Out of memory"), QStringLiteral("Glimrow"),
+                           StartupError::OutOfMemory);
+    } catch (const std::out_of_range& error) {
+        reportStartupError(QString::fromLocal8Bit(error.what()), QStringLiteral("Glimrow"),
+                           StartupError::SubscriptOutOfRange);
+    }
+    m_exitCode = 1;
+    ShutdownProgram();
+    return false;
+}
+
+bool Cockpit::runStartupSteps()
+{
+    if (!acquireInstanceLock()) {
+        m_view.showMessage(QStringLiteral("Duplicate Execution"),
+                           QStringLiteral("A Previous Instance of ") + productName() +
+                               QStringLiteral(" Is Running.  Please Press Ok"));
+        endAtOnce();
+        return false;
+    }
+    m_cache.VantorAy = false;
+    InitDeviceGrid(m_view.grid(CockpitGrid::Devices));
+    CreatePhidgetManager();
+
+    if (!QFileInfo::exists(m_settings.configFilePath)) {
+        m_view.showMessage(QStringLiteral("Missing Config"),
+                           QStringLiteral("Glimrow.cfg File Is Missing - Program will Terminate"));
+        endAtOnce();
+        return false;
+    }
+    if (!ParseConfigFile(readConfigFile())) {
+        m_view.showMessage(productName(), ConfigFileParser::formatErrorText());
+        endAtOnce();
+        return false;
+    }
+    BuildGrids();
+    ClearGSuitPanel();
+    if (!m_connectTypeChosen)
+        ChooseConnectType(1); // DCOM unless the configuration chose
+    return true;
+}
+
+bool Cockpit::acquireInstanceLock()
+{
+    m_instanceLock = std::make_unique<QLockFile>(m_settings.instanceLockPath);
+    // A lock left by a crashed copy is recognised as stale (its process is gone) and taken.
+    return m_instanceLock->tryLock(0);
+}
+
+void Cockpit::CreatePhidgetManager()
+{
+    m_phidgetManager = std::make_unique<PhidgetManager>();
+    connect(m_phidgetManager.get(), &PhidgetManager::OnAttach, this,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnAttach(board); });
+    connect(m_phidgetManager.get(), &PhidgetManager::OnDetach, this,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnDetach(board); });
+    connect(m_phidgetManager.get(), &PhidgetManager::OnError, this,
+            [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
+    if (m_settings.openPhidgets)
+        m_settings.openPhidgets(*m_phidgetManager);
+}
+
+QString Cockpit::readConfigFile() const
+{
+    QFile file(m_settings.configFilePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
+                           StartupError::PathFileAccessError);
+    }
+    if (file.size() > kMaxConfigFileBytes) {
+        throw StartupError(QStringLiteral("Glimrow.cfg is too large (%1 bytes) to be a "
+                                          "configuration file")
+                               .arg(file.size()),
+                           StartupError::PathFileAccessError);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
+                           StartupError::PathFileAccessError);
+    }
+    return QString::fromLatin1(bytes);
+}
+
+bool Cockpit::ParseConfigFile(const QString& text)
+{
+    return ConfigFileParser::parse(text, m_tables, *this);
+}
+
+void Cockpit::BuildGrids()
+{
+    const PauseForEvents pause = [this] { letEventsRun(); };
+    const auto lampGrid = [&](CockpitGrid grid, const std::optional<SectionTable>& table) {
+        SetupLampGrid(m_view.grid(grid), tableOrNull(table), pause);
+    };
+    lampGrid(CockpitGrid::PLED64_1, m_tables.maPLED64_1);
+    lampGrid(CockpitGrid::PLED64_2, m_tables.maPLED64_2);
+    pause();
+    lampGrid(CockpitGrid::P01616_1, m_tables.maP01616_1);
+    lampGrid(CockpitGrid::P01616_2, m_tables.maP01616_2);
+    pause();
+
+    requireSections(m_tables);
+    const struct {
+        CockpitGrid grid;
+        const SectionTable& table;
+        void (*setup)(OutputGrid&, const SectionTable&);
+    } textAndGaugeGrids[] = {
+        {CockpitGrid::PTLED_1, *m_tables.maPTLED_1, SetupTextLedGrid},
+        {CockpitGrid::PTLED_2, *m_tables.maPTLED_2, SetupTextLedGrid},
+        {CockpitGrid::PTLCD_1, *m_tables.maPTLCD_1, SetupTextLcdGrid},
+        {CockpitGrid::PTLCD_2, *m_tables.maPTLCD_2, SetupTextLcdGrid},
+        {CockpitGrid::SKITS, *m_tables.maSKITS, SetupGaugeGrid},
+    };
+    for (const auto& grid : textAndGaugeGrids) {
+        SetupLampGrid(m_view.grid(grid.grid), &grid.table, pause);
+        grid.setup(m_view.grid(grid.grid), grid.table);
+    }
+    SetupEpicGrid(m_view.grid(CockpitGrid::EPICAnalogs), *m_tables.maEPICAnalogs, pause);
+}
+
+void Cockpit::ClearGSuitPanel()
+{
+    for (CockpitLabel label :
+         {CockpitLabel::GForce, CockpitLabel::ServoOutput1, CockpitLabel::ServoOutput2})
+        m_view.label(label).setText(QString());
+}
+
+bool Cockpit::ReloadConfiguration()
+{
+    // Not in the middle of a cycle or of another reload (the user may press Ctrl+R while
+    // either lets events run): their procedures are still reading the tables.
+    if (m_updateCycle.isRunning() || m_reloading) {
+        QTimer::singleShot(0, this, [this] { ReloadConfiguration(); });
+        return false;
+    }
+    ConfigTables tables;
+    ReloadedKeys keys;
+    try {
+        if (!ConfigFileParser::parse(readConfigFile(), tables, keys)) {
+            m_view.showMessage(productName(), ConfigFileParser::formatErrorText() + kKeptOnReload);
+            return false;
+        }
+        requireSections(tables);
+    } catch (const StartupError& error) {
+        m_view.showMessage(kErrorTitle, error.description() + kKeptOnReload);
+        return false;
+    }
+    m_reloading = true;
+    const ConfigTables before = std::exchange(m_tables, std::move(tables));
+    keys.applyTo(*this);
+    for (CockpitGrid grid :
+         {CockpitGrid::PLED64_1, CockpitGrid::PLED64_2, CockpitGrid::P01616_1,
+          CockpitGrid::P01616_2, CockpitGrid::PTLED_1, CockpitGrid::PTLED_2, CockpitGrid::PTLCD_1,
+          CockpitGrid::PTLCD_2, CockpitGrid::SKITS, CockpitGrid::EPICAnalogs}) {
+        runSkippingFailure(lcCockpit(), "clearing a grid",
+                           [&] { m_view.grid(grid).setRowCount(1); });
+    }
+    runSkippingFailure(lcCockpit(), "BuildGrids", [this] { BuildGrids(); });
+    resendChangedSections(before);
+    m_epic.setLines(tableOrNull(m_tables.maEPICAnalogs));
+    m_reloading = false;
+    return true;
+}
+
+void Cockpit::resendChangedSections(const ConfigTables& before)
+{
+    const struct {
+        std::optional<SectionTable> ConfigTables::*table;
+        BoardKind kind;
+        int slot;
+        int fields;
+    } boardSections[] = {
+        {&ConfigTables::maPLED64_1, BoardKind::LED, 1, 4},
+        {&ConfigTables::maPLED64_2, BoardKind::LED, 2, 4},
+        {&ConfigTables::maP01616_1, BoardKind::InterfaceKit, 1, 4},
+        {&ConfigTables::maP01616_2, BoardKind::InterfaceKit, 2, 4},
+        {&ConfigTables::maPTLED_1, BoardKind::TextLED, 1, 3},
+        {&ConfigTables::maPTLED_2, BoardKind::TextLED, 2, 3},
+        {&ConfigTables::maPTLCD_1, BoardKind::TextLCD, 1, 3},
+        {&ConfigTables::maPTLCD_2, BoardKind::TextLCD, 2, 3},
+    };
+    for (const auto& section : boardSections) {
+        const std::optional<SectionTable>& old = before.*section.table;
+        if (sameLines(old, m_tables.*section.table, section.fields))
+            continue;
+        const int oldRows = old ? int(qMin<qsizetype>(old->rowCount(), 64)) : 0;
+        m_devices.ResendStartingSettings(section.kind, section.slot, oldRows);
+    }
+}
+
+void Cockpit::reportStartupError(const QString& description, const QString& source, int number)
+{
+    m_view.showMessage(kErrorTitle, description +
+                                        QStringLiteral("\rGenerated by: Form_Load\rSource: ") +
+                                        source + u'(' + QString::number(number) + u')');
+}
+
+void Cockpit::endAtOnce()
+{
+    m_exitCode = 1;
+    m_ended = true;
+    m_tmrGlimrow.stop();
+}
+
+void Cockpit::ShutdownProgram()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    // Every step runs whatever the one before did; a step that fails is skipped.
+    const auto step = [](const char* name, auto run) {
+        runSkippingFailure(lcCockpit(), name, run);
+    };
+    step("stopping the polling timer", [this] { m_tmrGlimrow.stop(); });
+    step("darkening every output", [this] { TestAllOutputs(false, true); });
+    step("releasing the board slots", [this] { m_devices.ReleaseSlots(); });
+    step("closing the EPIC card", [this] {
+        if (m_epic.mbEpicOpen())
+            m_epic.CloseEpicCard();
+    });
+    step("closing the stream", [this] { m_connection.CloseSockets(); });
+    step("releasing the flight-data object", [this] { m_connection.ReleaseFlightData(); });
+    emit ended(m_exitCode);
+}
+
+void Cockpit::setServerAddress(const QString& address)
+{
+    m_view.setServerAddress(address);
+}
+
+void Cockpit::setServerPort(const QString& port)
+{
+    m_view.setServerPort(port);
+}
+
+void Cockpit::setNoScreenUpdate(bool checked)
+{
+    m_mbScreenUpdate = !checked;
+    m_view.showNoScreenUpdate(checked);
+}
+
+void Cockpit::setUpdateEpicAnyway(bool checked)
+{
+    m_mbUpdateEpicAnyway = checked;
+    m_view.showUpdateEpicAnyway(checked);
+}
+
+void Cockpit::setAllLampsOn(bool checked)
+{
+    if (m_allLampsOn == checked)
+        return;
+    m_allLampsOn = checked;
+    // Once the test ends, the next tick repaints the outputs from the data.
+    TestAllOutputs(checked, false);
+}
+
+void Cockpit::setLampBrightness(int value)
+{
+    m_lampBrightness = value;
+}
+
+void Cockpit::setPollingInterval(int milliseconds)
+{
+    m_tmrGlimrow.setInterval(milliseconds);
+}
+
+void Cockpit::ChooseConnectType(int index)
+{
+    m_connectTypeChosen = true;
+    m_connection.ChooseConnectType(index);
+}
+
+void Cockpit::OpenEpicCard()
+{
+    m_epic.OpenEpicCard(tableOrNull(m_tables.maEPICAnalogs));
+}
+
+void Cockpit::CloseEpicCard()
+{
+    m_epic.CloseEpicCard();
+}
+
+void Cockpit::TestAllOutputs(bool on, bool alsoDimmers)
+{
+    glimrow::TestAllOutputs(m_devices, *this, on, alsoDimmers, tableOrNull(m_tables.maPTLED_1),
+                            tableOrNull(m_tables.maPTLED_2));
+}
+
+void Cockpit::tmrGlimrow_Timer()
+{
+    if (m_allLampsOn || !m_cache.VantorAy)
+        return;
+    m_updateCycle.run();
+}
+
+void Cockpit::letEventsRun()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace glimrow

@@ -1,0 +1,169 @@
+#pragma once
+
+// The cockpit core: everything the program is, without a window. It owns the configuration
+// tables, the connection to the data server, the Phidget device manager and the outputs, the
+// EPIC dispatch, the polling timer and the update cycle's step list. A front end (the window,
+// or none with --headless) shows what it reports through CockpitView and forwards the user's
+// actions to it.
+
+#include "cockpit/CockpitView.h"
+#include "cockpit/ConfigFileParser.h"
+#include "cockpit/ConfigTables.h"
+#include "data/ConnectionManager.h"
+#include "data/FlightDataRecord.h"
+#include "data/UpdateCycle.h"
+#include "epic/EpicDispatch.h"
+#include "epic/PigrelayLibrary.h"
+#include "phidget/GaugeOutputs.h"
+#include "phidget/LampOutputs.h"
+#include "phidget/OutputOptions.h"
+#include "phidget/PhidgetDeviceManager.h"
+#include "phidget/PhidgetManager.h"
+#include "phidget/TextDisplays.h"
+
+#include <QDir>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QLockFile;
+
+namespace glimrow {
+
+// Where start-up looks for things; tests point these elsewhere.
+struct CockpitSettings {
+    QString configFilePath = QStringLiteral("Glimrow.cfg");
+    QString instanceLockPath = QDir::tempPath() + QStringLiteral("/glimrow.lock");
+    // Makes the data server's flight-data object when DCOM is chosen; by default the D-Bus
+    // object on the session bus.
+    FlightDataFactory flightDataFactory;
+    // Opens the Phidget boards' backends on the manager once its events are connected; by
+    // default none (no board attaches).
+    std::function<void(PhidgetManager&)> openPhidgets;
+    // Pigrelay's file; by default beside the program.
+    QString pigrelayFile;
+};
+
+class Cockpit : public QObject,
+                public ConfigGlobalKeys,
+                private DeviceManagerView,
+                private OutputOptions {
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultPollingMs = 100;
+    static constexpr int kDefaultBrightness = 75;
+
+    explicit Cockpit(CockpitView& view, CockpitSettings settings = {}, QObject* parent = nullptr);
+    ~Cockpit() override;
+
+    // The start-up sequence that needs no window: the single-copy check, the Phidget manager,
+    // Glimrow.cfg read and applied, the grids built, DCOM unless the file chose. False when
+    // the program ended during it (exitCode() says how), the user having been told why.
+    bool Start();
+    // Reads Glimrow.cfg again. On success the tables, grids and option keys are replaced, and
+    // boards whose section changed get their starting settings again; the connection, the
+    // boards and the EPIC card stay open. A file that fails leaves everything as it was, and
+    // the message says why.
+    bool ReloadConfiguration();
+    // The one way out: darkens and releases everything, then emits ended().
+    void ShutdownProgram();
+
+    bool isEnded() const { return m_ended; }
+    int exitCode() const { return m_exitCode; }
+
+    // ConfigGlobalKeys: the keys of Glimrow.cfg, and the same options set by the user.
+    void setServerAddress(const QString& address) override;
+    void setServerPort(const QString& port) override;
+    void selectConnectType(int index) override { ChooseConnectType(index); }
+    void setNoScreenUpdate(bool checked) override;   // chkGlimrow(0)
+    void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
+
+    // The user's other actions.
+    void setAllLampsOn(bool checked); // chkGlimrow(1): the lamp test
+    void setLampBrightness(int value);
+    void setPollingInterval(int milliseconds);
+    void ChooseConnectType(int index); // 0 TCP/IP, 1 DCOM
+    void OpenEpicCard();
+    void CloseEpicCard();
+
+    // Lamps, outputs and displays all on ("All Lamps On") or off (its release, shutdown).
+    void TestAllOutputs(bool on, bool alsoDimmers);
+    // The polling timer's tick: the update cycle, while "All Lamps On" is clear and the data
+    // server is active.
+    void tmrGlimrow_Timer();
+
+    const ConfigTables& tables() const { return m_tables; }
+    FlightDataCache& cache() { return m_cache; }
+    ConnectionManager& connection() { return m_connection; }
+    PhidgetDeviceManager& devices() { return m_devices; }
+    UpdateCycle& updateCycle() { return m_updateCycle; }
+    const QTimer& tmrGlimrow() const { return m_tmrGlimrow; }
+    bool mbScreenUpdate() const { return m_mbScreenUpdate; }
+    bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
+    bool mbEpicOpen() const { return m_epic.mbEpicOpen(); }
+    int lampBrightness() const override { return m_lampBrightness; }
+
+signals:
+    // The program is over (after ShutdownProgram); the event loop should end with this code.
+    void ended(int exitCode);
+
+private:
+    bool runStartupSteps();
+    void reportStartupError(const QString& description, const QString& source, int number);
+    void endAtOnce();
+    bool acquireInstanceLock();
+    void CreatePhidgetManager();
+    QString readConfigFile() const;
+    bool ParseConfigFile(const QString& text);
+    void BuildGrids();
+    void ClearGSuitPanel();
+    void resendChangedSections(const ConfigTables& before);
+    void setUpUpdateCycle();
+
+    // DeviceManagerView.
+    void enableBoardControls(BoardKind kind) override { m_view.enableBoardControls(kind); }
+    void beep() override { m_view.beep(); }
+    // OutputOptions.
+    bool screenUpdate() const override { return m_mbScreenUpdate; }
+    void letEventsRun() override;
+
+    CockpitView& m_view;
+    CockpitSettings m_settings;
+    std::unique_ptr<QLockFile> m_instanceLock;
+
+    ConfigTables m_tables;
+    FlightDataCache m_cache;
+    ConnectionManager m_connection;
+    UpdateCycle m_updateCycle;
+    std::unique_ptr<PhidgetManager> m_phidgetManager;
+    PhidgetDeviceManager m_devices;
+    LampOutputs m_led64Lamps1;
+    LampOutputs m_led64Lamps2;
+    LampOutputs m_interfaceKitLamps1;
+    LampOutputs m_interfaceKitLamps2;
+    TextDisplays m_texts;
+    TextBoardOutputs m_textLed1;
+    TextBoardOutputs m_textLed2;
+    TextBoardOutputs m_textLcd1;
+    TextBoardOutputs m_textLcd2;
+    GaugeOutputs m_gauges;
+    PigrelayLibrary m_pigrelay;
+    EpicDispatch m_epic;
+
+    bool m_mbScreenUpdate = true;
+    bool m_mbUpdateEpicAnyway = false;
+    bool m_allLampsOn = false;
+    bool m_connectTypeChosen = false;
+    bool m_reloading = false;
+    int m_lampBrightness = kDefaultBrightness;
+
+    QTimer m_tmrGlimrow;
+    bool m_ended = false;
+    int m_exitCode = 0;
+};
+
+} // namespace glimrow

@@ -1,0 +1,51 @@
+#pragma once
+
+// What the cockpit core shows and reads through its front end: the window (one grid per
+// output section, the screen mirrors, the G-suit panel, the Communication frame and the
+// status bar), or nothing on screen at all (--headless). The core never knows which.
+
+#include "common/MessageReporter.h"
+#include "common/OutputGrid.h"
+#include "common/OutputLabel.h"
+#include "data/ConnectionManager.h"
+#include "phidget/PhidgetDeviceManager.h"
+
+namespace glimrow {
+
+// The grids by the section they list (the device list: every board seen).
+enum class CockpitGrid {
+    PLED64_1,
+    PLED64_2,
+    P01616_1,
+    P01616_2,
+    PTLED_1,
+    PTLED_2,
+    PTLCD_1,
+    PTLCD_2,
+    SKITS,
+    EPICAnalogs,
+    Devices,
+};
+
+enum class CockpitLabel { DED, PFL, GForce, ServoOutput1, ServoOutput2 };
+
+class CockpitView : public ConnectionView, public MessageReporter {
+public:
+    virtual OutputGrid& grid(CockpitGrid which) = 0;
+    virtual OutputLabel& label(CockpitLabel which) = 0;
+
+    // What Glimrow.cfg's global keys set, shown where the user would set them.
+    virtual void setServerAddress(const QString& address) = 0;
+    virtual void setServerPort(const QString& port) = 0;
+    virtual void showNoScreenUpdate(bool checked) = 0;
+    virtual void showUpdateEpicAnyway(bool checked) = 0;
+
+    // A board of this kind has attached: the controls serving it become usable.
+    virtual void enableBoardControls(BoardKind kind) = 0;
+    virtual void beep() = 0;
+
+protected:
+    CockpitView() = default;
+};
+
+} // namespace glimrow

@@ -1,0 +1,54 @@
+#pragma once
+
+// The cockpit without a screen (--headless, and tests of the core): grids and labels are kept
+// in memory, the Communication frame's fields are plain values, messages go to standard error.
+
+#include "cockpit/CockpitView.h"
+#include "common/MemoryGrid.h"
+
+#include <QStringList>
+
+#include <array>
+
+namespace glimrow {
+
+class HeadlessView : public CockpitView {
+public:
+    HeadlessView();
+
+    OutputGrid& grid(CockpitGrid which) override { return memoryGrid(which); }
+    MemoryGrid& memoryGrid(CockpitGrid which) { return m_grids.at(std::size_t(which)); }
+    OutputLabel& label(CockpitLabel which) override { return memoryLabel(which); }
+    MemoryLabel& memoryLabel(CockpitLabel which) { return m_labels.at(std::size_t(which)); }
+
+    // MessageReporter: printed, and kept for whoever asks.
+    void showMessage(const QString& title, const QString& text) override;
+    QStringList messages;
+
+    // ConnectionView.
+    QString serverAddress() const override { return m_address; }
+    QString serverPort() const override { return m_port; }
+    void setServerFieldsEnabled(bool) override {}
+    void setTcpCaptionBold(bool) override {}
+    void showConnectType(int index) override { m_connectType = index; }
+    bool isDcomSelected() const override { return m_connectType == 1; }
+    void showServerState(const QString& text) override;
+    QString serverState() const { return m_serverState; }
+
+    void setServerAddress(const QString& address) override { m_address = address; }
+    void setServerPort(const QString& port) override { m_port = port; }
+    void showNoScreenUpdate(bool) override {}
+    void showUpdateEpicAnyway(bool) override {}
+    void enableBoardControls(BoardKind) override {}
+    void beep() override {}
+
+private:
+    std::array<MemoryGrid, 11> m_grids;
+    std::array<MemoryLabel, 5> m_labels;
+    QString m_address;
+    QString m_port;
+    int m_connectType = -1;
+    QString m_serverState;
+};
+
+} // namespace glimrow

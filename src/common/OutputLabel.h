@@ -1,0 +1,27 @@
+#pragma once
+
+// A line of text on screen that an output procedure writes (the DED and PFL mirrors, the
+// G-suit panel). The window implements it over its labels; without a window it is kept in
+// memory.
+
+#include <QString>
+
+namespace glimrow {
+
+class OutputLabel {
+public:
+    virtual ~OutputLabel() = default;
+    virtual void setText(const QString& text) = 0;
+
+protected:
+    OutputLabel() = default;
+};
+
+// A label with nowhere to be shown but its text.
+class MemoryLabel final : public OutputLabel {
+public:
+    void setText(const QString& shown) override { text = shown; }
+    QString text;
+};
+
+} // namespace glimrow
