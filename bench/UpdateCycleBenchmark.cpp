@@ -31,8 +31,8 @@ public:
 };
 
 // The window started in a scratch folder on the example configuration.
-struct Cockpit {
-    explicit Cockpit(const QByteArray& connection, quint16 port = 2727)
+struct StartedWindow {
+    explicit StartedWindow(const QByteArray& connection, quint16 port = 2727)
     {
         QFile example(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg");
         example.open(QIODevice::ReadOnly);
@@ -48,7 +48,7 @@ struct Cockpit {
         for (const FlightDataFieldInfo& field : flightDataFields())
             data->set(field.field, record.value(QLatin1StringView(field.name)));
         hardware.addDefaultBoards();
-        StartupSettings settings;
+        CockpitSettings settings;
         settings.configFilePath = file.fileName();
         settings.instanceLockPath = dir.filePath("lock");
         settings.flightDataFactory = [this] {
@@ -69,15 +69,15 @@ struct Cockpit {
 
 void UpdateCycle(benchmark::State& state)
 {
-    Cockpit cockpit("DCOM");
+    StartedWindow cockpit("DCOM");
     const bool screenUpdates = state.range(0) != 0;
     cockpit.window->ui().chkGlimrow[0]->setChecked(!screenUpdates);
-    if (!cockpit.window->cache().VantorAy) {
+    if (!cockpit.window->cockpit().cache().VantorAy) {
         state.SkipWithError("the in-process data server is not active");
         return;
     }
     for (auto _ : state)
-        cockpit.window->updateCycle().run();
+        cockpit.window->cockpit().updateCycle().run();
     state.SetLabel(screenUpdates ? "screen updates on" : "screen updates off");
 }
 BENCHMARK(UpdateCycle)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
@@ -94,11 +94,11 @@ void FrameToLed(benchmark::State& state)
         },
         1000);
     stream.listen(QHostAddress::LocalHost, 0);
-    Cockpit cockpit("TCP", stream.port());
+    StartedWindow cockpit("TCP", stream.port());
     cockpit.window->setPollingInterval(10);
     QElapsedTimer clock;
     clock.start();
-    while (!cockpit.window->cache().VantorAy && clock.elapsed() < 5000)
+    while (!cockpit.window->cockpit().cache().VantorAy && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
 
     std::vector<double> latencies;

@@ -1,17 +1,23 @@
 #include "app/Twips.h"
 #include "app/frmGlimrow.h"
-#include "common/MessageReporter.h"
 
 #include "support/QtPrinters.h"
+#include "support/RecordingMessages.h"
+#include "support/Waiting.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDate>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTabWidget>
@@ -20,16 +26,9 @@
 #include <QTest>
 
 using namespace glimrow;
+using glimrow::test::waitFor;
 
 namespace {
-
-class FailOnMessage : public MessageReporter {
-public:
-    void showMessage(const QString& title, const QString& text) override
-    {
-        ADD_FAILURE() << "unexpected message " << title.toStdString() << ": " << text.toStdString();
-    }
-};
 
 QByteArray lampLines(int count)
 {
@@ -42,14 +41,17 @@ QByteArray lampLines(int count)
 // A window started from a configuration in a scratch folder.
 class Window : public ::testing::Test {
 protected:
-    void start(const QByteArray& config)
+    void writeConfig(const QByteArray& config)
     {
         ASSERT_TRUE(m_dir.isValid());
         QFile file(m_dir.filePath("Glimrow.cfg"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(config);
-        file.close();
-        StartupSettings settings;
+    }
+    void start(const QByteArray& config)
+    {
+        writeConfig(config);
+        CockpitSettings settings;
         settings.configFilePath = m_dir.filePath("Glimrow.cfg");
         settings.instanceLockPath = m_dir.filePath("glimrow.lock");
         settings.flightDataFactory = []() -> std::unique_ptr<FlightDataObject> {
@@ -57,13 +59,14 @@ protected:
         };
         m_window = std::make_unique<frmGlimrow>(m_messages, settings);
         ASSERT_TRUE(m_window->Form_Load());
+        EXPECT_TRUE(m_messages.texts.isEmpty());
     }
 
     QTableWidget* table(int index) const { return m_window->ui().grdGlimrow[std::size_t(index)]; }
     OutputGrid& grid(int index) { return m_window->grdGlimrow(index); }
 
     QTemporaryDir m_dir;
-    FailOnMessage m_messages;
+    test::RecordingMessages m_messages;
     std::unique_ptr<frmGlimrow> m_window;
 };
 
@@ -174,54 +177,62 @@ TEST_F(Window, ResizingMovesOnlyTheTallGridsAndNeverBelowZero)
     EXPECT_GT(w.ui().tabGlimrow->height(), 0);
 }
 
-TEST_F(Window, OptionsSetTheFlagsAndThePollingInterval)
+TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
 {
-    start(kTextSections);
+    start("[TCPIP-IP]\r\n 10.0.0.5 \r\n[TCPIP-PORT]\r\n2727\r\n[COMPREF]\r\nTCP\r\n"
+          "[NOSCREENUPDATE]\r\ntrue\r\n" +
+          kTextSections);
     frmGlimrow& w = *m_window;
+    Cockpit& cockpit = w.cockpit();
     const frmGlimrowUi& ui = w.ui();
-    EXPECT_EQ(w.tmrGlimrow().interval(), 100);
-    EXPECT_EQ(ui.lblTimerValue->text(), "100");
+    EXPECT_EQ(w.windowTitle(), "Vantor-Lumex Mon - ME Version 1.80");
+    EXPECT_TRUE(
+        ui.sbStatusBarPanel[0]->text().endsWith(QString::number(QDate::currentDate().year())));
+    EXPECT_EQ(ui.sbStatusBarPanel[1]->text(), "Vantor Inactive");
+    EXPECT_EQ(ui.fldGlimrow[0]->text(), " 10.0.0.5 ");
+    EXPECT_TRUE(ui.fldGlimrow[0]->isEnabled());
+    EXPECT_TRUE(ui.optConnectType[0]->isChecked());
+    EXPECT_TRUE(ui.chkGlimrow[0]->isChecked());
+    EXPECT_FALSE(cockpit.mbScreenUpdate());
 
-    ui.sldGlimrow[1]->setValue(ui.sldGlimrow[1]->minimum());
-    EXPECT_EQ(w.tmrGlimrow().interval(), 1);
-    EXPECT_EQ(ui.lblTimerValue->text(), "1");
+    QTest::mouseClick(ui.chkGlimrow[0], Qt::LeftButton);
+    EXPECT_TRUE(cockpit.mbScreenUpdate());
+    QTest::mouseClick(ui.chkGlimrow[2], Qt::LeftButton);
+    EXPECT_TRUE(cockpit.mbUpdateEpicAnyway());
+    ui.sldGlimrow[0]->setValue(40); // below the range
+    EXPECT_EQ(cockpit.lampBrightness(), 50);
+    EXPECT_EQ(ui.lblTimerValue->text(), "100");
     ui.sldGlimrow[1]->setValue(250);
+    EXPECT_EQ(cockpit.tmrGlimrow().interval(), 250);
     EXPECT_EQ(ui.lblTimerValue->text(), "250");
 
-    EXPECT_EQ(w.lampBrightness(), 75);
-    ui.sldGlimrow[0]->setValue(40); // below the range
-    EXPECT_EQ(w.lampBrightness(), 50);
+    ui.optConnectType[1]->click(); // DCOM: the server fields are of no use
+    EXPECT_FALSE(ui.fldGlimrow[0]->isEnabled());
+    ui.btnOpenEpic->click(); // no card in these tests: the user is told, the list says so
+    EXPECT_EQ(m_messages.texts, QStringList({"Epic Not Detected"}));
+    EXPECT_EQ(grid(4).text(1, 1), "EPIC USB");
 
-    EXPECT_TRUE(w.mbScreenUpdate());
-    QTest::mouseClick(ui.chkGlimrow[0], Qt::LeftButton);
-    EXPECT_FALSE(w.mbScreenUpdate());
-    QTest::mouseClick(ui.chkGlimrow[0], Qt::LeftButton);
-    EXPECT_TRUE(w.mbScreenUpdate());
-    EXPECT_FALSE(w.mbUpdateEpicAnyway());
-    QTest::mouseClick(ui.chkGlimrow[2], Qt::LeftButton);
-    EXPECT_TRUE(w.mbUpdateEpicAnyway());
+    // File > Reload Configuration shows the file's new lines.
+    writeConfig(kTextSections + QByteArray("[PLED64-2]\r\n7,New lamp,1,1\r\n"));
+    ui.mnuReload->trigger();
+    EXPECT_EQ(grid(1).text(1, 1), "New lamp");
+    EXPECT_EQ(ui.mnuReload->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+
+    QSignalSpy ended(&cockpit, &Cockpit::ended);
+    ui.mnuExit->trigger();
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(cockpit.tmrGlimrow().isActive());
 }
 
-TEST_F(Window, PollingTicksRunTheCycleOnlyWhileTheServerIsActiveAndLampsAreNotOnTest)
+TEST_F(Window, TheRealPollingTimerRunsTheCycleWhileTheServerIsActive)
 {
     start(kTextSections);
     frmGlimrow& w = *m_window;
-    QSignalSpy cycles(&w, &frmGlimrow::updateCycleDue);
-
-    w.tmrGlimrow_Timer();
-    EXPECT_EQ(cycles.count(), 0); // data server not active yet
-
-    w.cache().VantorAy = true;
-    w.tmrGlimrow_Timer();
-    EXPECT_EQ(cycles.count(), 1);
-
-    w.ui().chkGlimrow[1]->setChecked(true); // "All Lamps On"
-    w.tmrGlimrow_Timer();
-    EXPECT_EQ(cycles.count(), 1);
-
-    // And with the real timer, at the slider's fastest setting.
-    w.ui().chkGlimrow[1]->setChecked(false);
+    w.cockpit().cache().VantorAy = true;
     w.ui().sldGlimrow[1]->setValue(1);
-    ASSERT_TRUE(w.tmrGlimrow().isActive());
-    EXPECT_TRUE(cycles.wait(5000));
+    ASSERT_TRUE(w.cockpit().tmrGlimrow().isActive());
+    EXPECT_TRUE(waitFor([&] { return w.cockpit().updateCycle().cyclesRun() >= 3; }));
+    w.close(); // closing the window is one of the ways out
+    EXPECT_TRUE(w.cockpit().isEnded());
 }

@@ -1,6 +1,7 @@
 // The whole system as a user runs it: vantor-sim serving, glimrow --virtual-hardware on the
-// example configuration (offscreen), both on a private session bus; checked from outside
-// through org.glimrow.VirtualHardware, the data server's object and the stream.
+// example configuration (offscreen, or --headless with no display), both on a private session bus;
+// checked from outside through org.glimrow.VirtualHardware, the data server's object and the
+// stream.
 
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
@@ -125,7 +126,7 @@ protected:
         }
     }
 
-    void startProgram(const QByteArray& connection)
+    void startProgram(const QByteArray& connection, const QStringList& options = {})
     {
         QFile example(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg");
         ASSERT_TRUE(example.open(QIODevice::ReadOnly));
@@ -136,9 +137,14 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(config);
         file.close();
-        m_program.setProcessEnvironment(m_environment);
+        QProcessEnvironment environment = m_environment;
+        if (options.contains("--headless")) { // as on a cockpit computer without a screen
+            for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                environment.remove(display);
+        }
+        m_program.setProcessEnvironment(environment);
         m_program.setWorkingDirectory(m_dir.path());
-        m_program.start(GLIMROW_PATH, {"--virtual-hardware"});
+        m_program.start(GLIMROW_PATH, QStringList({"--virtual-hardware"}) + options);
         ASSERT_TRUE(m_program.waitForStarted());
         ASSERT_EQ(eventually([this] {
                       return m_client.interface()->isServiceRegistered(
@@ -240,9 +246,9 @@ TEST_F(EndToEnd, DcomModeDrivesEveryOutputFromTheDataServer)
     EXPECT_EQ(listeningPorts(m_simulator.processId()), QList<int>({m_port}));
 }
 
-TEST_F(EndToEnd, TcpModeDrivesTheLampsWhileTextBoardsKeepTheFilesTexts)
+TEST_F(EndToEnd, HeadlessTcpModeDrivesTheLampsWhileTextBoardsKeepTheFilesTexts)
 {
-    startProgram("TCP");
+    startProgram("TCP", {"--headless", "--run-for", "10"});
 
     // Read the same stream the program reads.
     QTcpSocket stream;
@@ -264,4 +270,10 @@ TEST_F(EndToEnd, TcpModeDrivesTheLampsWhileTextBoardsKeepTheFilesTexts)
                              : "TextLED rows " + rows.join('|').toStdString();
               }),
               "");
+
+    // --run-for ends it the normal way.
+    ASSERT_TRUE(m_program.waitForFinished(20000));
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0);
+    EXPECT_TRUE(m_program.readAllStandardError().contains("update cycles run"));
 }

@@ -1,7 +1,6 @@
 // The EPIC dispatch with the real Pigrelay on the virtual EPIC card, an in-memory data server
-// object and an in-memory window.
+// object and in-memory grids.
 
-#include "common/MemoryGrid.h"
 #include "support/MemoryFlightData.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingMessages.h"
@@ -9,11 +8,12 @@
 #include "support/VirtualEpicCard.h"
 
 #include "EPICIOVirtualCard.h"
+#include "common/MemoryGrid.h"
 #include "epic/EpicDispatch.h"
 
 #include <gtest/gtest.h>
 
-#include <QStringList>
+#include <QCoreApplication>
 
 #include <array>
 
@@ -22,46 +22,13 @@ using namespace glimrow::test;
 
 namespace {
 
-// Forwards to the real library and writes down every call with its argument.
-class RecordingPigrelay : public PigrelayApi {
+class Options : public OutputOptions, public DeviceManagerView {
 public:
-    QStringList calls;
-    const char* missing = nullptr; // a function that "is not in the library"
-
-    int call(const char* function) override
-    {
-        calls << function;
-        failIfMissing(function);
-        return m_library.call(function);
-    }
-    int call(const char* function, int argument) override
-    {
-        calls << QStringLiteral("%1(%2)").arg(function).arg(argument);
-        failIfMissing(function);
-        return m_library.call(function, argument);
-    }
-
-private:
-    void failIfMissing(const char* function)
-    {
-        if (missing && qstrcmp(function, missing) == 0)
-            throw PigrelayError(std::string("The Pigrelay library has no function ") + function +
-                                ".");
-    }
-    PigrelayLibrary m_library;
-};
-
-class Window : public OutputWindow, public DeviceManagerView {
-public:
-    MemoryGrid epicGrid{40, 4};
     bool screen = true;
-    OutputGrid& grid(int) override { return epicGrid; }
-    QString labelText(int) const override { return {}; }
-    void setLabelText(int, const QString&) override {}
     bool screenUpdate() const override { return screen; }
     int lampBrightness() const override { return 75; }
     void letEventsRun() override {}
-    void enableFrame(int) override {}
+    void enableBoardControls(BoardKind) override {}
     void beep() override {}
 };
 
@@ -84,18 +51,18 @@ protected:
     }
     void open()
     {
-        m_epic.OpenEpicCard();
+        m_epic.OpenEpicCard(nullptr);
         ASSERT_TRUE(m_epic.mbEpicOpen());
-        m_pigrelay.calls.clear();
     }
 
-    RecordingPigrelay m_pigrelay;
-    Window m_window;
+    PigrelayLibrary m_pigrelay;
+    Options m_options;
+    MemoryGrid m_epicGrid{40, 4};
     MemoryFlightData m_data;
     MemoryGrid m_deviceList{1, 4};
-    PhidgetDeviceManager m_devices{m_deviceList, m_window};
+    PhidgetDeviceManager m_devices{m_deviceList, m_options};
     RecordingMessages m_messages;
-    EpicDispatch m_epic{m_pigrelay, m_window, m_data, m_devices, m_messages};
+    EpicDispatch m_epic{m_pigrelay, m_epicGrid, m_data, m_devices, m_messages, m_options};
 };
 
 } // namespace
@@ -121,12 +88,8 @@ TEST_F(Epic, EachKeywordShowsItsValueAndReachesItsPigeonhole)
     EXPECT_EQ(table.field(3, 2), "-5.7296");
     EXPECT_EQ(table.field(3, 3), "5001");
     EXPECT_EQ(table.field(3, 4), "kept");
-    EXPECT_EQ(m_window.epicGrid.text(6, 3), "kept too");
-    EXPECT_EQ(m_window.epicGrid.text(1, 3), "88");
-    EXPECT_EQ(m_pigrelay.calls,
-              QStringList({"RPMPHCallRet(7)", "RPMCallRet(88)", "SendRPMPH", "LBPHCallRet(1)",
-                           "SendLBPH(0)", "PITCHCallRet(6)", "PITCHPHCallRet(14)", "SendPITCHPH",
-                           "TOTALCallRet(5001)", "TOTALPHCallRet(12)", "SendTOTALPH"}));
+    EXPECT_EQ(m_epicGrid.text(6, 3), "kept too");
+    EXPECT_EQ(m_epicGrid.text(1, 3), "88");
     EXPECT_EQ(pigeonhole(7), (std::array<int, 4>{88, 0, 0, 0}));
     EXPECT_EQ(pigeonhole(1), (std::array<int, 4>{0, 0, 0, 0}));
     EXPECT_EQ(pigeonhole(14), (std::array<int, 4>{88, 0, 0, 0})); // 6 x 100 = 600, low byte 88
@@ -151,7 +114,6 @@ TEST_F(Epic, DerivedFuelSendsGoOnlyWhereALineAskedForThem)
     EXPECT_EQ(pigeonhole(18), (std::array<int, 4>{5, 0, 0, 0})); // the wing step of 53
     EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{123, 0, 0, 0}));
     EXPECT_EQ(pigeonhole(0)[0], -1); // no reserve line: nothing derived lands on pigeonhole 0
-    EXPECT_FALSE(m_pigrelay.calls.contains("SendFUELRESPH"));
 }
 
 TEST_F(Epic, ClosedCardUnreadableLinesAndScreenUpdates)
@@ -160,23 +122,24 @@ TEST_F(Epic, ClosedCardUnreadableLinesAndScreenUpdates)
     m_data.set(FlightDataField::GS, 1.256);
     SectionTable table = tableOf({{"abc", "Airspeed", "KIAS", ""}, {"22", "G", "GS", ""}});
 
-    // Card closed, option checked: the grid follows the data, Pigrelay is never called.
+    // Card closed, option checked: the grid follows the data, nothing reaches the card.
     m_epic.SendEpicValues(table);
-    EXPECT_EQ(m_window.epicGrid.text(1, 3), "250");
-    EXPECT_EQ(m_window.epicGrid.text(2, 3), "1.26");
-    EXPECT_TRUE(m_pigrelay.calls.isEmpty());
+    EXPECT_EQ(m_epicGrid.text(1, 3), "250");
+    EXPECT_EQ(m_epicGrid.text(2, 3), "1.26");
+    EXPECT_EQ(EpicioVirtual_PigeonholeCount(), 0);
 
     // Card open: the line without a pigeonhole is skipped, the next one is served.
     open();
     m_data.set(FlightDataField::GS, 3.0);
     m_epic.SendEpicValues(table);
-    EXPECT_EQ(m_pigrelay.calls, QStringList({"GSCallRet(3)", "GSPHCallRet(22)", "SendGSPH"}));
+    EXPECT_EQ(pigeonhole(22), (std::array<int, 4>{3, 0, 0, 0}));
+    EXPECT_EQ(EpicioVirtual_PigeonholeCount(), 1);
 
     // Screen updates off: the values reach the card, the grid keeps what it showed.
-    m_window.screen = false;
+    m_options.screen = false;
     m_data.set(FlightDataField::GS, 4.0);
     m_epic.SendEpicValues(table);
-    EXPECT_EQ(m_window.epicGrid.text(2, 3), "3");
+    EXPECT_EQ(m_epicGrid.text(2, 3), "3");
     EXPECT_EQ(pigeonhole(22), (std::array<int, 4>{4, 0, 0, 0}));
 
     // No data server object: the pass ends at the first line that reads one.
@@ -187,7 +150,7 @@ TEST_F(Epic, ClosedCardUnreadableLinesAndScreenUpdates)
 TEST_F(Epic, OpeningWithoutACardOrWithoutPigrelaySaysSo)
 {
     EpicioVirtual_SetPresent(0);
-    m_epic.OpenEpicCard();
+    m_epic.OpenEpicCard(nullptr);
     EXPECT_FALSE(m_epic.mbEpicOpen());
     EXPECT_EQ(m_messages.texts, QStringList({"Epic Not Detected"}));
     ASSERT_EQ(m_deviceList.rowCount(), 2);
@@ -196,34 +159,43 @@ TEST_F(Epic, OpeningWithoutACardOrWithoutPigrelaySaysSo)
     EXPECT_FALSE(m_epic.mbEpicOpen());
 
     EpicioVirtual_SetPresent(1);
-    m_epic.OpenEpicCard();
+    m_epic.OpenEpicCard(nullptr);
     EXPECT_TRUE(m_epic.mbEpicOpen());
     EXPECT_EQ(m_deviceList.rowCount(), 2); // the same row, marked again
 
-    // A function missing from the library: said once, and the card is no longer used.
-    m_pigrelay.missing = "SendKIASPH";
-    m_data.set(FlightDataField::KIAS, 250.0);
-    SectionTable table = tableOf({{"21", "Airspeed", "KIAS", ""}});
-    m_epic.SendEpicValues(table);
-    m_epic.SendEpicValues(table);
-    EXPECT_FALSE(m_epic.mbEpicOpen());
-    EXPECT_EQ(m_messages.texts.last(), "The Pigrelay library has no function SendKIASPH.");
-    EXPECT_EQ(m_messages.texts.size(), 2);
-
-    m_pigrelay.missing = "OpenEpic";
-    m_epic.OpenEpicCard();
-    EXPECT_FALSE(m_epic.mbEpicOpen());
-    EXPECT_EQ(m_messages.texts.last(), "The Pigrelay library has no function OpenEpic.");
+    m_epic.CloseEpicCard();
 }
 
-// (EPICIO missing makes the same load fail, with the loader's reason naming libEPICIO.so.)
-TEST(PigrelayLibrary, AMissingLibraryIsNamed)
+TEST(PigrelayLibrary, AMissingLibraryOrMissingFunctionsAreNamedInOneMessage)
 {
-    PigrelayLibrary absent(QStringLiteral("/nonexistent/libPigrelay.so"));
-    try {
-        absent.call("OpenEpic");
-        FAIL() << "a missing library must not be called";
-    } catch (const PigrelayError& error) {
-        EXPECT_NE(std::string(error.what()).find("could not be loaded"), std::string::npos);
-    }
+    const auto problem = [](const QString& file) {
+        PigrelayLibrary library(file);
+        try {
+            library.functions();
+        } catch (const PigrelayError& error) {
+            return std::string(error.what());
+        }
+        return std::string("no error");
+    };
+    // (EPICIO missing makes the same load fail, with the loader's reason naming libEPICIO.so.)
+    EXPECT_NE(problem("/nonexistent/libPigrelay.so").find("could not be loaded"),
+              std::string::npos);
+    // A library that is not Pigrelay lacks every function, all named at once.
+    const std::string lacks = problem(QCoreApplication::applicationDirPath() + "/libEPICIO.so");
+    EXPECT_NE(lacks.find("lacks OpenEpic, CloseEpic, RPMCallRet, RPMPHCallRet, SendRPMPH"),
+              std::string::npos);
+    EXPECT_NE(lacks.find("SendINTWINGPH."), std::string::npos);
+
+    // The dispatch says so once per "Open Epic", and leaves the card closed.
+    Options options;
+    MemoryGrid grid{2, 4};
+    MemoryFlightData data;
+    PhidgetDeviceManager devices{grid, options};
+    RecordingMessages messages;
+    PigrelayLibrary notPigrelay(QCoreApplication::applicationDirPath() + "/libEPICIO.so");
+    EpicDispatch epic{notPigrelay, grid, data, devices, messages, options};
+    epic.OpenEpicCard(nullptr);
+    EXPECT_FALSE(epic.mbEpicOpen());
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(messages.texts[0].toStdString(), lacks);
 }

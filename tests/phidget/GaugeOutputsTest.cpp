@@ -18,7 +18,10 @@ protected:
         return table.field(3, 0);
     }
 
-    GaugeOutputs m_gauges{m_window, m_data, m_devices};
+    MemoryLabel m_gForce, m_servo1, m_servo2;
+    GaugeOutputs m_gauges{m_data,    m_window,
+                          m_grid,    {m_gForce, m_servo1, m_servo2},
+                          m_devices, BoardSlot(m_devices, BoardKind::Servo, 1)};
 };
 
 } // namespace
@@ -44,23 +47,23 @@ TEST_F(Gauges, ValuesAreRoundedThenNegatedThenLimited)
 
     SectionTable table = tableOf({{"0", "", "KIAS", "250"}, {"1", "", "RPM", "88"}});
     m_gauges.ShowGauges(table);
-    EXPECT_EQ(m_window.grids.at(GaugeOutputs::kGaugeGrid).text(2, 3), "88");
+    EXPECT_EQ(m_grid.text(2, 3), "88");
 }
 
 TEST_F(Gauges, TheGSuitFollowsTheLoadFactor)
 {
     m_data.set(FlightDataField::GS, 1.0);
-    m_window.labels[24] = "kept";
+    m_servo1.text = "kept";
     m_gauges.DriveGSuit(); // no servo board yet
-    EXPECT_EQ(m_window.labels.at(GaugeOutputs::kGForceLabel), "1.000");
-    EXPECT_EQ(m_window.labels.at(24), "kept");
+    EXPECT_EQ(m_gForce.text, "1.000");
+    EXPECT_EQ(m_servo1.text, "kept");
 
     attachDefaultBoards();
     m_data.set(FlightDataField::GS, 1.5);
     m_gauges.DriveGSuit();
-    EXPECT_EQ(m_window.labels.at(GaugeOutputs::kGForceLabel), "1.500");
-    EXPECT_EQ(m_window.labels.at(24), "1.5");
-    EXPECT_EQ(m_window.labels.at(25), "1.5");
+    EXPECT_EQ(m_gForce.text, "1.500");
+    EXPECT_EQ(m_servo1.text, "1.5");
+    EXPECT_EQ(m_servo2.text, "1.5");
     EXPECT_EQ(board(50001).motors, (std::vector<double>{1.5, 1.5, 0, 0}));
 
     // With the screen not refreshed the motors still follow the data.
@@ -68,5 +71,5 @@ TEST_F(Gauges, TheGSuitFollowsTheLoadFactor)
     m_data.set(FlightDataField::GS, 4.0);
     m_gauges.DriveGSuit();
     EXPECT_EQ(board(50001).motors[0], 4.0);
-    EXPECT_EQ(m_window.labels.at(GaugeOutputs::kGForceLabel), "1.500");
+    EXPECT_EQ(m_gForce.text, "1.500");
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-// Virtual boards attached through a device manager, an in-memory window and an in-memory data
-// server object: what the output procedures need, without widgets or hardware.
+// Virtual boards attached through a device manager, in-memory options and grids, and an
+// in-memory data server object: what the output procedures need, without widgets or hardware.
 
 #include "common/MemoryGrid.h"
 #include "support/MemoryFlightData.h"
 #include "support/SectionTables.h"
 
-#include "phidget/OutputWindow.h"
+#include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 #include "phidget/PhidgetManager.h"
 #include "phidget/virtual/VirtualHardware.h"
@@ -16,32 +16,22 @@
 
 #include <QCoreApplication>
 
-#include <map>
 #include <set>
 
 namespace glimrow::test {
 
-class MemoryWindow : public OutputWindow, public DeviceManagerView {
+class MemoryWindow : public OutputOptions, public DeviceManagerView {
 public:
-    std::map<int, MemoryGrid> grids;
-    std::map<int, QString> labels;
     bool screen = true;
     int brightness = 75;
     int pauses = 0;
-    std::set<int> enabledFrames;
+    std::set<BoardKind> enabled;
     int beeps = 0;
 
-    OutputGrid& grid(int index) override { return grids.try_emplace(index, 40, 4).first->second; }
-    QString labelText(int index) const override
-    {
-        const auto found = labels.find(index);
-        return found == labels.end() ? QString() : found->second;
-    }
-    void setLabelText(int index, const QString& text) override { labels[index] = text; }
     bool screenUpdate() const override { return screen; }
     int lampBrightness() const override { return brightness; }
     void letEventsRun() override { ++pauses; }
-    void enableFrame(int frame) override { enabledFrames.insert(frame); }
+    void enableBoardControls(BoardKind kind) override { enabled.insert(kind); }
     void beep() override { ++beeps; }
 };
 
@@ -74,6 +64,7 @@ protected:
     VirtualHardware m_hardware;
     PhidgetManager m_manager;
     MemoryGrid m_deviceList{1, 4};
+    MemoryGrid m_grid{40, 4};
     PhidgetDeviceManager m_devices{m_deviceList, m_window};
 };
 

