@@ -3,16 +3,12 @@
 // daemon, and a loopback stream. Which step runs when, which board each section drives, the
 // lamp test and shutdown, reloading, and the faults a real cockpit meets.
 
-#include "support/MemoryFlightData.h"
+#include "support/CockpitFixture.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/VirtualEpicCard.h"
-#include "support/Waiting.h"
 
-#include "cockpit/Cockpit.h"
-#include "cockpit/HeadlessView.h"
 #include "data/DBusFlightData.h"
-#include "phidget/virtual/VirtualHardware.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +16,6 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 
 using namespace glimrow;
 using namespace glimrow::test;
@@ -42,14 +35,6 @@ const QByteArray kEverySection = "[PLED64-1]\r\n0,Master caution,1,1\r\n"
                                  "[EPICAnalogs]\r\n12,Fuel total,TOTAL,\r\n"
                                  "20,Reserve,INTRESFUEL,\r\n";
 
-QByteArray frame(int lightBits)
-{
-    QByteArray block = "@";
-    for (int field = 1; field <= 80; ++field)
-        block += (field == 32 ? QByteArray::number(lightBits) : QByteArray("0")) + '@';
-    return block + '1';
-}
-
 // Every field of the record, zero, with the server active.
 QVariantMap flightRecord()
 {
@@ -64,7 +49,7 @@ QVariantMap flightRecord()
     return record;
 }
 
-class CockpitTest : public ::testing::Test {
+class CockpitTest : public CockpitFixture {
 protected:
     static void SetUpTestSuite() { s_bus = new PrivateBus; }
     static void TearDownTestSuite()
@@ -72,62 +57,6 @@ protected:
         delete s_bus;
         s_bus = nullptr;
     }
-
-    CockpitTest()
-    {
-        m_hardware.addDefaultBoards();
-        m_hardware.setEpicPresent(true);
-        for (const FlightDataFieldInfo& field : flightDataFields())
-            m_values[field.field] = field.type == FlightDataType::Text ? QVariant(QString()) : 0;
-        m_values[FlightDataField::VantorAy] = true;
-    }
-    ~CockpitTest() override
-    {
-        if (m_cockpit)
-            m_cockpit->ShutdownProgram();
-    }
-
-    void writeConfig(const QByteArray& text)
-    {
-        QFile file(m_dir.filePath("Glimrow.cfg"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    // The flight-data object: in memory, answering m_values, unless given.
-    CockpitSettings settings(FlightDataFactory flightData = {})
-    {
-        CockpitSettings settings;
-        settings.configFilePath = m_dir.filePath("Glimrow.cfg");
-        settings.instanceLockPath = m_dir.filePath("glimrow.lock");
-        settings.openPhidgets = [this](PhidgetManager& manager) { m_hardware.open(manager); };
-        settings.flightDataFactory = flightData ? flightData : [this] {
-            auto object = std::make_unique<MemoryFlightData>();
-            object->values = m_values;
-            m_data = object.get();
-            ++m_objectsMade;
-            return object;
-        };
-        return settings;
-    }
-
-    Cockpit& start(const QByteArray& config, FlightDataFactory flightData = {})
-    {
-        writeConfig(config);
-        m_cockpit = std::make_unique<Cockpit>(m_view, settings(std::move(flightData)));
-        EXPECT_TRUE(m_cockpit->Start()) << m_view.messages.join('\n').toStdString();
-        QCoreApplication::processEvents(); // the boards attach
-        return *m_cockpit;
-    }
-
-    // The stream's configuration: TCP/IP to a server of the test's.
-    QByteArray tcpKeys()
-    {
-        EXPECT_TRUE(m_stream.isListening() || m_stream.listen(QHostAddress::LocalHost));
-        return "[TCPIP-IP]\r\n127.0.0.1\r\n[TCPIP-PORT]\r\n" +
-               QByteArray::number(m_stream.serverPort()) + "\r\n[COMPREF]\r\nTCP\r\n";
-    }
-
     // The D-Bus object on the private bus.
     static FlightDataFactory busObject()
     {
@@ -136,18 +65,7 @@ protected:
         };
     }
 
-    const VirtualDevice& board(int serial) const { return *m_hardware.device(serial); }
-    const MemoryGrid& grid(CockpitGrid which) { return m_view.memoryGrid(which); }
-
     static PrivateBus* s_bus;
-    QTemporaryDir m_dir;
-    HeadlessView m_view;
-    VirtualHardware m_hardware;
-    QHash<FlightDataField, QVariant> m_values;
-    MemoryFlightData* m_data = nullptr;
-    int m_objectsMade = 0;
-    QTcpServer m_stream;
-    std::unique_ptr<Cockpit> m_cockpit;
 };
 
 PrivateBus* CockpitTest::s_bus = nullptr;
@@ -156,16 +74,18 @@ PrivateBus* CockpitTest::s_bus = nullptr;
 
 TEST_F(CockpitTest, EachSectionDrivesItsOwnBoardWithValuesComputedInTheSameCycle)
 {
-    m_values[FlightDataField::LightBits] = 1;
-    m_values[FlightDataField::FuelFlow] = 1234.0;
-    m_values[FlightDataField::InternalFuel] = 5000.0;
-    m_values[FlightDataField::ExternalFuel] = 1000.0;
-    m_values[FlightDataField::ChaffCount] = 30.0;
-    m_values[FlightDataField::KIAS] = 250.4;
-    m_values[FlightDataField::GS] = 2.5;
-    Cockpit& cockpit = start(kEverySection);
+    using F = FlightDataField;
+    for (auto [field, value] : {std::pair{F::LightBits, 1.0},
+                                {F::FuelFlow, 1234.0},
+                                {F::InternalFuel, 5000.0},
+                                {F::ExternalFuel, 1000.0},
+                                {F::ChaffCount, 30.0},
+                                {F::KIAS, 250.4},
+                                {F::GS, 2.5}})
+        set(field, value);
+    start(kEverySection);
     ASSERT_TRUE(m_view.isDcomSelected()); // no COMPREF: the flight-data object
-    cockpit.tmrGlimrow_Timer();
+    m_cockpit->tmrGlimrow_Timer();
 
     EXPECT_EQ(m_data->fills, 1);
     EXPECT_EQ(board(10001).leds[0], 75);
@@ -186,29 +106,29 @@ TEST_F(CockpitTest, EachSectionDrivesItsOwnBoardWithValuesComputedInTheSameCycle
     EXPECT_EQ(grid(CockpitGrid::SKITS).text(1, 3), "250");
     EXPECT_EQ(grid(CockpitGrid::PLED64_2).text(1, 2), "*");
     EXPECT_EQ(grid(CockpitGrid::PTLCD_2).text(1, 3), "Second LCD");
-    EXPECT_EQ(m_view.memoryLabel(CockpitLabel::GForce).text, "2.500");
+    EXPECT_EQ(label(CockpitLabel::GForce), "2.500");
     EXPECT_TRUE(m_view.messages.isEmpty());
 }
 
 TEST_F(CockpitTest, EpicStepRunsForAnOpenCardOrWhenAskedWithoutOne)
 {
-    m_values[FlightDataField::InternalFuel] = 5000.0;
-    m_values[FlightDataField::ExternalFuel] = 1000.0;
+    set(FlightDataField::InternalFuel, 5000.0);
+    set(FlightDataField::ExternalFuel, 1000.0);
     Cockpit& cockpit = start(kEverySection);
     const MemoryGrid& epic = grid(CockpitGrid::EPICAnalogs);
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(epic.text(1, 3), "");
 
     cockpit.setUpdateEpicAnyway(true); // values shown, nothing sent without a card
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(epic.text(1, 3), "6000");
     EXPECT_FALSE(writtenPigeonhole(12));
 
     cockpit.setUpdateEpicAnyway(false);
     cockpit.OpenEpicCard();
     ASSERT_TRUE(cockpit.mbEpicOpen());
-    m_data->values[FlightDataField::InternalFuel] = 6000.0;
-    cockpit.tmrGlimrow_Timer();
+    set(FlightDataField::InternalFuel, 6000.0);
+    tick();
     EXPECT_EQ(epic.text(1, 3), "7000");
     EXPECT_EQ(pigeonholeBytes(12)[0], 70);
     // The reserve's pigeonhole, named on a later line, is right from the first pass.
@@ -285,9 +205,8 @@ TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhy)
 TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
 {
     Cockpit& cockpit = start(tcpKeys() + kEverySection);
-    cockpit.cache().VantorAy = true;
     cockpit.cache().LightBits = 1;
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(board(10001).leds[0], 75);
 
     // The lamp moves to LED 5 and follows bit 2; the TextLED and EPIC sections get a line each.
@@ -298,9 +217,8 @@ TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
     changed.replace("20,Reserve,INTRESFUEL,\r\n", "20,Reserve,INTRESFUEL,\r\n7,Engine,RPM,\r\n");
     writeConfig(tcpKeys() + changed);
     ASSERT_TRUE(cockpit.ReloadConfiguration());
-    cockpit.cache().VantorAy = true;
     cockpit.cache().LightBits = 2;
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(board(10001).leds[0], 0); // no line drives it any more: not left lit
     EXPECT_EQ(board(10001).leds[5], 75);
     EXPECT_EQ(board(40002).rows[2], "  NEW");
@@ -313,7 +231,7 @@ TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
     ASSERT_EQ(m_view.messages.size(), 1);
     EXPECT_TRUE(m_view.messages[0].contains("improperly formatted"));
     EXPECT_TRUE(m_view.messages[0].endsWith("The running configuration stays in use."));
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(board(10001).leds[5], 75);
     EXPECT_EQ(board(40002).rows[2], "  NEW");
 }
@@ -324,38 +242,39 @@ TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEve
     cockpit.setAllLampsOn(true);
     EXPECT_EQ(board(10002).leds, std::vector<int>(64, 75));
     EXPECT_EQ(board(20001).outputs, std::vector<bool>(16, true));
-    EXPECT_EQ(board(40001).rows[0], "1234");
-    EXPECT_EQ(board(30001).rows[0], "TextLCD-1 1");
+    EXPECT_EQ(board(40002).rows, QStringList({"1234", "", "", ""})); // one per configured line
+    EXPECT_EQ(board(30002).rows, QStringList({"TextLCD-2 1", "TextLCD-2 2"}));
 
-    // While the lamp test is on, data does not reach the lamps.
-    cockpit.cache().VantorAy = true;
-    cockpit.tmrGlimrow_Timer();
+    tick(); // while the lamp test is on, data does not reach the lamps
     EXPECT_EQ(board(10001).leds[0], 75);
-
     cockpit.setAllLampsOn(false);
     EXPECT_EQ(board(10001).leds, std::vector<int>(64, 0));
     EXPECT_EQ(board(30001).rows, QStringList({"", ""}));
+    EXPECT_TRUE(board(30001).backlight); // only shutdown switches the dimmers
     cockpit.cache().LightBits = 1;
-    cockpit.tmrGlimrow_Timer(); // the next tick repaints from the data
+    tick(); // the next tick repaints from the data
     EXPECT_EQ(board(10001).leds[0], 75);
 
+    // A failing board is skipped call by call; the rest still go dark.
     cockpit.setAllLampsOn(true);
+    m_hardware.setFailing(20001, true);
     cockpit.ShutdownProgram();
     EXPECT_EQ(board(10002).leds, std::vector<int>(64, 0));
     EXPECT_EQ(board(20002).outputs, std::vector<bool>(16, false));
     EXPECT_FALSE(board(30001).backlight);
     EXPECT_EQ(board(40002).brightness, 0);
+    EXPECT_EQ(board(40002).rows[0], "");
     EXPECT_FALSE(cockpit.devices().pRavazLED(1)); // slots released
 }
 
 TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)
 {
-    m_values[FlightDataField::LightBits] = 1;
-    Cockpit& cockpit = start(kEverySection);
+    set(FlightDataField::LightBits, 1);
+    start(kEverySection);
     m_hardware.setFailing(10001, true);
     m_hardware.detach(20001);
     QCoreApplication::processEvents();
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(board(10001).leds[0], 0);                     // failing: its procedure ended
     EXPECT_EQ(board(10002).leds[1], 75);                    // the next board still served
     EXPECT_EQ(grid(CockpitGrid::P01616_1).text(1, 2), "*"); // unplugged: grid refreshed
@@ -364,12 +283,12 @@ TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)
     m_hardware.setFailing(10001, false);
     m_hardware.attach(20001);
     QCoreApplication::processEvents();
-    cockpit.tmrGlimrow_Timer();
+    tick();
     EXPECT_EQ(board(10001).leds[0], 75);
     EXPECT_TRUE(board(20001).outputs[2]);
 }
 
-TEST_F(CockpitTest, DataServerObjectLeavesReturnsAndAnswersWithWrongTypes)
+TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenLeaves)
 {
     FlightDataServer server(*s_bus, FlightDataServer::Answers::Raw);
     QVariantMap record = flightRecord();
@@ -385,45 +304,13 @@ TEST_F(CockpitTest, DataServerObjectLeavesReturnsAndAnswersWithWrongTypes)
     EXPECT_EQ(board(10001).leds[0], 75);       // lamps served
     EXPECT_EQ(board(50001).motors[0], 2.5);    // G-suit served
     EXPECT_EQ(board(40001).rows[0], "     0"); // fuel flow skipped: the file's text
-    EXPECT_EQ(m_view.memoryLabel(CockpitLabel::DED).text.count(u'\r'), 5);
+    EXPECT_EQ(label(CockpitLabel::DED).count(u'\r'), 5);
 
+    // The server stops: once the watchdog has seen it, the update cycle no longer runs.
     ASSERT_TRUE(server.setOnBus(false));
-    cockpit.connection().tmrVantorA_Timer(); // the watchdog's next tick
+    cockpit.connection().tmrVantorA_Timer();
     EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
     const int writes = board(10001).writes;
-    cockpit.tmrGlimrow_Timer(); // the update cycle no longer runs
+    cockpit.tmrGlimrow_Timer();
     EXPECT_EQ(board(10001).writes, writes);
-
-    record["LightBits"] = 2;
-    server.setRecord(record);
-    ASSERT_TRUE(server.setOnBus(true));
-    cockpit.connection().tmrVantorA_Timer();
-    EXPECT_EQ(m_view.serverState(), "Vantor-A");
-    cockpit.tmrGlimrow_Timer();
-    EXPECT_EQ(board(10001).leds[0], 0);
-}
-
-TEST_F(CockpitTest, StreamStopsAndANewChoiceOfTcpConnectsAgain)
-{
-    Cockpit& cockpit = start(tcpKeys() + kEverySection);
-    ASSERT_TRUE(waitFor([&] { return m_stream.hasPendingConnections(); }));
-    QTcpSocket* peer = m_stream.nextPendingConnection();
-    peer->write(frame(1));
-    ASSERT_TRUE(waitFor([&] { return cockpit.cache().VantorAy; }));
-    cockpit.connection().tmrVantorA_Timer();
-    EXPECT_EQ(m_view.serverState(), "Vantor-A");
-    cockpit.tmrGlimrow_Timer();
-    EXPECT_EQ(board(10001).leds[0], 75);
-
-    peer->abort(); // the data server goes away mid-stream
-    ASSERT_TRUE(waitFor([&] { return cockpit.connection().socketState() != 7; }));
-    cockpit.connection().tmrVantorA_Timer();
-    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
-
-    cockpit.ChooseConnectType(0); // it comes back; the user picks TCP/IP again
-    ASSERT_TRUE(waitFor([&] { return m_stream.hasPendingConnections(); }));
-    m_stream.nextPendingConnection()->write(frame(2));
-    ASSERT_TRUE(waitFor([&] { return cockpit.cache().LightBits == 2; }));
-    cockpit.tmrGlimrow_Timer();
-    EXPECT_EQ(board(10001).leds[0], 0);
 }

@@ -1,116 +1,85 @@
-#include "OutputsFixture.h"
+// Readouts on TextLED and TextLCD boards and the screen mirrors, driven by the cockpit from the
+// flight data; and the rendering of the aircraft's screens.
+
+#include "support/CockpitFixture.h"
 #include "support/QtPrinters.h"
 
 #include "phidget/DisplayText.h"
-#include "phidget/TextDisplays.h"
 
 using namespace glimrow;
 using namespace glimrow::test;
+using F = glimrow::FlightDataField;
 
 namespace {
 
-class Texts : public Outputs {
-protected:
-    MemoryLabel m_ded, m_pfl;
-    TextDisplays m_texts{m_data, m_cache, m_window, m_ded, m_pfl};
-    TextBoardOutputs m_textLed{m_grid, BoardSlot(m_devices, BoardKind::TextLED, 1), m_window};
-    TextBoardOutputs m_textLcd{m_grid, BoardSlot(m_devices, BoardKind::TextLCD, 2), m_window};
-};
+using Texts = CockpitFixture;
 
 } // namespace
 
 TEST_F(Texts, TextLedReadoutsAreRightAlignedAndCut)
 {
-    using F = FlightDataField;
-    m_data.set(F::FuelFlow, 1234.6);
-    m_data.set(F::InternalFuel, 1234000.0);
-    m_data.set(F::ExternalFuel, 567.0);
-    m_data.set(F::AUXTChan, 7);
-    m_data.set(F::UFCTChan, 126);
-    m_data.set(F::ChaffCount, 30);
-    m_data.set(F::Flarecount, 12);
-    SectionTable table = tableOf({{"0", "", "fuelflow", ""},
-                                  {"1", "", "TOTALIZER", ""},
-                                  {"2", "", "AUXTCHAN", ""},
-                                  {"3", "", "UFCTCHAN", ""},
-                                  {"0", "", "CMDS1", ""},
-                                  {"1", "", "CMDS2", ""},
-                                  {"2", "", "OTHER", "own text"}});
-    m_cache.LightBits2 = 64 | 2048;
-    m_texts.BuildTextLEDStrings(table);
-    EXPECT_EQ(table.field(3, 0), "  1235");
-    EXPECT_EQ(table.field(3, 1), "234567");
-    EXPECT_EQ(table.field(3, 2), "   7");
-    EXPECT_EQ(table.field(3, 3), " 126");
-    EXPECT_EQ(table.field(3, 4), "GO  DSPRDY");
-    EXPECT_EQ(table.field(3, 5), "  LO 30 12");
-    EXPECT_EQ(table.field(3, 6), "own text");
+    for (auto [field, value] : {std::pair{F::FuelFlow, 1234.6},
+                                {F::InternalFuel, 1234000.0},
+                                {F::ExternalFuel, 567.0},
+                                {F::AUXTChan, 7.0},
+                                {F::UFCTChan, 126.0},
+                                {F::ChaffCount, 30.0},
+                                {F::Flarecount, 12.0}})
+        set(field, value);
+    set(F::LightBits2, 64 | 2048);
+    // Board rows from field 0: later lines overwrite earlier ones on the same row, and the
+    // 8-character rows cut longer texts. The grid shows every line.
+    start(withRequiredSections("[PTLED-1]\r\n0,,fuelflow,\r\n1,,TOTALIZER,\r\n2,,AUXTCHAN,\r\n"
+                               "3,,UFCTCHAN,\r\n0,,CMDS1,\r\n1,,CMDS2,\r\n2,,OTHER,own text\r\n"));
+    tick();
+    const MemoryGrid& shown = grid(CockpitGrid::PTLED_1);
+    const QStringList expected{"  1235",     "234567",     "   7",    " 126",
+                               "GO  DSPRDY", "  LO 30 12", "own text"};
+    for (int line = 0; line < expected.size(); ++line)
+        EXPECT_EQ(shown.text(line + 1, 3), expected[line]) << "line " << line;
+    EXPECT_EQ(board(40001).rows, QStringList({"GO  DSPR", "  LO 30 ", "own text", " 126"}));
 
-    m_cache.LightBits2 = 0;
-    m_texts.BuildTextLEDStrings(table);
-    EXPECT_EQ(table.field(3, 4), "NO GO");
-    EXPECT_EQ(table.field(3, 5), "     30 12");
-
-    // Board row from field 0 (later lines overwrite earlier ones on the same row, and the
-    // 8-character rows cut longer texts); the grid gets every line.
-    attachDefaultBoards();
-    m_textLed.SendTextLED(table);
-    EXPECT_EQ(board(40001).rows, QStringList({"NO GO", "     30 ", "own text", " 126"}));
-    EXPECT_EQ(m_grid.text(1, 3), "  1235");
+    set(F::LightBits2, 0);
+    tick();
+    EXPECT_EQ(shown.text(5, 3), "NO GO");
+    EXPECT_EQ(shown.text(6, 3), "     30 12");
 }
 
 TEST_F(Texts, CountermeasurePanelOnTheTextLcd)
 {
-    using F = FlightDataField;
-    m_data.set(F::ChaffCount, 30);
-    m_data.set(F::Flarecount, 8);
-    SectionTable table = tableOf({{"1", "Chaff", "cmds", ""}, {"2", "Flares", "", ""}});
-    const auto secondLine = [&](double speedBrake) {
-        m_data.set(F::SpeedBrake, speedBrake);
-        m_texts.BuildTextLCDStrings(table);
-        return table.field(3, 1);
+    set(F::ChaffCount, 30);
+    set(F::Flarecount, 8);
+    start(withRequiredSections("[PTLCD-2]\r\n1,Chaff,cmds,\r\n2,Flares,,\r\n"));
+    const auto rows = [&](double speedBrake) {
+        set(F::SpeedBrake, speedBrake);
+        tick();
+        return board(30002).rows;
     };
-    EXPECT_EQ(secondLine(0.5), "SB 50%      FLARE:8");
-    EXPECT_EQ(secondLine(1), "SB 100%     FLARE:8");
-    EXPECT_EQ(secondLine(0), "            FLARE:8");
-    EXPECT_EQ(secondLine(0.125), "SB 12%      FLARE:8"); // halves to even
-    EXPECT_EQ(table.field(3, 0), "            CHAFF:30");
-    EXPECT_EQ(table.field(3, 0).size(), 20);
-    m_cache.LightBits2 = 65536;
-    m_texts.BuildTextLCDStrings(table);
-    EXPECT_EQ(table.field(3, 0), "JMR ON      CHAFF:30");
-
-    attachDefaultBoards();
-    m_textLcd.SendTextLCD(table);
-    EXPECT_EQ(board(30002).rows, QStringList({"JMR ON      CHAFF:30", "SB 12%      FLARE:8"}));
+    EXPECT_EQ(rows(0.5), QStringList({"            CHAFF:30", "SB 50%      FLARE:8"}));
+    EXPECT_EQ(rows(1)[1], "SB 100%     FLARE:8");
+    EXPECT_EQ(rows(0)[1], "            FLARE:8");
+    EXPECT_EQ(rows(0.125)[1], "SB 12%      FLARE:8"); // halves to even
+    set(F::LightBits2, 65536);
+    EXPECT_EQ(rows(0)[0], "JMR ON      CHAFF:30");
+    EXPECT_EQ(grid(CockpitGrid::PTLCD_2).text(1, 3), "JMR ON      CHAFF:30");
 }
 
 TEST_F(Texts, FaultListLinesOnTheTextLcdAndTheScreenMirrors)
 {
-    QString pfl = QString("FAULT LIST").leftJustified(27) +
-                  QString("  FLCS BUS").leftJustified(26) +
-                  QString("  \x01 ENG").leftJustified(25) + QString(" ").repeated(26) +
-                  QString("LAST LINE").rightJustified(26, u'x');
-    m_data.set(FlightDataField::PFLLines, pfl);
-    m_data.set(FlightDataField::PFLInvert, QString(pfl.size(), u' '));
-    m_data.set(FlightDataField::DEDLines, QString("COM1 \x02"));
-    m_data.set(FlightDataField::Invert, QString());
-    SectionTable table = tableOf({{"2", "", "PFD", ""}, {"3", "", "", ""}, {"5", "", "", ""}});
-    m_texts.BuildTextLCDStrings(table);
-    EXPECT_EQ(table.field(3, 0), "FLCS BUS");
-    EXPECT_EQ(table.field(3, 1), QString::fromLatin1("\xa6 ENG"));
-    EXPECT_EQ(table.field(3, 2), "xxxxxxxxxxxxxxxxxLAST LINE"); // whole, last character included
-
-    m_texts.ShowDED();
-    m_texts.ShowPFL();
-    EXPECT_EQ(m_ded.text, "COM1 *");
-    EXPECT_TRUE(m_pfl.text.startsWith("FAULT LIST\r"));
-
-    // In TCP/IP mode there is no object: the build ends and the file's text stays.
-    m_data.present = false;
-    table.setField(3, 0, "from the file");
-    EXPECT_THROW(m_texts.BuildTextLCDStrings(table), FlightDataError);
-    EXPECT_EQ(table.field(3, 0), "from the file");
+    const QString pfl = QString("FAULT LIST").leftJustified(27) +
+                        QString("  FLCS BUS").leftJustified(26) +
+                        QString("  \x01 ENG").leftJustified(25) + QString(" ").repeated(26) +
+                        QString("LAST LINE").rightJustified(26, u'x');
+    set(F::PFLLines, pfl);
+    set(F::PFLInvert, QString(pfl.size(), u' '));
+    set(F::DEDLines, QString("COM1 \x02"));
+    start(withRequiredSections("[PTLCD-1]\r\n2,,PFD,\r\n3,,,\r\n[PTLCD-2]\r\n5,,pfd,\r\n"));
+    tick();
+    EXPECT_EQ(board(30001).rows, QStringList({"FLCS BUS", QString::fromLatin1("\xa6 ENG")}));
+    // Whole, last character included.
+    EXPECT_EQ(grid(CockpitGrid::PTLCD_2).text(1, 3), "xxxxxxxxxxxxxxxxxLAST LINE");
+    EXPECT_EQ(label(CockpitLabel::DED), "COM1 *");
+    EXPECT_TRUE(label(CockpitLabel::PFL).startsWith("FAULT LIST\r"));
 }
 
 TEST(DisplayText, LinesBreakAtTheirPositionsAndSpecialCodesAreShown)
