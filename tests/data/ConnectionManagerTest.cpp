@@ -188,12 +188,7 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     ASSERT_TRUE(server.setOnBus(false));
     manager().tmrVantorA_Timer();
     EXPECT_FALSE(m_cache.VantorAy);
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
-    // And it is taken up again when it returns.
-    ASSERT_TRUE(server.setOnBus(true));
-    manager().tmrVantorA_Timer();
-    EXPECT_EQ(m_view.serverState, "Vantor-A");
 
     manager().ChooseConnectType(0);
     EXPECT_EQ(manager().flightDataObject(), nullptr);

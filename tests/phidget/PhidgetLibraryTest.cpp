@@ -2,13 +2,10 @@
 // raises its events from a thread of its own.
 
 #include "FakePhidgetLibrary.h"
-#include "OutputsFixture.h"
+#include "support/CockpitFixture.h"
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
 
-#include "phidget/GaugeOutputs.h"
-#include "phidget/LampOutputs.h"
-#include "phidget/TextDisplays.h"
 #include "phidget/library/Phidget21Backend.h"
 #include "phidget/library/Phidget22Backend.h"
 #include "phidget/library/PhidgetLibraryChoice.h"
@@ -34,31 +31,35 @@ struct Library22 {
     static constexpr const char* kUndriven = "PhidgetHub";
 };
 
-// The outputs of an update cycle driving boards through a backend instead of virtual boards.
-template <typename Library> class LibraryBoards : public Outputs {
+// The cockpit driving boards through a backend instead of virtual boards.
+template <typename Library> class LibraryBoards : public CockpitFixture {
 protected:
     LibraryBoards()
     {
-        m_window.brightness = 80;
         QString error;
         m_backend = Library::Backend::load(QString::fromLatin1(Library::kFile), &error);
         EXPECT_TRUE(m_backend) << error.toStdString();
-        QObject::connect(&m_manager, &PhidgetManager::OnAttach, [this] { noteThread(); });
-        QObject::connect(&m_manager, &PhidgetManager::OnDetach, [this] { noteThread(); });
-        QObject::connect(&m_manager, &PhidgetManager::OnError, [this] { noteThread(); });
     }
 
-    int rowOf(int serial) const
+    // One lamp on an LED board and on a kit, a TextLED and a TextLCD row, and the G-suit.
+    void startOnLibrary(const QByteArray& sections =
+                            "[PLED64-1]\r\n0,Lamp,1,1\r\n[P01616-1]\r\n0,Lamp,1,1\r\n"
+                            "[PTLED-1]\r\n0,,,CHAFF 30\r\n[PTLCD-1]\r\n0,,,CHAFF 30\r\n")
     {
-        for (int row = 1; row < m_deviceList.rowCount(); ++row) {
-            if (m_deviceList.text(row, 3) == QString::number(serial))
-                return row;
-        }
-        return -1;
+        writeConfig(withRequiredSections(sections));
+        CockpitSettings onLibrary = settings();
+        onLibrary.openPhidgets = [this](PhidgetManager& manager) {
+            QObject::connect(&manager, &PhidgetManager::OnAttach, [this] { noteThread(); });
+            QObject::connect(&manager, &PhidgetManager::OnDetach, [this] { noteThread(); });
+            QObject::connect(&manager, &PhidgetManager::OnError, [this] { noteThread(); });
+            m_backend->open(manager);
+        };
+        m_cockpit = std::make_unique<Cockpit>(m_view, onLibrary);
+        ASSERT_TRUE(m_cockpit->Start());
     }
     bool waitForColour(int serial, CellColour colour)
     {
-        return waitFor([&] { return m_deviceList.colour(rowOf(serial), 1) == colour; });
+        return waitFor([&] { return deviceColour(serial) == colour; });
     }
     void plugAllKinds()
     {
@@ -68,31 +69,15 @@ protected:
         m_fake.plug("PhidgetTextLED", 40001, 113);
         m_fake.plug("PhidgetServo", 50001, 313);
     }
-    // One cycle's outputs: a lamp on an LED board and on a kit, a TextLED and a TextLCD row,
-    // the G-suit.
     void runOneCycle()
     {
-        m_cache.LightBits = 1;
-        const SectionTable lamps = tableOf({{"0", "Master caution", "1", "1"}});
-        m_led.SendLamps(lamps);
-        m_kit.SendLamps(lamps);
-        const SectionTable texts = tableOf({{"0", "", "", "CHAFF 30"}});
-        m_textLed.SendTextLED(texts);
-        m_textLcd.SendTextLCD(texts);
-        m_data.set(FlightDataField::GS, 1.5);
-        m_gauges.DriveGSuit();
+        set(FlightDataField::LightBits, 1);
+        set(FlightDataField::GS, 1.5);
+        tick();
     }
 
     FakePhidgetLibrary m_fake{QString::fromLatin1(Library::kFile)};
     std::unique_ptr<typename Library::Backend> m_backend;
-    LampOutputs m_led{m_grid, BoardSlot(m_devices, BoardKind::LED, 1), m_cache, m_window};
-    LampOutputs m_kit{m_grid, BoardSlot(m_devices, BoardKind::InterfaceKit, 1), m_cache, m_window};
-    TextBoardOutputs m_textLed{m_grid, BoardSlot(m_devices, BoardKind::TextLED, 1), m_window};
-    TextBoardOutputs m_textLcd{m_grid, BoardSlot(m_devices, BoardKind::TextLCD, 1), m_window};
-    MemoryLabel m_label;
-    GaugeOutputs m_gauges{m_data,    m_window,
-                          m_grid,    {m_label, m_label, m_label},
-                          m_devices, BoardSlot(m_devices, BoardKind::Servo, 1)};
     int m_eventsOffTheWindowThread = 0;
 
 private:
@@ -111,27 +96,28 @@ using Phidget22 = LibraryBoards<Library22>;
 TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
 {
     plugAllKinds();
-    m_backend->open(m_manager);
+    startOnLibrary();
     m_fake.plug("PhidgetAdvancedServo", 90001, 100); // a kind the program does not drive
-    ASSERT_TRUE(waitFor([&] { return m_deviceList.rowCount() == 7 && m_devices.pRavazServo(1); }));
-    EXPECT_EQ(m_devices.pRavazLED(1)->SerialNumber(), 10001);
-    EXPECT_EQ(m_devices.pRavaz01616(1)->NumOutputs(), 16);
-    EXPECT_EQ(m_deviceList.text(rowOf(20001), 2), "825");
-    EXPECT_EQ(m_deviceList.text(rowOf(90001), 0), "0");
+    ASSERT_TRUE(waitFor(
+        [&] { return grid(CockpitGrid::Devices).rowCount() == 7 && devices().pRavazServo(1); }));
+    EXPECT_EQ(devices().pRavazLED(1)->SerialNumber(), 10001);
+    EXPECT_EQ(devices().pRavaz01616(1)->NumOutputs(), 16);
+    EXPECT_EQ(grid(CockpitGrid::Devices).text(deviceRow(20001), 2), "825");
+    EXPECT_EQ(grid(CockpitGrid::Devices).text(deviceRow(90001), 0), "0");
     EXPECT_EQ(m_eventsOffTheWindowThread, 0);
 
     // Every output of the kit off, then the displays' and the servo's starting settings.
     EXPECT_EQ(
         m_fake.takeCallsByBoard("CPhidgetInterfaceKit_setOutputState 20001", 16),
         QStringList(
-            {"CPhidgetTextLCD_setBrightness 30001 80", "CPhidgetTextLCD_setBacklight 30001 1",
+            {"CPhidgetTextLCD_setBrightness 30001 75", "CPhidgetTextLCD_setBacklight 30001 1",
              "CPhidgetTextLCD_setCursorOn 30001 0", "CPhidgetTextLCD_setDisplayString 30001 0 ''",
              "CPhidgetTextLCD_setDisplayString 30001 1 ''",
-             "CPhidgetTextLED_setBrightness 40001 80", "CPhidgetServo_setPosition 50001 1 0"}));
+             "CPhidgetTextLED_setBrightness 40001 75", "CPhidgetServo_setPosition 50001 1 0"}));
 
     runOneCycle();
     EXPECT_EQ(m_fake.takeCalls(),
-              QStringList({"CPhidgetLED_setDiscreteLED 10001 0 80",
+              QStringList({"CPhidgetLED_setDiscreteLED 10001 0 75",
                            "CPhidgetInterfaceKit_setOutputState 20001 0 1",
                            "CPhidgetTextLED_setDisplayString 40001 0 'CHAFF 30'",
                            "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
@@ -142,18 +128,19 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
 TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
 {
     plugAllKinds();
-    m_backend->open(m_manager);
+    startOnLibrary();
     m_fake.plug("PhidgetHub", 90001, 100);
-    ASSERT_TRUE(waitFor([&] { return m_deviceList.rowCount() == 6 && m_devices.pRavazServo(1); }));
-    EXPECT_EQ(rowOf(40001), -1); // libphidget22 does not know TextLED boards
-    EXPECT_EQ(m_devices.pRavazLED(1)->LEDCount(), 64);
-    EXPECT_EQ(m_devices.pRavaz01616(1)->NumOutputs(), 16); // outputs only, not the inputs
-    EXPECT_EQ(m_deviceList.text(rowOf(90001), 1), "PhidgetHub");
+    ASSERT_TRUE(waitFor(
+        [&] { return grid(CockpitGrid::Devices).rowCount() == 6 && devices().pRavazServo(1); }));
+    EXPECT_EQ(deviceRow(40001), -1); // libphidget22 does not know TextLED boards
+    EXPECT_EQ(devices().pRavazLED(1)->LEDCount(), 64);
+    EXPECT_EQ(devices().pRavaz01616(1)->NumOutputs(), 16); // outputs only, not the inputs
+    EXPECT_EQ(grid(CockpitGrid::Devices).text(deviceRow(90001), 1), "PhidgetHub");
     EXPECT_EQ(m_eventsOffTheWindowThread, 0);
 
     EXPECT_EQ(
         m_fake.takeCallsByBoard("PhidgetDigitalOutput_setState 20001/", 16),
-        QStringList({"PhidgetLCD_setBacklight 30001/0 0.8", "PhidgetLCD_setCursorOn 30001/0 0",
+        QStringList({"PhidgetLCD_setBacklight 30001/0 0.75", "PhidgetLCD_setCursorOn 30001/0 0",
                      "PhidgetLCD_writeText 30001/0 4 0 0 '                    '",
                      "PhidgetLCD_flush 30001/0 ",
                      "PhidgetLCD_writeText 30001/0 4 0 1 '                    '",
@@ -163,19 +150,19 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
     runOneCycle();
     EXPECT_EQ(
         m_fake.takeCalls(),
-        QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.8",
+        QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.75",
                      "PhidgetDigitalOutput_setState 20001/0 1",
                      "PhidgetLCD_writeText 30001/0 4 0 0 'CHAFF 30            '",
                      "PhidgetLCD_flush 30001/0 ", "PhidgetRCServo_setTargetPosition 50001/0 1.5",
                      "PhidgetRCServo_setEngaged 50001/0 1",
                      "PhidgetRCServo_setTargetPosition 50001/1 1.5"}));
-    m_devices.pRavazTextLCD(1)->setBacklight(false);
+    devices().pRavazTextLCD(1)->setBacklight(false);
     EXPECT_EQ(m_fake.takeCalls(), QStringList({"PhidgetLCD_setBacklight 30001/0 0"}));
 
     // The manager telling of an attached board again changes nothing.
     m_fake.plug("PhidgetLED", 10001, 103);
     QCoreApplication::processEvents();
-    EXPECT_EQ(m_devices.attachCount(PhidgetDeviceManager::Kind::LED), 1);
+    EXPECT_EQ(devices().attachCount(PhidgetDeviceManager::Kind::LED), 1);
 }
 
 template <typename Library> using BothLibraries = LibraryBoards<Library>;
@@ -186,7 +173,7 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
 {
     this->m_fake.plug("PhidgetLED", 10001, 103);
     this->m_fake.plug(TypeParam::kUndriven, 90001, 100);
-    this->m_backend->open(this->m_manager);
+    this->startOnLibrary("[PLED64-1]\r\n0,First,1,1\r\n1,Second,1,1\r\n");
     ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
     ASSERT_TRUE(this->waitForColour(90001, CellColour::Green));
 
@@ -194,11 +181,11 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     this->m_fake.unplug(90001);
     ASSERT_TRUE(this->waitForColour(10001, CellColour::Red));
     ASSERT_TRUE(this->waitForColour(90001, CellColour::Red));
-    EXPECT_EQ(this->m_window.beeps, 2); // one detach per board, not one per channel
+    EXPECT_EQ(this->m_view.beeps, 2); // one detach per board, not one per channel
     this->m_fake.plug("PhidgetLED", 10001, 103);
     ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
-    ASSERT_TRUE(this->m_devices.pRavazLED(1));
-    EXPECT_EQ(this->m_deviceList.rowCount(), 3);
+    ASSERT_TRUE(this->devices().pRavazLED(1));
+    EXPECT_EQ(this->grid(CockpitGrid::Devices).rowCount(), 3);
 
     this->m_fake.error(10001, 13, "Overtemperature");
     ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
@@ -206,11 +193,9 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     // A failing call ends the lamp procedure there: the lamps after it are not sent.
     this->m_fake.takeCalls();
     this->m_fake.fail(TypeParam::kLedCall);
-    this->m_cache.LightBits = 1;
-    const SectionTable lamps = tableOf({{"0", "First", "1", "1"}, {"1", "Second", "1", "1"}});
-    EXPECT_THROW(this->m_led.SendLamps(lamps), PhidgetError);
+    this->runOneCycle();
     this->m_fake.fail(nullptr);
-    EXPECT_THROW(this->m_devices.pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
+    EXPECT_THROW(this->devices().pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
     EXPECT_TRUE(this->m_fake.takeCalls().isEmpty());
     EXPECT_EQ(this->m_eventsOffTheWindowThread, 0);
 }

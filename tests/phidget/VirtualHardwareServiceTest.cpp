@@ -1,10 +1,7 @@
-#include "common/MemoryGrid.h"
+#include "support/CockpitFixture.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 
-#include "phidget/PhidgetDeviceManager.h"
-#include "phidget/PhidgetManager.h"
-#include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +15,6 @@ using namespace glimrow;
 using glimrow::test::PrivateBus;
 
 namespace {
-
-class QuietView : public DeviceManagerView {
-public:
-    void enableBoardControls(BoardKind) override {}
-    void beep() override {}
-    int lampBrightness() const override { return 75; }
-};
 
 // Calls a method of org.glimrow.VirtualHardware and waits for the answer while this thread
 // (which also serves the object) keeps running its event loop.
@@ -44,24 +34,17 @@ QDBusPendingReply<Result...> callService(const QDBusConnection& script, const QS
 
 } // namespace
 
-TEST(VirtualHardwareService, ScriptsPlugBoardsAndReadWhatWasWritten)
+using VirtualHardwareServiceTest = glimrow::test::CockpitFixture;
+
+TEST_F(VirtualHardwareServiceTest, ScriptsPlugBoardsAndReadWhatWasWritten)
 {
     PrivateBus bus;
     ASSERT_FALSE(bus.address().isEmpty());
-    VirtualHardware hardware;
-    hardware.addDefaultBoards();
-    VirtualHardwareService service(hardware);
+    VirtualHardwareService service(m_hardware);
     ASSERT_TRUE(service.registerOn(bus.connect("program")));
-
-    PhidgetManager manager;
-    MemoryGrid list(1, 4);
-    QuietView view;
-    PhidgetDeviceManager devices(list, view);
-    QObject::connect(&manager, &PhidgetManager::OnAttach,
-                     [&](const PhidgetBoardPtr& board) { devices.PhidgetManager_OnAttach(board); });
-    QObject::connect(&manager, &PhidgetManager::OnDetach,
-                     [&](const PhidgetBoardPtr& board) { devices.PhidgetManager_OnDetach(board); });
-    hardware.open(manager);
+    start(withRequiredSections({}));
+    const MemoryGrid& list = grid(CockpitGrid::Devices);
+    PhidgetDeviceManager& devices = m_cockpit->devices();
 
     const QDBusConnection script = bus.connect("script");
     auto boards = callService<QList<VirtualBoardInfo>>(script, "Boards");

@@ -77,6 +77,16 @@ void CockpitFixture::set(FlightDataField field, const QVariant& value)
         m_data->values[field] = value;
 }
 
+int CockpitFixture::deviceRow(int serial)
+{
+    const MemoryGrid& list = grid(CockpitGrid::Devices);
+    for (int row = 1; row < list.rowCount(); ++row) {
+        if (list.text(row, 3) == QString::number(serial))
+            return row;
+    }
+    return -1;
+}
+
 void CockpitFixture::tick()
 {
     m_cockpit->cache().VantorAy = true;

@@ -16,7 +16,18 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <set>
+
 namespace glimrow::test {
+
+// The headless front end, counting what a window would make heard and usable.
+class RecordingView : public HeadlessView {
+public:
+    void beep() override { ++beeps; }
+    void enableBoardControls(BoardKind kind) override { enabled.insert(kind); }
+    int beeps = 0;
+    std::set<BoardKind> enabled;
+};
 
 class CockpitFixture : public ::testing::Test {
 protected:
@@ -38,11 +49,18 @@ protected:
     void tick();
 
     const VirtualDevice& board(int serial) const { return *m_hardware.device(serial); }
+    PhidgetDeviceManager& devices() { return m_cockpit->devices(); }
+    // The device list's row of a board, or -1; the colour of its "Phidget" cell.
+    int deviceRow(int serial);
+    CellColour deviceColour(int serial)
+    {
+        return grid(CockpitGrid::Devices).colour(deviceRow(serial), 1);
+    }
     const MemoryGrid& grid(CockpitGrid which) { return m_view.memoryGrid(which); }
     const QString& label(CockpitLabel which) { return m_view.memoryLabel(which).text; }
 
     QTemporaryDir m_dir;
-    HeadlessView m_view;
+    RecordingView m_view;
     VirtualHardware m_hardware;
     QHash<FlightDataField, QVariant> m_values; // every field zero or empty, the server active
     MemoryFlightData* m_data = nullptr;        // the object made last
