@@ -1,14 +1,11 @@
 // The cockpit core without a window, over the real parts: the virtual boards, the real
-// Pigrelay on the virtual EPIC card, the data server's object in memory or on a private D-Bus
-// daemon, and a loopback stream. Which step runs when, which board each section drives, the
+// Pigrelay on the virtual EPIC card, the data server's object in memory, and a loopback
+// stream. Which step runs when, which board each section drives, the
 // lamp test and shutdown, reloading, and the faults a real cockpit meets.
 
 #include "support/CockpitFixture.h"
-#include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/VirtualEpicCard.h"
-
-#include "data/DBusFlightData.h"
 
 #include <gtest/gtest.h>
 
@@ -35,40 +32,7 @@ const QByteArray kEverySection = "[PLED64-1]\r\n0,Master caution,1,1\r\n"
                                  "[EPICAnalogs]\r\n12,Fuel total,TOTAL,\r\n"
                                  "20,Reserve,INTRESFUEL,\r\n";
 
-// Every field of the record, zero, with the server active.
-QVariantMap flightRecord()
-{
-    QVariantMap record;
-    for (const FlightDataFieldInfo& field : flightDataFields()) {
-        const FlightDataType type = field.type;
-        record[field.name] = type == FlightDataType::Int32    ? QVariant(0)
-                             : type == FlightDataType::Double ? QVariant(0.0)
-                             : type == FlightDataType::Text   ? QVariant(QString())
-                                                              : QVariant(true);
-    }
-    return record;
-}
-
-class CockpitTest : public CockpitFixture {
-protected:
-    static void SetUpTestSuite() { s_bus = new PrivateBus; }
-    static void TearDownTestSuite()
-    {
-        delete s_bus;
-        s_bus = nullptr;
-    }
-    // The D-Bus object on the private bus.
-    static FlightDataFactory busObject()
-    {
-        return [] {
-            return std::make_unique<DBusFlightData>(s_bus->connect(QStringLiteral("program")));
-        };
-    }
-
-    static PrivateBus* s_bus;
-};
-
-PrivateBus* CockpitTest::s_bus = nullptr;
+using CockpitTest = CockpitFixture;
 
 } // namespace
 
@@ -288,17 +252,14 @@ TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)
     EXPECT_TRUE(board(20001).outputs[2]);
 }
 
-TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenLeaves)
+TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenGoesQuiet)
 {
-    FlightDataServer server(*s_bus, FlightDataServer::Answers::Raw);
-    QVariantMap record = flightRecord();
-    record["LightBits"] = 1;
-    record["FuelFlow"] = QStringLiteral("not a number"); // wrong type
-    record.remove("InternalFuel");                       // missing
-    record["DEDLines"] = QString(1024 * 1024, u'A');     // 1 MB
-    record["GS"] = 2.5;
-    server.setRecord(record);
-    Cockpit& cockpit = start(kEverySection, busObject());
+    set(FlightDataField::LightBits, 1);
+    set(FlightDataField::FuelFlow, QStringLiteral("not a number")); // wrong type
+    m_values.remove(FlightDataField::InternalFuel);                 // missing
+    set(FlightDataField::DEDLines, QString(1024 * 1024, u'A'));     // 1 MB
+    set(FlightDataField::GS, 2.5);
+    Cockpit& cockpit = start(kEverySection);
     ASSERT_EQ(m_view.serverState(), "Vantor-A");
     cockpit.tmrGlimrow_Timer();
     EXPECT_EQ(board(10001).leds[0], 75);       // lamps served
@@ -306,8 +267,8 @@ TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenLeaves)
     EXPECT_EQ(board(40001).rows[0], "     0"); // fuel flow skipped: the file's text
     EXPECT_EQ(label(CockpitLabel::DED).count(u'\r'), 5);
 
-    // The server stops: once the watchdog has seen it, the update cycle no longer runs.
-    ASSERT_TRUE(server.setOnBus(false));
+    // The server says it is inactive: once the watchdog has seen it, the cycle no longer runs.
+    set(FlightDataField::VantorAy, false);
     cockpit.connection().tmrVantorA_Timer();
     EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
     const int writes = board(10001).writes;

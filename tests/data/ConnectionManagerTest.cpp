@@ -1,41 +1,21 @@
+// The connection to the data server as the cockpit chooses and watches it: the stream over a
+// loopback socket, the flight-data object on a private D-Bus daemon.
+
+#include "support/CockpitFixture.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
 
-#include "data/ConnectionManager.h"
 #include "data/DBusFlightData.h"
-
-#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 using namespace glimrow;
-using glimrow::test::FlightDataServer;
-using glimrow::test::PrivateBus;
+using namespace glimrow::test;
 
 namespace {
-
-// The Communication frame and status bar, as plain state.
-class RecordingView : public ConnectionView {
-public:
-    QString address = "127.0.0.1";
-    QString port;
-    bool fieldsEnabled = true;
-    bool tcpBold = false;
-    int selected = -1;
-    QString serverState;
-
-    QString serverAddress() const override { return address; }
-    QString serverPort() const override { return port; }
-    void setServerFieldsEnabled(bool enabled) override { fieldsEnabled = enabled; }
-    void setTcpCaptionBold(bool bold) override { tcpBold = bold; }
-    void showConnectType(int index) override { selected = index; }
-    bool isDcomSelected() const override { return selected == 1; }
-    void showServerState(const QString& text) override { serverState = text; }
-};
 
 QByteArray frame(int lightBits, char flag)
 {
@@ -45,33 +25,7 @@ QByteArray frame(int lightBits, char flag)
     return block + flag;
 }
 
-// A data server's stream end: accepts one client and sends what the test says.
-class StreamServer {
-public:
-    StreamServer()
-    {
-        m_server.listen(QHostAddress::LocalHost);
-        QObject::connect(&m_server, &QTcpServer::newConnection,
-                         [this] { m_client = m_server.nextPendingConnection(); });
-    }
-    QString port() const { return QString::number(m_server.serverPort()); }
-    bool waitForClient()
-    {
-        return test::waitFor([this] { return m_client != nullptr; });
-    }
-    void send(const QByteArray& data)
-    {
-        m_client->write(data);
-        m_client->flush();
-    }
-    void drop() { m_client->abort(); }
-
-private:
-    QTcpServer m_server;
-    QTcpSocket* m_client = nullptr;
-};
-
-class Connection : public ::testing::Test {
+class Connection : public CockpitFixture {
 protected:
     static void SetUpTestSuite() { s_bus = new PrivateBus; }
     static void TearDownTestSuite()
@@ -79,23 +33,15 @@ protected:
         delete s_bus;
         s_bus = nullptr;
     }
-
-    ConnectionManager& manager()
+    ConnectionManager& manager() { return m_cockpit->connection(); }
+    // The stream's peer, once the cockpit has connected.
+    QTcpSocket* peer()
     {
-        if (!m_manager) {
-            m_manager = std::make_unique<ConnectionManager>(m_view, m_cache, [this] {
-                ++m_objectsMade;
-                return std::make_unique<DBusFlightData>(s_bus->connect("program"));
-            });
-        }
-        return *m_manager;
+        EXPECT_TRUE(waitFor([this] { return m_stream.hasPendingConnections(); }));
+        return m_stream.nextPendingConnection();
     }
 
     static PrivateBus* s_bus;
-    RecordingView m_view;
-    FlightDataCache m_cache;
-    int m_objectsMade = 0;
-    std::unique_ptr<ConnectionManager> m_manager;
 };
 
 PrivateBus* Connection::s_bus = nullptr;
@@ -104,50 +50,51 @@ PrivateBus* Connection::s_bus = nullptr;
 
 TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
 {
-    StreamServer server;
-    m_view.address = "  127.0.0.1 ";
-    m_view.port = " " + server.port() + " ";
-    manager().ChooseConnectType(0);
-    EXPECT_EQ(m_view.selected, 0);
-    EXPECT_TRUE(m_view.fieldsEnabled);
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
-    EXPECT_NE(manager().socketState(), 0);
-    ASSERT_TRUE(server.waitForClient());
+    QByteArray keys = tcpKeys();
+    keys.replace("127.0.0.1", "  127.0.0.1 "); // as typed, blanks and all
+    start(withRequiredSections(keys));
+    EXPECT_TRUE(m_view.serverFieldsEnabled);
+    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
+    QTcpSocket* server = peer();
+    FlightDataCache& cache = m_cockpit->cache();
 
     QSignalSpy blocks(&manager(), &ConnectionManager::blockDecoded);
-    server.send(frame(42, '1'));
+    server->write(frame(42, '1'));
     ASSERT_TRUE(blocks.wait(5000));
-    EXPECT_EQ(m_cache.LightBits, 42);
-    EXPECT_TRUE(m_cache.VantorAy);
-
+    EXPECT_EQ(cache.LightBits, 42);
+    EXPECT_TRUE(cache.VantorAy);
     manager().tmrVantorA_Timer();
-    EXPECT_TRUE(m_view.tcpBold);
-    EXPECT_EQ(m_view.serverState, "Vantor-A");
+    EXPECT_TRUE(m_view.tcpCaptionBold);
+    EXPECT_EQ(m_view.serverState(), "Vantor-A");
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kActivePeriodMs);
 
     // A stream that goes quiet for a whole watchdog period is not an active server.
     manager().tmrVantorA_Timer();
-    EXPECT_FALSE(m_cache.VantorAy);
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
+    EXPECT_FALSE(cache.VantorAy);
+    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
 
     // The server goes away: the caption returns to normal at the next tick.
-    server.send(frame(43, '1'));
+    server->write(frame(43, '1'));
     ASSERT_TRUE(blocks.wait(5000));
-    server.drop();
-    ASSERT_TRUE(test::waitFor([this] { return manager().socketState() != 7; }));
+    server->abort();
+    ASSERT_TRUE(waitFor([this] { return manager().socketState() != 7; }));
     manager().tmrVantorA_Timer();
-    EXPECT_FALSE(m_view.tcpBold);
-    EXPECT_FALSE(m_cache.VantorAy);
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
+    EXPECT_FALSE(m_view.tcpCaptionBold);
+    EXPECT_FALSE(cache.VantorAy);
+
+    // It comes back; the user picks TCP/IP again.
+    m_cockpit->ChooseConnectType(0);
+    peer()->write(frame(44, '1'));
+    ASSERT_TRUE(waitFor([&] { return cache.LightBits == 44; }));
 }
 
 TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
 {
     QElapsedTimer clock;
     clock.start();
-    m_view.port = "not a port";
-    manager().ChooseConnectType(0);
+    start(withRequiredSections("[TCPIP-IP]\r\n127.0.0.1\r\n[TCPIP-PORT]\r\nnot a port\r\n"
+                               "[COMPREF]\r\nTCP\r\n"));
     EXPECT_EQ(manager().socketState(), 0); // no request could be made
 
     quint16 closedPort = 0;
@@ -156,43 +103,39 @@ TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
         probe.listen(QHostAddress::LocalHost);
         closedPort = probe.serverPort();
     }
-    m_view.port = QString::number(closedPort);
-    manager().ChooseConnectType(0);
-    EXPECT_TRUE(test::waitFor([this] { return manager().socketState() == 9; }));
+    m_view.setServerPort(QString::number(closedPort));
+    m_cockpit->ChooseConnectType(0);
+    EXPECT_TRUE(waitFor([this] { return manager().socketState() == 9; }));
     manager().tmrVantorA_Timer();
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
+    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
     EXPECT_LT(clock.elapsed(), 4000);
 }
 
 TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
 {
-    ASSERT_FALSE(s_bus->address().isEmpty());
     FlightDataServer server(*s_bus);
     server.setRecord({{"VantorAy", true}});
-    StreamServer stream;
-    m_view.port = stream.port();
-    manager().ChooseConnectType(0);
-    ASSERT_TRUE(stream.waitForClient());
+    start(withRequiredSections(tcpKeys()), [] {
+        return std::make_unique<DBusFlightData>(s_bus->connect(QStringLiteral("program")));
+    });
+    peer();
 
-    manager().ChooseConnectType(1);
+    m_cockpit->ChooseConnectType(1);
     EXPECT_EQ(manager().socketState(), 0);
-    EXPECT_FALSE(m_view.fieldsEnabled);
-    EXPECT_FALSE(m_view.tcpBold);
-    EXPECT_EQ(m_objectsMade, 1);
+    EXPECT_FALSE(m_view.serverFieldsEnabled);
+    EXPECT_FALSE(m_view.tcpCaptionBold);
     ASSERT_NE(manager().flightDataObject(), nullptr);
-    EXPECT_TRUE(m_cache.VantorAy);
-    EXPECT_EQ(m_view.serverState, "Vantor-A");
+    EXPECT_EQ(m_view.serverState(), "Vantor-A");
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kActivePeriodMs);
 
     // The server stops: the next tick notices and the watchdog goes back to one second.
     ASSERT_TRUE(server.setOnBus(false));
     manager().tmrVantorA_Timer();
-    EXPECT_FALSE(m_cache.VantorAy);
+    EXPECT_FALSE(m_cockpit->cache().VantorAy);
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
 
-    manager().ChooseConnectType(0);
+    m_cockpit->ChooseConnectType(0);
     EXPECT_EQ(manager().flightDataObject(), nullptr);
-    EXPECT_FALSE(m_cache.VantorAy);
-    EXPECT_TRUE(m_view.fieldsEnabled);
-    EXPECT_EQ(m_view.serverState, "Vantor Inactive");
+    EXPECT_TRUE(m_view.serverFieldsEnabled);
+    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
 }

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QXmlStreamReader>
-
 using namespace glimrow;
 using glimrow::test::FlightDataServer;
 using glimrow::test::PrivateBus;
@@ -70,32 +67,4 @@ TEST_F(DBusObject, FollowsTheServerAsItAppearsLeavesAndReturns)
     object.FillFlightData();
     EXPECT_EQ(object.readNumber(FlightDataField::RPM), 90.0);
     EXPECT_NO_THROW(object.Close());
-}
-
-TEST(FlightDataInterface, TheXmlDescribesEveryFieldWithItsType)
-{
-    QFile xml(GLIMROW_SOURCE_DIR "/src/data/Telvox.clsFlightData.xml");
-    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
-    QXmlStreamReader reader(&xml);
-    QMap<QString, QString> properties;
-    QStringList methods;
-    while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QString name = reader.attributes().value("name").toString();
-        if (reader.name() == u"property")
-            properties[name] = reader.attributes().value("type").toString();
-        else if (reader.name() == u"method")
-            methods << name;
-    }
-    ASSERT_FALSE(reader.hasError()) << reader.errorString().toStdString();
-    EXPECT_EQ(methods, QStringList({"FillFlightData", "Close"}));
-
-    const std::map<FlightDataType, QString> signature{{FlightDataType::Int32, "i"},
-                                                      {FlightDataType::Double, "d"},
-                                                      {FlightDataType::Boolean, "b"},
-                                                      {FlightDataType::Text, "s"}};
-    EXPECT_EQ(properties.size(), qsizetype(flightDataFields().size()));
-    for (const FlightDataFieldInfo& field : flightDataFields())
-        EXPECT_EQ(properties.value(field.name), signature.at(field.type)) << field.name;
 }

@@ -20,13 +20,17 @@
 
 namespace glimrow::test {
 
-// The headless front end, counting what a window would make heard and usable.
+// The headless front end, keeping what a window would show of the board and stream state.
 class RecordingView : public HeadlessView {
 public:
     void beep() override { ++beeps; }
     void enableBoardControls(BoardKind kind) override { enabled.insert(kind); }
+    void setServerFieldsEnabled(bool usable) override { serverFieldsEnabled = usable; }
+    void setTcpCaptionBold(bool bold) override { tcpCaptionBold = bold; }
     int beeps = 0;
     std::set<BoardKind> enabled;
+    bool serverFieldsEnabled = true;
+    bool tcpCaptionBold = false;
 };
 
 class CockpitFixture : public ::testing::Test {

@@ -1,46 +1,9 @@
 #include "support/PrivateBus.h"
 
 #include <QAtomicInt>
-#include <QDBusMessage>
-#include <QDBusVariant>
-#include <QDBusVirtualObject>
 #include <QMetaObject>
 
 namespace glimrow::test {
-namespace {
-
-const QString kService = QStringLiteral("Telvox.clsFlightData");
-const QString kPath = QStringLiteral("/clsFlightData");
-
-// Answers the flight-data object's calls straight from a record, types unchecked.
-class RawFlightDataObject : public QDBusVirtualObject {
-public:
-    explicit RawFlightDataObject(std::function<QVariantMap()> record) : m_record(std::move(record))
-    {
-    }
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
-        const QVariantMap record = m_record();
-        QDBusMessage reply = message.createReply();
-        if (message.member() == u"GetAll") {
-            reply << record;
-        } else if (message.member() == u"Get") {
-            const QString name = message.arguments().value(1).toString();
-            if (!record.contains(name))
-                reply = message.createErrorReply(QDBusError::InvalidArgs, "no property " + name);
-            else
-                reply << QVariant::fromValue(QDBusVariant(record.value(name)));
-        }
-        connection.send(reply); // FillFlightData and Close: an empty reply
-        return true;
-    }
-
-private:
-    std::function<QVariantMap()> m_record;
-};
-
-} // namespace
 
 PrivateBus::PrivateBus()
 {
@@ -69,8 +32,7 @@ QDBusConnection PrivateBus::connect(const QString& name) const
     return QDBusConnection::connectToBus(m_address, name + u'@' + m_address);
 }
 
-FlightDataServer::FlightDataServer(const PrivateBus& bus, Answers answers)
-    : m_bus(bus), m_answers(answers)
+FlightDataServer::FlightDataServer(const PrivateBus& bus) : m_bus(bus)
 {
     static QAtomicInt servers;
     m_connectionName = QStringLiteral("flight-data-server-%1@%2")
@@ -130,22 +92,11 @@ bool FlightDataServer::setOnBus(bool onBus)
 bool FlightDataServer::setOnBusInThisThread(bool onBus)
 {
     QDBusConnection bus = QDBusConnection::connectToBus(m_bus.address(), m_connectionName);
-    if (m_answers == Answers::Typed) {
-        if (!onBus) {
-            m_service->unregisterFrom(bus);
-            return true;
-        }
-        return m_service->registerOn(bus);
-    }
     if (!onBus) {
-        bus.unregisterService(kService);
-        bus.unregisterObject(kPath);
-        delete m_rawObject;
-        m_rawObject = nullptr;
+        m_service->unregisterFrom(bus);
         return true;
     }
-    m_rawObject = new RawFlightDataObject([this] { return record(); });
-    return bus.registerVirtualObject(kPath, m_rawObject) && bus.registerService(kService);
+    return m_service->registerOn(bus);
 }
 
 int FlightDataServer::fillCount() const

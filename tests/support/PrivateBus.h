@@ -6,7 +6,6 @@
 #include "FlightDataService.h"
 
 #include <QDBusConnection>
-#include <QDBusVirtualObject>
 #include <QMutex>
 #include <QProcess>
 #include <QThread>
@@ -33,13 +32,11 @@ private:
     QString m_address;
 };
 
-// The data server's object on a private bus, answering from a record the test sets. Typed, it
-// answers as the interface description says (vantor-sim's service); raw, it answers each
-// property with whatever value the record holds, of whatever type, or not at all.
+// The data server's object on a private bus (vantor-sim's service), answering from a record the
+// test sets, as the interface description types it.
 class FlightDataServer {
 public:
-    enum class Answers { Typed, Raw };
-    explicit FlightDataServer(const PrivateBus& bus, Answers answers = Answers::Typed);
+    explicit FlightDataServer(const PrivateBus& bus);
     ~FlightDataServer();
     FlightDataServer(const FlightDataServer&) = delete;
     FlightDataServer& operator=(const FlightDataServer&) = delete;
@@ -60,10 +57,8 @@ private:
     mutable QMutex m_mutex;
     QVariantMap m_record;
     QThread m_thread;
-    QObject* m_context = nullptr; // lives in m_thread; work is run through it
-    Answers m_answers;
+    QObject* m_context = nullptr;                // lives in m_thread; work is run through it
     sim::FlightDataService* m_service = nullptr; // lives in m_thread
-    QDBusVirtualObject* m_rawObject = nullptr;   // the raw answers, in m_thread
 };
 
 } // namespace glimrow::test
