@@ -1,7 +1,6 @@
-// The cockpit core without a window, over the real parts: the virtual boards, the real
-// Pigrelay on the virtual EPIC card, the data server's object in memory, and a loopback
-// stream. Which step runs when, which board each section drives, the
-// lamp test and shutdown, reloading, and the faults a real cockpit meets.
+// The cockpit core without a window, over the real parts: which step runs when, which board
+// each section drives, start-up and its refusals, reloading, the lamp test and shutdown, and
+// the faults a real cockpit meets.
 
 #include "support/CockpitFixture.h"
 #include "support/QtPrinters.h"
@@ -72,6 +71,8 @@ TEST_F(CockpitTest, EachSectionDrivesItsOwnBoardWithValuesComputedInTheSameCycle
     EXPECT_EQ(grid(CockpitGrid::PTLCD_2).text(1, 3), "Second LCD");
     EXPECT_EQ(label(CockpitLabel::GForce), "2.500");
     EXPECT_TRUE(m_view.messages.isEmpty());
+    m_cockpit->ShutdownProgram(); // closes and releases the flight-data object
+    EXPECT_EQ(m_cockpit->connection().flightDataObject(), nullptr);
 }
 
 TEST_F(CockpitTest, EpicStepRunsForAnOpenCardOrWhenAskedWithoutOne)
@@ -101,29 +102,6 @@ TEST_F(CockpitTest, EpicStepRunsForAnOpenCardOrWhenAskedWithoutOne)
     cockpit.CloseEpicCard();
     EXPECT_FALSE(cockpit.mbEpicOpen());
     EXPECT_TRUE(m_view.messages.isEmpty());
-}
-
-TEST_F(CockpitTest, StartAppliesTheKeysAndShutdownReleasesEverythingOnce)
-{
-    Cockpit& cockpit = start(
-        tcpKeys() + "[NOSCREENUPDATE]\r\ntrue\r\n[UPDATEEPICANYWAY]\r\nTrue\r\n" + kEverySection);
-    EXPECT_EQ(m_view.serverAddress(), "127.0.0.1");
-    EXPECT_FALSE(m_view.isDcomSelected());
-    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
-    EXPECT_FALSE(cockpit.mbScreenUpdate());
-    EXPECT_TRUE(cockpit.mbUpdateEpicAnyway());
-    EXPECT_EQ(m_objectsMade, 0);
-    EXPECT_TRUE(cockpit.tmrGlimrow().isActive());
-
-    cockpit.ChooseConnectType(1);
-    ASSERT_EQ(m_objectsMade, 1);
-    QSignalSpy ended(&cockpit, &Cockpit::ended);
-    cockpit.ShutdownProgram();
-    cockpit.ShutdownProgram(); // a second way out finds everything done
-    ASSERT_EQ(ended.count(), 1);
-    EXPECT_EQ(ended.at(0).at(0).toInt(), 0);
-    EXPECT_FALSE(cockpit.tmrGlimrow().isActive());
-    EXPECT_EQ(cockpit.connection().flightDataObject(), nullptr);
 }
 
 TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhy)
@@ -200,7 +178,7 @@ TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
     EXPECT_EQ(board(40002).rows[2], "  NEW");
 }
 
-TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEverything)
+TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEverythingOnce)
 {
     Cockpit& cockpit = start(tcpKeys() + kEverySection);
     cockpit.setAllLampsOn(true);
@@ -219,16 +197,20 @@ TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEve
     tick(); // the next tick repaints from the data
     EXPECT_EQ(board(10001).leds[0], 75);
 
-    // A failing board is skipped call by call; the rest still go dark.
+    // Shutdown darkens everything, once; a failing board is skipped call by call.
     cockpit.setAllLampsOn(true);
     m_hardware.setFailing(20001, true);
+    QSignalSpy ended(&cockpit, &Cockpit::ended);
     cockpit.ShutdownProgram();
+    cockpit.ShutdownProgram(); // a second way out finds everything done
+    EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(board(10002).leds, std::vector<int>(64, 0));
     EXPECT_EQ(board(20002).outputs, std::vector<bool>(16, false));
     EXPECT_FALSE(board(30001).backlight);
     EXPECT_EQ(board(40002).brightness, 0);
     EXPECT_EQ(board(40002).rows[0], "");
     EXPECT_FALSE(cockpit.devices().pRavazLED(1)); // slots released
+    EXPECT_FALSE(cockpit.tmrGlimrow().isActive());
 }
 
 TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)

@@ -1,3 +1,4 @@
+#include "support/MemoryFlightData.h"
 #include "support/QtPrinters.h"
 
 #include "data/UpdateCycle.h"
@@ -10,49 +11,15 @@ using namespace glimrow;
 
 namespace {
 
-// Records every call made on it, in order.
-class RecordingObject : public FlightDataObject {
-public:
-    explicit RecordingObject(QStringList& calls) : m_calls(calls) {}
-    QHash<FlightDataField, QVariant> values;
-    bool failFill = false;
-
-    void FillFlightData() override
-    {
-        m_calls << "FillFlightData";
-        if (failFill)
-            throw FlightDataError("server gone");
-    }
-    void Close() override { m_calls << "Close"; }
-    QVariant property(FlightDataField field) override
-    {
-        m_calls << QString("read %1").arg(fieldInfo(field).name);
-        if (!values.contains(field))
-            throw FlightDataError("missing");
-        return values.value(field);
-    }
-
-private:
-    QStringList& m_calls;
-};
-
-class FakeSource : public FlightDataSource {
-public:
-    bool dcom = true;
-    FlightDataObject* object = nullptr;
-    bool isDcomSelected() const override { return dcom; }
-    FlightDataObject* flightDataObject() const override { return object; }
-};
-
 class Cycle : public ::testing::Test {
 protected:
     Cycle()
     {
-        m_object.values = {{FlightDataField::LightBits, 5},
-                           {FlightDataField::LightBits2, 6.5},
-                           {FlightDataField::LightBits3, 7},
-                           {FlightDataField::SpeedBrake, 0.5}};
-        m_source.object = &m_object;
+        m_data.values = {{FlightDataField::LightBits, 5},
+                         {FlightDataField::LightBits2, 6.5},
+                         {FlightDataField::LightBits3, 7},
+                         {FlightDataField::SpeedBrake, 0.5}};
+        m_data.calls = &m_calls;
         const auto step = [this](const char* name) {
             return UpdateCycle::Step{name, [this, name] { m_calls << name; }};
         };
@@ -61,10 +28,9 @@ protected:
     }
 
     QStringList m_calls;
-    RecordingObject m_object{m_calls};
-    FakeSource m_source;
+    test::MemoryFlightData m_data;
     FlightDataCache m_cache;
-    UpdateCycle m_cycle{m_source, m_cache, [this] { m_calls << "events"; }};
+    UpdateCycle m_cycle{m_data, m_cache, [this] { m_calls << "events"; }};
 };
 
 } // namespace
@@ -85,9 +51,9 @@ TEST_F(Cycle, DcomModeFillsOnceBeforeAnyReadThenServesEveryStepInOrder)
 TEST_F(Cycle, FailingStepsAreSkippedAndTheRestStillRun)
 {
     // A failed fill skips only itself; a failed read ends the cache copy.
-    m_object.failFill = true;
-    m_object.values.remove(FlightDataField::LightBits2);
-    m_object.values[FlightDataField::LightBits] = 4294967296.0; // does not fit 32 bits
+    m_data.failFill = true;
+    m_data.values.remove(FlightDataField::LightBits2);
+    m_data.values[FlightDataField::LightBits] = 4294967296.0; // does not fit 32 bits
     m_cache.LightBits = 1;
     m_cycle.run();
     EXPECT_EQ(m_cache.LightBits, 1);
@@ -99,7 +65,7 @@ TEST_F(Cycle, ATickDuringACyclesPauseIsDropped)
 {
     int cycles = 0;
     UpdateCycle* self = nullptr;
-    UpdateCycle nested(m_source, m_cache, [&] { self->run(); }); // a tick inside the pause
+    UpdateCycle nested(m_data, m_cache, [&] { self->run(); }); // a tick inside the pause
     self = &nested;
     nested.setOutputSteps({{"count", [&] { ++cycles; }}});
     nested.run();

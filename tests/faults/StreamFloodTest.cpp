@@ -1,17 +1,14 @@
 // A peer that floods the stream with noise: memory stays bounded, and good frames sent
 // afterwards decode.
 
+#include "support/CockpitFixture.h"
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
-
-#include "data/ConnectionManager.h"
-
-#include <gtest/gtest.h>
+#include "support/Waiting.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 using namespace glimrow;
@@ -31,18 +28,6 @@ constexpr bool kResidentMemoryMeaningful = true;
 constexpr bool kResidentMemoryMeaningful = true;
 #endif
 
-class View : public ConnectionView {
-public:
-    QString port;
-    QString serverAddress() const override { return QStringLiteral("127.0.0.1"); }
-    QString serverPort() const override { return port; }
-    void setServerFieldsEnabled(bool) override {}
-    void setTcpCaptionBold(bool) override {}
-    void showConnectType(int) override {}
-    bool isDcomSelected() const override { return false; }
-    void showServerState(const QString&) override {}
-};
-
 QByteArray goodFrame()
 {
     QByteArray frame = "@";
@@ -53,19 +38,13 @@ QByteArray goodFrame()
 
 } // namespace
 
-TEST(StreamFlood, NoiseNeitherGrowsMemoryNorKeepsGoodFramesFromDecoding)
+using StreamFlood = test::CockpitFixture;
+
+TEST_F(StreamFlood, NoiseNeitherGrowsMemoryNorKeepsGoodFramesFromDecoding)
 {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-    View view;
-    view.port = QString::number(server.serverPort());
-    FlightDataCache cache;
-    ConnectionManager manager(view, cache, []() -> std::unique_ptr<FlightDataObject> {
-        throw FlightDataError("no object in this test");
-    });
-    manager.ChooseConnectType(0);
-    ASSERT_TRUE(server.waitForNewConnection(5000));
-    QTcpSocket* peer = server.nextPendingConnection();
+    const FlightDataCache& cache = start(withRequiredSections(tcpKeys())).cache();
+    ASSERT_TRUE(test::waitFor([this] { return m_stream.hasPendingConnections(); }));
+    QTcpSocket* peer = m_stream.nextPendingConnection();
 
     // 50 MB of random bytes as fast as the program takes them, then good frames.
     constexpr qint64 kNoiseBytes = 50 * 1024 * 1024;

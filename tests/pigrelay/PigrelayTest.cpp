@@ -87,16 +87,6 @@ TEST_F(Pigrelay, ValueChannelsSendTheLowByteOfTheirConvertedValue)
     EXPECT_EQ(pigeonhole(18)->writes, 3); // every send reaches the card, changed or not
 }
 
-TEST_F(Pigrelay, LightBitWordsGoLowestByteFirst)
-{
-    LBPHCallRet(1);
-    EXPECT_EQ(SendLBPH(0x12345678), 0x12345678);
-    EXPECT_EQ(sent(1), (Bytes{0x78, 0x56, 0x34, 0x12}));
-    LB3PHCallRet(3);
-    SendLB3PH(-1);
-    EXPECT_EQ(sent(3), (Bytes{255, 255, 255, 255}));
-}
-
 TEST_F(Pigrelay, GearMaskGoesToPigeonholeFiveEveryTime)
 {
     EXPECT_EQ(SendNoseGear(1.0f), 0);

@@ -7,6 +7,7 @@
 #include "data/FlightDataObject.h"
 
 #include <QHash>
+#include <QStringList>
 #include <QVariant>
 
 namespace glimrow::test {
@@ -15,16 +16,25 @@ class MemoryFlightData : public FlightDataObject, public FlightDataSource {
 public:
     QHash<FlightDataField, QVariant> values;
     int fills = 0;
-    int reads = 0;
-    bool present = true; // false: no object at all, as in TCP/IP mode
+    bool failFill = false;
+    bool present = true;          // false: no object at all, as in TCP/IP mode
+    QStringList* calls = nullptr; // when set, every fill and read is written down in order
 
     void set(FlightDataField field, const QVariant& value) { values[field] = value; }
 
-    void FillFlightData() override { ++fills; }
+    void FillFlightData() override
+    {
+        ++fills;
+        if (calls)
+            *calls << "FillFlightData";
+        if (failFill)
+            throw FlightDataError("server gone");
+    }
     void Close() override {}
     QVariant property(FlightDataField field) override
     {
-        ++reads;
+        if (calls)
+            *calls << QStringLiteral("read %1").arg(QLatin1StringView(fieldInfo(field).name));
         if (!values.contains(field))
             throw FlightDataError(std::string("no value for ") + fieldInfo(field).name);
         return values.value(field);
