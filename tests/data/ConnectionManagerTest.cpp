@@ -4,6 +4,7 @@
 #include "support/CockpitFixture.h"
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
+#include "support/StreamFrames.h"
 #include "support/Waiting.h"
 
 #include "data/DBusFlightData.h"
@@ -17,12 +18,9 @@ using namespace glimrow::test;
 
 namespace {
 
-QByteArray frame(int lightBits, char flag)
+QByteArray frame(int lightBits)
 {
-    QByteArray block = "@";
-    for (int field = 1; field <= 80; ++field)
-        block += (field == 32 ? QByteArray::number(lightBits) : QByteArray("0")) + '@';
-    return block + flag;
+    return streamFrame({{32, QByteArray::number(lightBits)}});
 }
 
 class Connection : public CockpitFixture {
@@ -59,7 +57,7 @@ TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
     FlightDataCache& cache = m_cockpit->cache();
 
     QSignalSpy blocks(&manager(), &ConnectionManager::blockDecoded);
-    server->write(frame(42, '1'));
+    server->write(frame(42));
     ASSERT_TRUE(blocks.wait(5000));
     EXPECT_EQ(cache.LightBits, 42);
     EXPECT_TRUE(cache.VantorAy);
@@ -75,7 +73,7 @@ TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
 
     // The server goes away: the caption returns to normal at the next tick.
-    server->write(frame(43, '1'));
+    server->write(frame(43));
     ASSERT_TRUE(blocks.wait(5000));
     server->abort();
     ASSERT_TRUE(waitFor([this] { return manager().socketState() != 7; }));
@@ -85,7 +83,7 @@ TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
 
     // It comes back; the user picks TCP/IP again.
     m_cockpit->ChooseConnectType(0);
-    peer()->write(frame(44, '1'));
+    peer()->write(frame(44));
     ASSERT_TRUE(waitFor([&] { return cache.LightBits == 44; }));
 }
 

@@ -1,35 +1,15 @@
 #include "data/FlightDataObject.h"
 
+#include "support/MemoryFlightData.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
-#include <QHash>
-
 using namespace glimrow;
-
-namespace {
-
-// An in-memory object: each property answers whatever the test put there.
-class MemoryFlightData : public FlightDataObject {
-public:
-    QHash<FlightDataField, QVariant> values;
-
-    void FillFlightData() override {}
-    void Close() override {}
-    QVariant property(FlightDataField field) override
-    {
-        if (!values.contains(field))
-            throw FlightDataError(std::string("no property ") + fieldInfo(field).name);
-        return values.value(field);
-    }
-};
-
-} // namespace
 
 TEST(FlightDataObject, TypedReadsRefuseValuesOfTheWrongType)
 {
-    MemoryFlightData object;
+    test::MemoryFlightData object;
     object.values[FlightDataField::RPM] = 87.5;
     object.values[FlightDataField::ChaffCount] = 30;
     object.values[FlightDataField::DEDLines] = QStringLiteral("COM1");

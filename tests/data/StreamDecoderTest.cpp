@@ -1,4 +1,5 @@
 #include "support/QtPrinters.h"
+#include "support/StreamFrames.h"
 
 #include "data/StreamDecoder.h"
 
@@ -7,22 +8,12 @@
 #include <QByteArray>
 
 #include <limits>
-#include <map>
 
 using namespace glimrow;
 
 namespace {
 
-// "@", fields 1 to 80 each ended by "@", then the flag. Unset fields hold their number.
-QByteArray frame(const std::map<int, QByteArray>& fields, const QByteArray& flag = "1")
-{
-    QByteArray block = "@";
-    for (int field = 1; field <= 80; ++field) {
-        const auto found = fields.find(field);
-        block += (found != fields.end() ? found->second : QByteArray::number(field * 1000)) + '@';
-    }
-    return block + flag;
-}
+using test::streamFrame;
 
 FlightDataCache decoded(const QByteArray& block, FlightDataCache cache = {})
 {
@@ -46,7 +37,7 @@ FlightDataCache primed()
 TEST(StreamDecoder, AFullFrameSetsTheFiveCachedFields)
 {
     const FlightDataCache cache =
-        decoded(frame({{28, "0.5"}, {32, "12.5"}, {36, "13.5"}, {37, "  7abc"}}));
+        decoded(streamFrame({{28, "0.5"}, {32, "12.5"}, {36, "13.5"}, {37, "  7abc"}}));
     EXPECT_EQ(cache.SpeedBrake, 0.5f);
     EXPECT_EQ(cache.LightBits, 12);
     EXPECT_EQ(cache.LightBits2, 14);
@@ -54,7 +45,8 @@ TEST(StreamDecoder, AFullFrameSetsTheFiveCachedFields)
     EXPECT_TRUE(cache.VantorAy);
 
     // An empty field reads as 0; the first character of the block is never examined.
-    const FlightDataCache other = decoded("X" + frame({{32, ""}}).mid(1), primed());
+    const FlightDataCache other =
+        decoded("X" + streamFrame({{32, ""}, {36, "36000"}}).mid(1), primed());
     EXPECT_EQ(other.LightBits, 0);
     EXPECT_EQ(other.LightBits2, 36000);
 }
@@ -62,29 +54,29 @@ TEST(StreamDecoder, AFullFrameSetsTheFiveCachedFields)
 TEST(StreamDecoder, LightBitsOutsideThirtyTwoBitsKeepTheirValue)
 {
     FlightDataCache cache =
-        decoded(frame({{32, "4294967295"}, {36, "-1"}, {37, "2147483647.5"}}), primed());
+        decoded(streamFrame({{32, "4294967295"}, {36, "-1"}, {37, "2147483647.5"}}), primed());
     EXPECT_EQ(cache.LightBits, 11);
     EXPECT_EQ(cache.LightBits2, -1); // all 32 bits set
     EXPECT_EQ(cache.LightBits3, 33);
 
-    cache = decoded(frame({{28, "1E39"}}), primed());
+    cache = decoded(streamFrame({{28, "1E39"}}), primed());
     EXPECT_EQ(cache.SpeedBrake, std::numeric_limits<float>::infinity());
-    cache = decoded(frame({{28, "-1E300"}}), primed());
+    cache = decoded(streamFrame({{28, "-1E300"}}), primed());
     EXPECT_EQ(cache.SpeedBrake, -std::numeric_limits<float>::infinity());
 }
 
 TEST(StreamDecoder, OnlyADigitOneToNineMarksTheServerActive)
 {
     for (const char* flag : {"1", "5", "9", "9abc"})
-        EXPECT_TRUE(decoded(frame({}, flag)).VantorAy) << flag;
+        EXPECT_TRUE(decoded(streamFrame({}, flag)).VantorAy) << flag;
     for (const char* flag : {"0", "A", "-", " ", "", "&"})
-        EXPECT_FALSE(decoded(frame({}, flag), primed()).VantorAy) << flag;
+        EXPECT_FALSE(decoded(streamFrame({}, flag), primed()).VantorAy) << flag;
 }
 
 TEST(StreamDecoder, TwoFramesInOneReadTakeTheFirst)
 {
-    const QByteArray first = frame({{32, "1"}}, "1");
-    const QByteArray second = frame({{32, "2"}}, "0");
+    const QByteArray first = streamFrame({{32, "1"}}, "1");
+    const QByteArray second = streamFrame({{32, "2"}}, "0");
     const FlightDataCache cache = decoded(first + second);
     EXPECT_EQ(cache.LightBits, 1);
     EXPECT_TRUE(cache.VantorAy);
@@ -118,7 +110,7 @@ TEST(StreamDecoder, ShortBlocksLeaveLaterFieldsUnchanged)
 TEST(StreamDecoder, ALongBlockDecodesLikeAShortOne)
 {
     // A long block (beyond any 16-bit position) decodes like a short one.
-    const FlightDataCache cache = decoded(frame({{37, QByteArray(70000, ' ') + "3"}}));
+    const FlightDataCache cache = decoded(streamFrame({{37, QByteArray(70000, ' ') + "3"}}));
     EXPECT_EQ(cache.LightBits3, 3);
     EXPECT_TRUE(cache.VantorAy);
 }

@@ -4,9 +4,10 @@
 // the same file, so both reach one library), clears it, and offers its control functions.
 // Every event a control function raises has reached the library's handlers when it returns.
 
+#include "phidget/library/LibraryFunctions.h"
+
 #include <gtest/gtest.h>
 
-#include <QLibrary>
 #include <QStringList>
 
 #include <algorithm>
@@ -19,13 +20,16 @@ class FakePhidgetLibrary {
 public:
     explicit FakePhidgetLibrary(const QString& file) : m_library(file)
     {
-        m_library.setLoadHints(QLibrary::PreventUnloadHint);
-        resolve("FakePhidget_plug", plug);
-        resolve("FakePhidget_unplug", unplug);
-        resolve("FakePhidget_error", error);
-        resolve("FakePhidget_fail", fail);
-        resolve("FakePhidget_takeCalls", m_takeCalls);
-        resolve("FakePhidget_reset", m_reset);
+        m_library.resolve("FakePhidget_plug", plug);
+        m_library.resolve("FakePhidget_unplug", unplug);
+        m_library.resolve("FakePhidget_error", error);
+        m_library.resolve("FakePhidget_fail", fail);
+        m_library.resolve("FakePhidget_takeCalls", m_takeCalls);
+        m_library.resolve("FakePhidget_reset", m_reset);
+        if (!m_library.problem().isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(m_library.problem()));
+            std::abort(); // no test can run without it
+        }
         m_reset();
     }
     ~FakePhidgetLibrary() { m_reset(); }
@@ -55,16 +59,7 @@ public:
     }
 
 private:
-    template <typename Function> void resolve(const char* name, Function*& function)
-    {
-        function = reinterpret_cast<Function*>(m_library.resolve(name));
-        if (!function) {
-            std::fprintf(stderr, "%s: %s\n", name, qPrintable(m_library.errorString()));
-            std::abort(); // no test can run without it
-        }
-    }
-
-    QLibrary m_library;
+    library::Functions m_library;
     const char* (*m_takeCalls)() = nullptr;
     void (*m_reset)() = nullptr;
 };

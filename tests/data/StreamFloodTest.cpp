@@ -4,6 +4,7 @@
 #include "support/CockpitFixture.h"
 #include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
+#include "support/StreamFrames.h"
 #include "support/Waiting.h"
 
 #include <QCoreApplication>
@@ -28,14 +29,6 @@ constexpr bool kResidentMemoryMeaningful = true;
 constexpr bool kResidentMemoryMeaningful = true;
 #endif
 
-QByteArray goodFrame()
-{
-    QByteArray frame = "@";
-    for (int field = 1; field <= 80; ++field)
-        frame += (field == 32 ? QByteArray("4242") : QByteArray("0")) + '@';
-    return frame + '1';
-}
-
 } // namespace
 
 using StreamFlood = test::CockpitFixture;
@@ -57,7 +50,7 @@ TEST_F(StreamFlood, NoiseNeitherGrowsMemoryNorKeepsGoodFramesFromDecoding)
             noiseSent += peer->write(noise);
         }
         if (noiseSent >= kNoiseBytes && peer->bytesToWrite() == 0)
-            peer->write(goodFrame());
+            peer->write(test::streamFrame({{32, "4242"}}));
     };
     QObject::connect(peer, &QTcpSocket::bytesWritten, sendMore);
     const long memoryBefore = test::residentKilobytes();
