@@ -157,8 +157,8 @@ void frmGlimrow::connectControls()
         connect(m_ui.optConnectType[std::size_t(index)], &QRadioButton::clicked, this,
                 [this, index] { m_cockpit.ChooseConnectType(index); });
     }
-    connect(m_ui.btnOpenEpic, &QPushButton::clicked, &m_cockpit, &Cockpit::OpenEpicCard);
-    connect(m_ui.btnCloseEpic, &QPushButton::clicked, &m_cockpit, &Cockpit::CloseEpicCard);
+    connect(m_ui.btnOpenEpic, &QPushButton::clicked, this, &frmGlimrow::btnOpenEpic_Click);
+    connect(m_ui.btnCloseEpic, &QPushButton::clicked, this, &frmGlimrow::btnCloseEpic_Click);
 }
 
 QString frmGlimrow::caption()

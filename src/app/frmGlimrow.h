@@ -47,6 +47,8 @@ public:
     bool Form_Load();
     void mnuExit_Click() { m_cockpit.ShutdownProgram(); }
     void mnuReload_Click() { m_cockpit.ReloadConfiguration(); }
+    void btnOpenEpic_Click() { m_cockpit.OpenEpicCard(); }
+    void btnCloseEpic_Click() { m_cockpit.CloseEpicCard(); }
 
     Cockpit& cockpit() { return m_cockpit; }
     int exitCode() const { return m_cockpit.exitCode(); }

@@ -242,7 +242,10 @@ bool Cockpit::runStartupSteps()
         endAtOnce();
         return false;
     }
-    if (!ParseConfigFile(readConfigFile())) {
+    msConfigFile = readConfigFile();
+    const bool parsed = ParseConfigFile();
+    msConfigFile.clear(); // the text is no longer needed
+    if (!parsed) {
         m_view.showMessage(productName(), ConfigFileParser::formatErrorText());
         endAtOnce();
         return false;
@@ -295,9 +298,9 @@ QString Cockpit::readConfigFile() const
     return QString::fromLatin1(bytes);
 }
 
-bool Cockpit::ParseConfigFile(const QString& text)
+bool Cockpit::ParseConfigFile()
 {
-    return ConfigFileParser::parse(text, m_tables, *this);
+    return ConfigFileParser::parse(msConfigFile, m_tables, *this);
 }
 
 void Cockpit::BuildGrids()

@@ -118,7 +118,7 @@ private:
     bool acquireInstanceLock();
     void CreatePhidgetManager();
     QString readConfigFile() const;
-    bool ParseConfigFile(const QString& text);
+    bool ParseConfigFile();
     void BuildGrids();
     void ClearGSuitPanel();
     void resendChangedSections(const ConfigTables& before);
@@ -134,6 +134,7 @@ private:
     CockpitView& m_view;
     CockpitSettings m_settings;
     std::unique_ptr<QLockFile> m_instanceLock;
+    QString msConfigFile; // the file's whole text while it is being parsed
 
     ConfigTables m_tables;
     FlightDataCache m_cache;

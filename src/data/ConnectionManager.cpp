@@ -24,10 +24,10 @@ ConnectionManager::ConnectionManager(ConnectionView& view, FlightDataCache& cach
                                      FlightDataFactory factory, QObject* parent)
     : QObject(parent), m_view(view), m_cache(cache), m_factory(std::move(factory))
 {
-    connect(&m_socket, &QTcpSocket::readyRead, this, &ConnectionManager::onReadyRead);
-    connect(&m_socket, &QAbstractSocket::errorOccurred, this, [this](auto error) {
+    connect(&fnALumexSock, &QTcpSocket::readyRead, this, &ConnectionManager::onReadyRead);
+    connect(&fnALumexSock, &QAbstractSocket::errorOccurred, this, [this](auto error) {
         m_errorSinceRequest = true;
-        qCDebug(lcConnection) << "socket error" << error << m_socket.errorString();
+        qCDebug(lcConnection) << "socket error" << error << fnALumexSock.errorString();
     });
 
     m_tmrVantorA.setInterval(kInactivePeriodMs);
@@ -59,7 +59,7 @@ void ConnectionManager::ChooseConnectType(int index)
 
 void ConnectionManager::CloseSockets()
 {
-    m_socket.abort();
+    fnALumexSock.abort();
     m_errorSinceRequest = false;
 }
 
@@ -79,7 +79,7 @@ void ConnectionManager::tmrVantorA_Timer()
 
 int ConnectionManager::socketState() const
 {
-    switch (m_socket.state()) {
+    switch (fnALumexSock.state()) {
     case QAbstractSocket::UnconnectedState:
         return m_errorSinceRequest ? 9 : 0;
     case QAbstractSocket::BoundState:
@@ -107,9 +107,9 @@ void ConnectionManager::requestConnection()
     // Ask while the socket reads closed; it then connects in the background. A request that
     // cannot be made (no address, a port that is not a port number) leaves it closed.
     for (int request = 0; request < kConnectRequests; ++request) {
-        if (requestable && m_socket.state() == QAbstractSocket::UnconnectedState) {
+        if (requestable && fnALumexSock.state() == QAbstractSocket::UnconnectedState) {
             m_errorSinceRequest = false;
-            m_socket.connectToHost(host, quint16(port));
+            fnALumexSock.connectToHost(host, quint16(port));
         }
         if (socketState() != 0)
             break;
@@ -122,8 +122,8 @@ void ConnectionManager::onReadyRead()
     // arrived, so a fast peer can make the program hold no more than the system's socket
     // buffer. (A limited read buffer would be tighter, but Qt stops reporting new data once
     // such a buffer has been full and is emptied without a read past its end.)
-    const QByteArray block = m_socket.read(kMaxReadBytes);
-    m_socket.skip(m_socket.bytesAvailable());
+    const QByteArray block = fnALumexSock.read(kMaxReadBytes);
+    fnALumexSock.skip(fnALumexSock.bytesAvailable());
     StreamDecoder::decode(block, m_cache);
     m_blockSinceTick = true;
     emit blockDecoded();

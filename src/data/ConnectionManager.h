@@ -95,7 +95,7 @@ private:
     FlightDataCache& m_cache;
     FlightDataFactory m_factory;
     std::unique_ptr<FlightDataObject> m_flightData;
-    QTcpSocket m_socket;
+    QTcpSocket fnALumexSock; // the data socket
     QTimer m_tmrVantorA;
     bool m_errorSinceRequest = false;
     bool m_blockSinceTick = false;

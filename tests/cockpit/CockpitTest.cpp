@@ -51,14 +51,11 @@ TEST_F(CockpitTest, EachSectionDrivesItsOwnBoardWithValuesComputedInTheSameCycle
     m_cockpit->tmrGlimrow_Timer();
 
     EXPECT_EQ(m_data->fills, 1);
-    EXPECT_EQ(board(10001).leds[0], 75);
-    EXPECT_EQ(board(10001).leds[1], 0);
-    EXPECT_EQ(board(10002).leds[1], 75);
-    EXPECT_EQ(board(10002).leds[0], 0);
-    EXPECT_TRUE(board(20001).outputs[2]);
-    EXPECT_FALSE(board(20001).outputs[3]);
-    EXPECT_TRUE(board(20002).outputs[3]);
-    EXPECT_FALSE(board(20002).outputs[2]);
+    // Each lamp on its own board only.
+    EXPECT_EQ(std::pair(board(10001).leds[0], board(10001).leds[1]), std::pair(75, 0));
+    EXPECT_EQ(std::pair(board(10002).leds[0], board(10002).leds[1]), std::pair(0, 75));
+    EXPECT_EQ(std::pair(board(20001).outputs[2], board(20001).outputs[3]), std::pair(true, false));
+    EXPECT_EQ(std::pair(board(20002).outputs[2], board(20002).outputs[3]), std::pair(false, true));
     // Texts built from this cycle's data reach their boards in the same cycle.
     EXPECT_EQ(board(40001).rows[0], "  1234");
     EXPECT_EQ(board(40002).rows[1], "  6000");

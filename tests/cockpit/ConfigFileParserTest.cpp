@@ -148,15 +148,6 @@ TEST(ConfigFileParser, BadInputEndsInAFormatErrorOrACleanParse)
     EXPECT_TRUE(parse(QString(5000, u'\n'))->ok);
     EXPECT_FALSE(parse("[SKITS\r\n1,a,KIAS,\r\n")->ok);
 
-    // Ten megabytes of lamp lines.
-    QString tenMegabytes = "[PLED64-1]\r\n";
-    const QString line = "1,A lamp with a rather long description to fill the file,1,1\r\n";
-    while (tenMegabytes.size() < 10 * 1024 * 1024)
-        tenMegabytes += line;
-    auto large = parse(tenMegabytes);
-    ASSERT_TRUE(large->ok);
-    EXPECT_GT(large->tables.maPLED64_1->rowCount(), 160000);
-
     // One megabyte on a single line.
     QString huge = "[EPICAnalogs]\r\n1,";
     huge += QString(1024 * 1024, u'x');

@@ -25,12 +25,6 @@ QByteArray frame(int lightBits)
 
 class Connection : public CockpitFixture {
 protected:
-    static void SetUpTestSuite() { s_bus = new PrivateBus; }
-    static void TearDownTestSuite()
-    {
-        delete s_bus;
-        s_bus = nullptr;
-    }
     ConnectionManager& manager() { return m_cockpit->connection(); }
     // The stream's peer, once the cockpit has connected.
     QTcpSocket* peer()
@@ -38,11 +32,7 @@ protected:
         EXPECT_TRUE(waitFor([this] { return m_stream.hasPendingConnections(); }));
         return m_stream.nextPendingConnection();
     }
-
-    static PrivateBus* s_bus;
 };
-
-PrivateBus* Connection::s_bus = nullptr;
 
 } // namespace
 
@@ -111,10 +101,11 @@ TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
 
 TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
 {
-    FlightDataServer server(*s_bus);
+    PrivateBus bus;
+    FlightDataServer server(bus);
     server.setRecord({{"VantorAy", true}});
-    start(withRequiredSections(tcpKeys()), [] {
-        return std::make_unique<DBusFlightData>(s_bus->connect(QStringLiteral("program")));
+    start(withRequiredSections(tcpKeys()), [&bus] {
+        return std::make_unique<DBusFlightData>(bus.connect(QStringLiteral("program")));
     });
     peer();
 

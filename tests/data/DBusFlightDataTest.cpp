@@ -9,36 +9,17 @@ using namespace glimrow;
 using glimrow::test::FlightDataServer;
 using glimrow::test::PrivateBus;
 
-namespace {
-
-class DBusObject : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { s_bus = new PrivateBus; }
-    static void TearDownTestSuite()
-    {
-        delete s_bus;
-        s_bus = nullptr;
-    }
-    void SetUp() override { ASSERT_FALSE(s_bus->address().isEmpty()) << "dbus-daemon missing"; }
-
-    static QDBusConnection client() { return s_bus->connect(QStringLiteral("client")); }
-
-    static PrivateBus* s_bus;
-};
-
-PrivateBus* DBusObject::s_bus = nullptr;
-
-} // namespace
-
-TEST_F(DBusObject, FollowsTheServerAsItAppearsLeavesAndReturns)
+TEST(DBusFlightData, FollowsTheServerAsItAppearsLeavesAndReturns)
 {
-    DBusFlightData object(client());
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon missing";
+    DBusFlightData object(bus.connect(QStringLiteral("client")));
     // Made before any server runs: reads fail, nothing hangs.
     EXPECT_THROW(object.FillFlightData(), FlightDataError);
     EXPECT_THROW(object.readNumber(FlightDataField::RPM), FlightDataError);
     EXPECT_THROW(object.readBoolean(FlightDataField::VantorAy), FlightDataError);
 
-    FlightDataServer server(*s_bus);
+    FlightDataServer server(bus);
     server.setRecord({{"RPM", 87.5},
                       {"LightBits", -1},
                       {"Flarecount", 12},

@@ -4,6 +4,7 @@
 
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
+#include "support/Waiting.h"
 
 #include "common/NumberText.h"
 #include "data/DBusFlightData.h"
@@ -16,11 +17,9 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cmath>
 #include <functional>
@@ -30,19 +29,11 @@ using glimrow::test::PrivateBus;
 
 namespace {
 
-// Polls until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.
+// Waits until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.
 std::string eventually(const std::function<std::string()>& check)
 {
-    QElapsedTimer waited;
-    waited.start();
     std::string problem;
-    while (waited.elapsed() < 15000) {
-        problem = check();
-        if (problem.empty())
-            return {};
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(30);
-    }
+    test::waitFor([&] { return (problem = check()).empty(); }, 15000);
     return problem;
 }
 
@@ -147,13 +138,6 @@ TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
                                  rows[1] == (QString(6, ' ') + total).right(6)
                              ? std::string()
                              : "TextLED rows " + rows.join('|').toStdString();
-              }),
-              "");
-    EXPECT_EQ(eventually([this] {
-                  const QStringList rows = hardware("Rows", 30001).value(0).toStringList();
-                  return rows.value(0).startsWith("FAULT LIST")
-                             ? std::string()
-                             : "TextLCD rows " + rows.join('|').toStdString();
               }),
               "");
     EXPECT_EQ(eventually([this] {

@@ -56,11 +56,6 @@ TEST_F(Epic, EachKeywordShowsItsValueAndReachesItsPigeonhole)
     EXPECT_EQ(pigeonhole(14), (std::array<int, 4>{88, 0, 0, 0})); // 6 x 100 = 600, low byte 88
     EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{50, 0, 0, 0})); // whole hundreds
     EXPECT_EQ(EpicioVirtual_PigeonholeCount(), 4); // unknown keywords reach no pigeonhole
-
-    set(F::RPM, 86.5);
-    tick();
-    EXPECT_EQ(shown(0), "86");
-    EXPECT_EQ(pigeonhole(7), (std::array<int, 4>{86, 0, 0, 0}));
 }
 
 TEST_F(Epic, DerivedFuelSendsGoOnlyWhereALineAskedForThem)

@@ -39,9 +39,6 @@ TEST_F(Gauges, ValuesAreRoundedThenNegatedThenLimited)
         EXPECT_EQ(grid(CockpitGrid::SKITS).text(line + 1, 3), gauges[line].shown)
             << gauges[line].keyword;
     }
-    set(F::ShipDownRate, 10000);
-    tick();
-    EXPECT_EQ(grid(CockpitGrid::SKITS).text(4, 3), "-2000");
 }
 
 TEST_F(Gauges, TheGSuitFollowsTheLoadFactor)

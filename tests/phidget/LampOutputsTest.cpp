@@ -39,24 +39,6 @@ TEST_F(Lamps, AnySharedBitLightsTheLampAtTheSlidersBrightness)
     EXPECT_EQ(board(10001).leds[0], 100);
 }
 
-TEST_F(Lamps, WithoutABoardOrScreenUpdatesOnlyTheOtherSideIsServed)
-{
-    set(FlightDataField::LightBits, 32);
-    Cockpit& cockpit = start(withRequiredSections("[PLED64-2]\r\n0,Fire,32,1\r\n"));
-    m_hardware.detach(10002);
-    QCoreApplication::processEvents();
-    tick();
-    EXPECT_EQ(grid(CockpitGrid::PLED64_2).text(1, 2), "*");
-
-    m_hardware.attach(10002);
-    QCoreApplication::processEvents();
-    cockpit.setNoScreenUpdate(true);
-    set(FlightDataField::LightBits, 0);
-    tick();
-    EXPECT_EQ(grid(CockpitGrid::PLED64_2).text(1, 2), "*"); // the grid keeps what it showed
-    EXPECT_EQ(board(10002).leds[0], 0);
-}
-
 TEST_F(Lamps, AnUnreadableLineIsSkippedAndAFailingCallEndsTheProcedure)
 {
     set(FlightDataField::LightBits, 1);
