@@ -219,7 +219,13 @@ int main(int argc, char* argv[])
         std::printf("glimrow %s\n", version::kText);
         return 0;
     }
-    if (options.parser.isSet(options.headless))
+    if (options.parser.isSet(options.headless)) {
+        if (options.parser.isSet(options.screenshots)) {
+            std::fputs("glimrow: --screenshots needs the window; it cannot go with --headless\n",
+                       stderr);
+            return 2;
+        }
         return runHeadless(argc, argv, options);
+    }
     return runWindow(argc, argv, options);
 }

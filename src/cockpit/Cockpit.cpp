@@ -345,11 +345,13 @@ void Cockpit::ClearGSuitPanel()
 bool Cockpit::ReloadConfiguration()
 {
     // Not in the middle of a cycle or of another reload (the user may press Ctrl+R while
-    // either lets events run): their procedures are still reading the tables.
+    // either lets events run): their procedures are still reading the tables. The reload
+    // follows as soon as they end.
     if (m_updateCycle.isRunning() || m_reloading) {
-        QTimer::singleShot(0, this, [this] { ReloadConfiguration(); });
+        m_reloadPending = true;
         return false;
     }
+    m_reloadPending = false;
     ConfigTables tables;
     ReloadedKeys keys;
     try {
@@ -376,6 +378,8 @@ bool Cockpit::ReloadConfiguration()
     resendChangedSections(before);
     m_epic.setLines(tableOrNull(m_tables.maEPICAnalogs));
     m_reloading = false;
+    if (m_reloadPending)
+        ReloadConfiguration();
     return true;
 }
 
@@ -508,6 +512,8 @@ void Cockpit::tmrGlimrow_Timer()
     if (m_allLampsOn || !m_cache.VantorAy)
         return;
     m_updateCycle.run();
+    if (m_reloadPending && !m_updateCycle.isRunning())
+        ReloadConfiguration();
 }
 
 void Cockpit::letEventsRun()

@@ -160,6 +160,7 @@ private:
     bool m_allLampsOn = false;
     bool m_connectTypeChosen = false;
     bool m_reloading = false;
+    bool m_reloadPending = false; // asked for while a cycle or a reload was running
     int m_lampBrightness = kDefaultBrightness;
 
     QTimer m_tmrGlimrow;

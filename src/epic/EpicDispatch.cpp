@@ -184,14 +184,9 @@ void EpicDispatch::setLines(const SectionTable* lines)
 void EpicDispatch::SendEpicValues(SectionTable& table)
 {
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
-        if (const Channel* channel = channelFor(table.field(2, row).toUpper())) {
-            try {
-                sendLine(table, row, *channel);
-            } catch (const PigrelayError& error) {
-                m_mbEpicOpen = false; // a piece of Pigrelay is missing: stop using the card
-                report(error);
-            }
-        }
+        // The card is open only once Pigrelay is bound whole, so no call here can be missing.
+        if (const Channel* channel = channelFor(table.field(2, row).toUpper()))
+            sendLine(table, row, *channel);
         if (m_options.screenUpdate())
             m_epicGrid.setText(int(row) + 1, 3, table.field(3, row));
     }
