@@ -7,7 +7,6 @@
 #include "data/DBusFlightData.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QLoggingCategory>
@@ -19,10 +18,6 @@ namespace glimrow {
 Q_LOGGING_CATEGORY(lcCockpit, "glimrow.cockpit", QtWarningMsg)
 
 namespace {
-
-// A configuration file is a few kilobytes; anything this large is not one, and reading it
-// whole could exhaust memory.
-constexpr qint64 kMaxConfigFileBytes = 16 * 1024 * 1024;
 
 const QString kErrorTitle = QStringLiteral("Vantor Lumex-Mon Error");
 const QString kKeptOnReload = QStringLiteral("\rThe running configuration stays in use.");
@@ -40,17 +35,10 @@ FlightDataFactory sessionBusFlightData()
 // The sections without which the text, gauge and EPIC grids cannot be set up.
 void requireSections(const ConfigTables& tables)
 {
-    const std::pair<const std::optional<SectionTable>*, const char*> required[] = {
-        {&tables.maPTLED_1, "PTLED-1"}, {&tables.maPTLED_2, "PTLED-2"},
-        {&tables.maPTLCD_1, "PTLCD-1"}, {&tables.maPTLCD_2, "PTLCD-2"},
-        {&tables.maSKITS, "SKITS"},     {&tables.maEPICAnalogs, "EPICAnalogs"},
-    };
-    for (const auto& [table, name] : required) {
-        if (!*table) {
-            throw StartupError(QStringLiteral("Section [%1] is missing from Glimrow.cfg")
-                                   .arg(QLatin1StringView(name)),
-                               StartupError::SubscriptOutOfRange);
-        }
+    const QString missing = tables.missingRequiredSection();
+    if (!missing.isEmpty()) {
+        throw StartupError(QStringLiteral("Section [%1] is missing from Glimrow.cfg").arg(missing),
+                           StartupError::SubscriptOutOfRange);
     }
 }
 
@@ -242,7 +230,7 @@ bool Cockpit::runStartupSteps()
         endAtOnce();
         return false;
     }
-    msConfigFile = readConfigFile();
+    msConfigFile = ConfigFileParser::readFile(m_settings.configFilePath);
     const bool parsed = ParseConfigFile();
     msConfigFile.clear(); // the text is no longer needed
     if (!parsed) {
@@ -275,27 +263,6 @@ void Cockpit::CreatePhidgetManager()
             [this](const PhidgetBoardPtr& board) { m_devices.PhidgetManager_OnError(board); });
     if (m_settings.openPhidgets)
         m_settings.openPhidgets(*m_phidgetManager);
-}
-
-QString Cockpit::readConfigFile() const
-{
-    QFile file(m_settings.configFilePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
-                           StartupError::PathFileAccessError);
-    }
-    if (file.size() > kMaxConfigFileBytes) {
-        throw StartupError(QStringLiteral("Glimrow.cfg is too large (%1 bytes) to be a "
-                                          "configuration file")
-                               .arg(file.size()),
-                           StartupError::PathFileAccessError);
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
-                           StartupError::PathFileAccessError);
-    }
-    return QString::fromLatin1(bytes);
 }
 
 bool Cockpit::ParseConfigFile()
@@ -355,7 +322,8 @@ bool Cockpit::ReloadConfiguration()
     ConfigTables tables;
     ReloadedKeys keys;
     try {
-        if (!ConfigFileParser::parse(readConfigFile(), tables, keys)) {
+        if (!ConfigFileParser::parse(ConfigFileParser::readFile(m_settings.configFilePath), tables,
+                                     keys)) {
             m_view.showMessage(productName(), ConfigFileParser::formatErrorText() + kKeptOnReload);
             return false;
         }

@@ -117,7 +117,6 @@ private:
     void endAtOnce();
     bool acquireInstanceLock();
     void CreatePhidgetManager();
-    QString readConfigFile() const;
     bool ParseConfigFile();
     void BuildGrids();
     void ClearGSuitPanel();

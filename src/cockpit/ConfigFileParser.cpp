@@ -1,9 +1,17 @@
 #include "cockpit/ConfigFileParser.h"
 
+#include "cockpit/StartupError.h"
+
+#include <QFile>
+
 #include <optional>
 
 namespace glimrow {
 namespace {
+
+// A configuration file is a few kilobytes; anything this large is not one, and reading it
+// whole could exhaust memory.
+constexpr qint64 kMaxConfigFileBytes = 16 * 1024 * 1024;
 
 // Hands out the file's lines without their line ends (LF, with any CRs before it).
 class LineReader {
@@ -201,6 +209,27 @@ bool ConfigFileParser::parse(QStringView text, ConfigTables& tables, ConfigGloba
             *slot = std::move(*table);
     }
     return true;
+}
+
+QString ConfigFileParser::readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
+                           StartupError::PathFileAccessError);
+    }
+    if (file.size() > kMaxConfigFileBytes) {
+        throw StartupError(QStringLiteral("Glimrow.cfg is too large (%1 bytes) to be a "
+                                          "configuration file")
+                               .arg(file.size()),
+                           StartupError::PathFileAccessError);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
+                           StartupError::PathFileAccessError);
+    }
+    return QString::fromLatin1(bytes);
 }
 
 } // namespace glimrow

@@ -37,6 +37,10 @@ public:
     // The message shown when the file breaks the rules.
     static QString formatErrorText();
 
+    // The file's whole text (read as ANSI text); throws StartupError when it cannot be read or
+    // is far too large to be a configuration file.
+    static QString readFile(const QString& path);
+
     // Fills `tables` (a later duplicate section replaces the earlier; unknown device sections
     // are dropped) and applies global keys to `keys`. Returns false at the first line that
     // breaks the rules; what was read before it stays applied.

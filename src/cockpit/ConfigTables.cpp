@@ -21,4 +21,17 @@ std::optional<SectionTable>* ConfigTables::tableForSection(QStringView sectionNa
     return nullptr;
 }
 
+QString ConfigTables::missingRequiredSection() const
+{
+    const std::pair<const std::optional<SectionTable>*, const char*> required[] = {
+        {&maPTLED_1, "PTLED-1"}, {&maPTLED_2, "PTLED-2"}, {&maPTLCD_1, "PTLCD-1"},
+        {&maPTLCD_2, "PTLCD-2"}, {&maSKITS, "SKITS"},     {&maEPICAnalogs, "EPICAnalogs"},
+    };
+    for (const auto& [table, name] : required) {
+        if (!*table)
+            return QString::fromLatin1(name);
+    }
+    return {};
+}
+
 } // namespace glimrow

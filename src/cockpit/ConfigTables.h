@@ -4,6 +4,7 @@
 
 #include "common/SectionTable.h"
 
+#include <QString>
 #include <QStringView>
 
 #include <optional>
@@ -26,6 +27,9 @@ struct ConfigTables {
 
     // The table a device section fills, by its exact name; nullptr for any other name.
     std::optional<SectionTable>* tableForSection(QStringView sectionName);
+    // The first section the text, gauge and EPIC grids cannot do without that the file left
+    // out; empty when none is.
+    QString missingRequiredSection() const;
 };
 
 } // namespace glimrow
