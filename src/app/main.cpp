@@ -5,6 +5,7 @@
 #include "app/frmGlimrow.h"
 #include "cockpit/Cockpit.h"
 #include "cockpit/HeadlessView.h"
+#include "cockpit/ShutdownSignals.h"
 #include "phidget/library/PhidgetLibraryChoice.h"
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
@@ -94,17 +95,47 @@ struct Boards {
     }
 };
 
-// What both front ends do once the cockpit has started: the polling option and --run-for.
-void applyRunOptions(const Options& options, Cockpit& cockpit)
+// The ways out besides the window's own: a signal, the end of the session (the application
+// quitting) and --run-for. Each runs the cockpit's shutdown, whose end ends the event loop
+// with the cockpit's exit status.
+class WaysOut {
+public:
+    WaysOut(const Options& options, Cockpit& cockpit, QCoreApplication& app)
+        : m_signals([&cockpit] { cockpit.ShutdownProgram(); })
+    {
+        QObject::connect(&cockpit, &Cockpit::ended, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &cockpit, &Cockpit::ShutdownProgram);
+        if (!options.parser.isSet(options.runFor))
+            return;
+        const double seconds = options.parser.value(options.runFor).toDouble();
+        QTimer::singleShot(int(seconds * 1000), &cockpit, [&cockpit] {
+            std::fprintf(stderr, "glimrow: %ld update cycles run\n",
+                         cockpit.updateCycle().cyclesRun());
+            cockpit.ShutdownProgram();
+        });
+    }
+
+private:
+    ShutdownSignals m_signals;
+};
+
+// What the options' values must be; the reason when one is not.
+QString badOptionValue(const Options& options)
 {
-    if (!options.parser.isSet(options.runFor))
-        return;
-    QTimer::singleShot(int(options.parser.value(options.runFor).toDouble() * 1000), &cockpit,
-                       [&cockpit] {
-                           std::fprintf(stderr, "glimrow: %ld update cycles run\n",
-                                        cockpit.updateCycle().cyclesRun());
-                           cockpit.ShutdownProgram();
-                       });
+    const QCommandLineParser& parser = options.parser;
+    bool ok = true;
+    const int polling =
+        parser.isSet(options.polling) ? parser.value(options.polling).toInt(&ok) : 100;
+    if (!ok || polling < 1 || polling > 250)
+        return QStringLiteral("--polling needs a whole number of milliseconds from 1 to 250");
+    const double seconds =
+        parser.isSet(options.runFor) ? parser.value(options.runFor).toDouble(&ok) : 1;
+    if (!ok || !(seconds > 0) || seconds > 2e6)
+        return QStringLiteral("--run-for needs a number of seconds above 0");
+    if (parser.isSet(options.headless) && parser.isSet(options.screenshots))
+        return QStringLiteral("--screenshots needs the window; it cannot go with --headless");
+    return {};
 }
 
 // Saves a picture of every tab the user can bring up once start-up has settled (and of the
@@ -140,13 +171,11 @@ int runHeadless(int argc, char* argv[], const Options& options)
     Boards boards(options.parser.isSet(options.virtualHardware));
     HeadlessView view;
     Cockpit cockpit(view, boards.settings);
-    QObject::connect(&cockpit, &Cockpit::ended, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
+    const WaysOut waysOut(options, cockpit, app);
     if (!cockpit.Start())
         return cockpit.exitCode();
     if (options.parser.isSet(options.polling))
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
-    applyRunOptions(options, cockpit);
     app.exec();
     return cockpit.exitCode();
 }
@@ -166,14 +195,12 @@ int runWindow(int argc, char* argv[], const Options& options)
     MessageBoxReporter messages;
     frmGlimrow window(messages, boards.settings, boards.libraryLine);
     Cockpit& cockpit = window.cockpit();
-    QObject::connect(&cockpit, &Cockpit::ended, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
+    const WaysOut waysOut(options, cockpit, app);
     if (!window.Form_Load())
         return window.exitCode();
     if (options.parser.isSet(options.polling))
         window.setPollingInterval(options.parser.value(options.polling).toInt());
     window.show();
-    applyRunOptions(options, cockpit);
     if (hardwareWindow) {
         hardwareWindow->move(window.x() - 40, window.y() + 40);
         hardwareWindow->show();
@@ -219,13 +246,11 @@ int main(int argc, char* argv[])
         std::printf("glimrow %s\n", version::kText);
         return 0;
     }
-    if (options.parser.isSet(options.headless)) {
-        if (options.parser.isSet(options.screenshots)) {
-            std::fputs("glimrow: --screenshots needs the window; it cannot go with --headless\n",
-                       stderr);
-            return 2;
-        }
-        return runHeadless(argc, argv, options);
+    if (const QString bad = badOptionValue(options); !bad.isEmpty()) {
+        std::fprintf(stderr, "glimrow: %s\nTry 'glimrow --help'.\n", qPrintable(bad));
+        return 2;
     }
+    if (options.parser.isSet(options.headless))
+        return runHeadless(argc, argv, options);
     return runWindow(argc, argv, options);
 }

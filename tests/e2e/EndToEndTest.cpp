@@ -24,8 +24,11 @@
 #include <cmath>
 #include <functional>
 
+#include <csignal>
+
 using namespace glimrow;
 using glimrow::test::PrivateBus;
+using glimrow::test::waitFor;
 
 namespace {
 
@@ -33,7 +36,7 @@ namespace {
 std::string eventually(const std::function<std::string()>& check)
 {
     std::string problem;
-    test::waitFor([&] { return (problem = check()).empty(); }, 15000);
+    waitFor([&] { return (problem = check()).empty(); }, 15000);
     return problem;
 }
 
@@ -44,19 +47,24 @@ protected:
         ASSERT_FALSE(m_bus.address().isEmpty());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
-        environment.insert("TMPDIR", m_dir.path()); // the single-copy lock lives there
+        environment.insert("XDG_RUNTIME_DIR", m_dir.path()); // the single-copy lock lives there
         m_simulator.setProcessEnvironment(environment);
         m_simulator.start(VANTOR_SIM_PATH, {"--no-tcp"});
         ASSERT_TRUE(m_simulator.waitForStarted());
 
-        // The example configuration, headless, as on a cockpit computer without a screen.
         ASSERT_TRUE(
             QFile::copy(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg", m_dir.filePath("Glimrow.cfg")));
+    }
+
+    // Glimrow headless on the example configuration, as on a cockpit computer without a screen.
+    void startProgram(const QStringList& options)
+    {
+        QProcessEnvironment environment = m_simulator.processEnvironment();
         for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(display);
         m_program.setProcessEnvironment(environment);
         m_program.setWorkingDirectory(m_dir.path());
-        m_program.start(GLIMROW_PATH, {"--virtual-hardware", "--headless", "--run-for", "5"});
+        m_program.start(GLIMROW_PATH, QStringList({"--virtual-hardware", "--headless"}) + options);
         ASSERT_TRUE(m_program.waitForStarted());
         ASSERT_EQ(eventually([this] {
                       return m_client.interface()->isServiceRegistered(
@@ -65,6 +73,13 @@ protected:
                                  : "no virtual hardware on the bus";
                   }),
                   "");
+    }
+    // The program ended the normal way, with status 0.
+    void expectCleanExit()
+    {
+        ASSERT_TRUE(m_program.waitForFinished(20000));
+        EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(m_program.exitCode(), 0);
     }
 
     void TearDown() override
@@ -124,6 +139,7 @@ protected:
 
 TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
 {
+    startProgram({"--run-for", "5"});
     EXPECT_EQ(eventually([this] {
                   const std::int32_t bits = filled("LightBits").toInt();
                   return ledsShow(bits, qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
@@ -151,9 +167,49 @@ TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
               }),
               "");
 
-    // --run-for ends it the normal way.
-    ASSERT_TRUE(m_program.waitForFinished(20000));
-    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_program.exitCode(), 0);
+    expectCleanExit(); // --run-for ends it the normal way
     EXPECT_TRUE(m_program.readAllStandardError().contains("update cycles run"));
+}
+
+TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
+{
+    for (int signal : {SIGTERM, SIGINT}) {
+        startProgram({});
+        ASSERT_EQ(eventually([this] {
+                      return ledsShow(filled("LightBits").toInt(),
+                                      qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
+                  }),
+                  "");
+        ::kill(pid_t(m_program.processId()), signal);
+        expectCleanExit();
+        QByteArray said;
+        EXPECT_TRUE(waitFor([&] {
+            said += m_simulator.readAllStandardOutput();
+            return said.contains("closed the flight-data object");
+        })) << "signal "
+            << signal;
+    }
+}
+
+TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
+{
+    const auto run = [](const QStringList& arguments, QByteArray* output = nullptr) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(display);
+        program.setProcessEnvironment(environment);
+        program.start(GLIMROW_PATH, arguments);
+        EXPECT_TRUE(program.waitForFinished(10000));
+        if (output)
+            *output = program.readAllStandardOutput() + program.readAllStandardError();
+        return program.exitCode();
+    };
+    QByteArray output;
+    EXPECT_EQ(run({"--version"}, &output), 0);
+    EXPECT_TRUE(output.contains("glimrow 1.8.0"));
+    EXPECT_EQ(run({"--polling", "0"}, &output), 2);
+    EXPECT_TRUE(output.contains("--polling needs a whole number"));
+    EXPECT_EQ(run({"--run-for", "x"}), 2);
+    EXPECT_EQ(run({"--no-such-option"}), 2);
 }

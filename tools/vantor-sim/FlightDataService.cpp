@@ -57,6 +57,9 @@ void FlightDataService::FillFlightData()
     ++m_fills;
 }
 
-void FlightDataService::Close() {}
+void FlightDataService::Close()
+{
+    emit closed();
+}
 
 } // namespace glimrow::sim

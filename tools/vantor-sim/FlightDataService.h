@@ -33,6 +33,10 @@ public slots:
     void FillFlightData();
     void Close();
 
+signals:
+    // A client called Close (a program ending its use of the object).
+    void closed();
+
 private:
     RecordSource m_source;
     int m_fills = 0;

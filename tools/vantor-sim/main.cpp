@@ -46,11 +46,13 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vantor-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLIMROW_VERSION));
 
     QCommandLineParser options;
     options.setApplicationDescription(
         QStringLiteral("Stand-in Vantor-A data server: a scripted flight over TCP and D-Bus."));
     options.addHelpOption();
+    options.addVersionOption();
     const auto add = [&options](const char* name, const char* help, const char* value,
                                 const char* defaultValue) {
         options.addOption(QCommandLineOption(QLatin1StringView(name), QLatin1StringView(help),
@@ -94,16 +96,24 @@ int main(int argc, char* argv[])
     if (!options.isSet(QStringLiteral("no-tcp"))) {
         const QHostAddress address(options.value(QStringLiteral("address")));
         const auto port = quint16(optionNumber(options, QStringLiteral("port")));
+        // A port already taken (another server, an earlier copy) costs the stream only: the
+        // flight-data object is still offered.
         if (address.isNull() || !stream.listen(address, port)) {
-            std::fprintf(stderr, "vantor-sim: cannot listen on %s:%u: %s\n",
+            std::fprintf(stderr, "vantor-sim: no stream, cannot listen on %s:%u: %s\n",
                          qPrintable(options.value(QStringLiteral("address"))), port,
-                         qPrintable(stream.errorString()));
-            return 1;
+                         qPrintable(address.isNull() ? QStringLiteral("not an address")
+                                                     : stream.errorString()));
+        } else {
+            std::printf("vantor-sim: stream on %s:%u\n", qPrintable(address.toString()),
+                        stream.port());
         }
-        std::printf("vantor-sim: stream on %s:%u\n", qPrintable(address.toString()), stream.port());
     }
 
     FlightDataService service(record);
+    QObject::connect(&service, &FlightDataService::closed, [] {
+        std::printf("vantor-sim: a client closed the flight-data object\n");
+        std::fflush(stdout);
+    });
     QDBusConnection bus = QDBusConnection::sessionBus();
     QTimer busWatch;
     bool registered = false; // outlives the watch below, which reads and writes it

@@ -1,0 +1,74 @@
+#include "cockpit/ShutdownSignals.h"
+
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcSignals, "glimrow.signals", QtWarningMsg)
+
+namespace {
+
+constexpr int kShutdownSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+int g_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_signalled = 0;
+
+// Only async-signal-safe calls here.
+extern "C" void onShutdownSignal(int signal)
+{
+    if (g_signalled)
+        _exit(128 + signal); // asked again while shutting down: the user insists
+    g_signalled = signal;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+}
+
+void setHandler(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : kShutdownSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+ShutdownSignals::ShutdownSignals(std::function<void()> shutdown, QObject* parent)
+    : QObject(parent), m_shutdown(std::move(shutdown))
+{
+    if (::pipe(g_pipe) != 0) {
+        qCWarning(lcSignals) << "no pipe for signals; they end the program at once";
+        return;
+    }
+    for (int end : g_pipe)
+        ::fcntl(end, F_SETFD, FD_CLOEXEC);
+    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(g_pipe[0], &byte, 1);
+        m_notifier->setEnabled(false);
+        m_shutdown();
+    });
+    setHandler(onShutdownSignal);
+}
+
+ShutdownSignals::~ShutdownSignals()
+{
+    if (!m_notifier)
+        return;
+    setHandler(SIG_DFL);
+    delete m_notifier;
+    for (int& end : g_pipe) {
+        ::close(end);
+        end = -1;
+    }
+}
+
+} // namespace glimrow
