@@ -1,6 +1,7 @@
 # Installing like a Linux program: the program and vantor-sim in bin/, Pigrelay and the EPICIO
 # stand-in in lib/glimrow/ (found by the program through its RUNPATH and by Pigrelay beside
-# itself), a desktop entry, an icon and the example configuration; and a Debian package.
+# itself), a desktop entry, an icon, man pages, the copyright, changelog and example
+# configuration; and a Debian package.
 include(GNUInstallDirs)
 
 set(GLIMROW_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/glimrow)
@@ -9,11 +10,37 @@ install(TARGETS glimrow vantor-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS Pigrelay EPICIO LIBRARY DESTINATION ${GLIMROW_PRIVATE_LIBDIR})
 install(FILES data/glimrow.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/glimrow.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES examples/Glimrow.cfg README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md data/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# `glimrow --user-config` (the menu entry) copies the example from here on a first start.
+install(FILES examples/Glimrow.cfg DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# Man pages and the changelog compressed, as Debian keeps them.
+foreach(page glimrow.1 vantor-sim.1 changelog)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/doc/${page}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+        COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/data/${page} > ${CMAKE_BINARY_DIR}/doc/${page}.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/data/${page} VERBATIM)
+    list(APPEND glimrow_compressed_docs ${CMAKE_BINARY_DIR}/doc/${page}.gz)
+endforeach()
+add_custom_target(glimrow_docs ALL DEPENDS ${glimrow_compressed_docs})
+install(FILES ${CMAKE_BINARY_DIR}/doc/glimrow.1.gz ${CMAKE_BINARY_DIR}/doc/vantor-sim.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME glimrow)
 set(CPACK_PACKAGE_VENDOR "Glimrow")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Vantor Lumex Mon - ME: home-cockpit lamps, displays and EPIC from a flight data server")
+# One paragraph, its lines kept as written (Debian shows them as they are).
+set(CPACK_PACKAGE_DESCRIPTION "Glimrow takes a simulated aircraft's cockpit state from the
+Vantor-A data server (a TCP text stream, or its flight-data object on D-Bus)
+and drives the hardware of a home-built cockpit: Phidget LED-64 boards and
+interface kits for warning lamps, TextLED and TextLCD boards for readouts, a
+servo board for a G-suit, and an EPIC card through its Pigrelay library.
+One window, or none with --headless, shows every output with its live value.
+Real Phidget boards need the vendor's libphidget22 (or libphidget21);
+vantor-sim, a stand-in data server, and virtual boards let you try it out.")
+# Programs and libraries without their debug symbols.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "Glimrow developers <dev@glimrow.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,6 +1,6 @@
 #pragma once
 
-// The program's messages as modal message boxes with an OK button.
+// The program's messages as modal message boxes with an OK button, and on standard error.
 
 #include "common/MessageReporter.h"
 

@@ -15,7 +15,10 @@
 #include <QCommandLineParser>
 #include <QDBusConnection>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -49,6 +52,10 @@ struct Options {
     const QCommandLineOption headless{
         QStringLiteral("headless"),
         QStringLiteral("Run without a window or display: messages go to standard error.")};
+    const QCommandLineOption userConfig{
+        QStringLiteral("user-config"),
+        QStringLiteral("Run in ~/.config/glimrow, making a Glimrow.cfg there from the example "
+                       "on the first start (the menu entry does this).")};
 
     Options()
     {
@@ -56,7 +63,7 @@ struct Options {
         parser.addHelpOption();
         parser.addVersionOption();
         for (const QCommandLineOption* option :
-             {&screenshots, &polling, &runFor, &virtualHardware, &headless})
+             {&screenshots, &polling, &runFor, &virtualHardware, &headless, &userConfig})
             parser.addOption(*option);
     }
 };
@@ -138,6 +145,26 @@ QString badOptionValue(const Options& options)
     return {};
 }
 
+// --user-config: the program runs in the user's configuration folder, where a first start puts
+// a copy of the installed example (a user starting it from the menu has no Glimrow.cfg in the
+// home folder). Without an example to copy, start-up says "Missing Config" there.
+void enterUserConfigFolder(MessageReporter& messages)
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString config = QDir(folder).filePath(QStringLiteral("Glimrow.cfg"));
+    const QString example =
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral("../share/doc/glimrow/examples/Glimrow.cfg"));
+    if (!QFileInfo::exists(config) && QDir().mkpath(folder) && QFile::copy(example, config)) {
+        messages.showMessage(QString::fromLatin1(version::kProductName),
+                             QStringLiteral("Your Glimrow.cfg was made in %1 from the example. "
+                                            "Change it to fit your cockpit, then use File, "
+                                            "Reload Configuration.")
+                                 .arg(folder));
+    }
+    QDir::setCurrent(folder);
+}
+
 // Saves a picture of every tab the user can bring up once start-up has settled (and of the
 // Virtual Hardware window, when there is one), then leaves the program the normal way: for
 // machines without a display, and for the README's pictures.
@@ -170,6 +197,8 @@ int runHeadless(int argc, char* argv[], const Options& options)
     QCoreApplication app(argc, argv);
     Boards boards(options.parser.isSet(options.virtualHardware));
     HeadlessView view;
+    if (options.parser.isSet(options.userConfig))
+        enterUserConfigFolder(view);
     Cockpit cockpit(view, boards.settings);
     const WaysOut waysOut(options, cockpit, app);
     if (!cockpit.Start())
@@ -193,6 +222,8 @@ int runWindow(int argc, char* argv[], const Options& options)
         hardwareWindow = std::make_unique<VirtualHardwareWindow>(boards.hardware);
 
     MessageBoxReporter messages;
+    if (options.parser.isSet(options.userConfig))
+        enterUserConfigFolder(messages);
     frmGlimrow window(messages, boards.settings, boards.libraryLine);
     Cockpit& cockpit = window.cockpit();
     const WaysOut waysOut(options, cockpit, app);

@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QLoggingCategory>
+#include <QStandardPaths>
 
 #include <new>
+
+#include <unistd.h>
 
 namespace glimrow {
 
@@ -107,6 +110,14 @@ bool sameLines(const std::optional<SectionTable>& a, const std::optional<Section
 }
 
 } // namespace
+
+QString defaultInstanceLockPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath() + QStringLiteral("/glimrow-%1").arg(::getuid());
+    return folder + QStringLiteral("/glimrow.lock");
+}
 
 Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
     : QObject(parent), m_view(view), m_settings(std::move(settings)),
@@ -214,9 +225,6 @@ bool Cockpit::Start()
 bool Cockpit::runStartupSteps()
 {
     if (!acquireInstanceLock()) {
-        m_view.showMessage(QStringLiteral("Duplicate Execution"),
-                           QStringLiteral("A Previous Instance of ") + productName() +
-                               QStringLiteral(" Is Running.  Please Press Ok"));
         endAtOnce();
         return false;
     }
@@ -247,9 +255,24 @@ bool Cockpit::runStartupSteps()
 
 bool Cockpit::acquireInstanceLock()
 {
-    m_instanceLock = std::make_unique<QLockFile>(m_settings.instanceLockPath);
+    const QString& path = m_settings.instanceLockPath;
+    QDir().mkpath(QFileInfo(path).path());
+    m_instanceLock = std::make_unique<QLockFile>(path);
     // A lock left by a crashed copy is recognised as stale (its process is gone) and taken.
-    return m_instanceLock->tryLock(0);
+    if (m_instanceLock->tryLock(0))
+        return true;
+    if (m_instanceLock->error() == QLockFile::LockFailedError) {
+        m_view.showMessage(QStringLiteral("Duplicate Execution"),
+                           QStringLiteral("A Previous Instance of ") + productName() +
+                               QStringLiteral(" Is Running.  Please Press Ok"));
+    } else {
+        const bool denied = m_instanceLock->error() == QLockFile::PermissionError;
+        m_view.showMessage(kErrorTitle, QStringLiteral("Cannot create the lock file %1: %2")
+                                            .arg(path, denied ? QStringLiteral("permission denied")
+                                                              : QStringLiteral("no such folder, "
+                                                                               "or not writable")));
+    }
+    return false;
 }
 
 void Cockpit::CreatePhidgetManager()

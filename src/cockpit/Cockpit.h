@@ -33,10 +33,14 @@ class QLockFile;
 
 namespace glimrow {
 
+// The single-copy lock: in the user's runtime folder, so copies of different users never see
+// each other; in a folder of the user's own under the temporary folder when there is none.
+QString defaultInstanceLockPath();
+
 // Where start-up looks for things; tests point these elsewhere.
 struct CockpitSettings {
     QString configFilePath = QStringLiteral("Glimrow.cfg");
-    QString instanceLockPath = QDir::tempPath() + QStringLiteral("/glimrow.lock");
+    QString instanceLockPath = defaultInstanceLockPath();
     // Makes the data server's flight-data object when DCOM is chosen; by default the D-Bus
     // object on the session bus.
     FlightDataFactory flightDataFactory;

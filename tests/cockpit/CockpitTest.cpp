@@ -141,6 +141,23 @@ TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhy)
     EXPECT_EQ(m_objectsMade, 0); // never a connection
 }
 
+TEST_F(CockpitTest, CopiesWithLocksInOtherFoldersRunAndAnUnwritableLockFolderIsSaid)
+{
+    QLockFile otherUser(m_dir.filePath("other user/glimrow.lock"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("other user") && otherUser.tryLock(0));
+    start(kEverySection); // its own lock in m_dir: another user's copy does not stop it
+
+    QFile(m_dir.filePath("a file")).open(QIODevice::WriteOnly);
+    CockpitSettings unwritable = settings();
+    unwritable.instanceLockPath = m_dir.filePath("a file/glimrow.lock");
+    HeadlessView view;
+    Cockpit second(view, unwritable);
+    EXPECT_FALSE(second.Start());
+    EXPECT_EQ(view.messages,
+              QStringList("Vantor Lumex-Mon Error: Cannot create the lock file " +
+                          unwritable.instanceLockPath + ": no such folder, or not writable"));
+}
+
 TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
 {
     Cockpit& cockpit = start(tcpKeys() + kEverySection);

@@ -16,9 +16,20 @@ dpkg-deb -x "$package" "$scratch/root"
 program="$scratch/root/usr/bin/glimrow"
 for file in usr/bin/glimrow usr/bin/vantor-sim usr/lib/glimrow/libPigrelay.so \
             usr/lib/glimrow/libEPICIO.so usr/share/applications/glimrow.desktop \
-            usr/share/icons/hicolor/scalable/apps/glimrow.svg; do
+            usr/share/icons/hicolor/scalable/apps/glimrow.svg \
+            usr/share/man/man1/glimrow.1.gz usr/share/man/man1/vantor-sim.1.gz \
+            usr/share/doc/glimrow/copyright usr/share/doc/glimrow/changelog.gz \
+            usr/share/doc/glimrow/examples/Glimrow.cfg; do
     [[ -e "$scratch/root/$file" ]] || { echo "missing from the package: $file"; exit 1; }
 done
+for elf in usr/bin/glimrow usr/bin/vantor-sim usr/lib/glimrow/libPigrelay.so \
+           usr/lib/glimrow/libEPICIO.so; do
+    if readelf -S "$scratch/root/$elf" | grep -qE '\.(symtab|debug_info)'; then
+        echo "not stripped: $elf"; exit 1
+    fi
+done
+grep -q '^Exec=glimrow --user-config$' "$scratch/root/usr/share/applications/glimrow.desktop"
+[[ $(dpkg-deb --field "$package" Description | wc -l) -gt 3 ]] || { echo "no long description"; exit 1; }
 
 export QT_QPA_PLATFORM=offscreen
 # (Outputs are captured whole: grep -q ending a pipe early would fail it under pipefail.)
@@ -29,9 +40,16 @@ libraries=$(ldd "$program")
 [[ "$libraries" == *"$scratch/root/usr/bin/../lib/glimrow/libEPICIO.so"* ]] || {
     echo "the installed program does not find its EPICIO:"; echo "$libraries"; exit 1; }
 
-mkdir "$scratch/run"
-cp "$scratch/root/usr/share/doc/glimrow/Glimrow.cfg" "$scratch/run/"
-sed -i 's/^DCOM\r$/TCP\r/' "$scratch/run/Glimrow.cfg"
-(cd "$scratch/run" && TMPDIR="$scratch/run" "$program" --run-for 1 2>"$scratch/run/log")
-grep -q "update cycles run" "$scratch/run/log"
+export XDG_RUNTIME_DIR="$scratch" HOME="$scratch/home"
+mkdir -p "$HOME"
+# Started from a shell in a folder without Glimrow.cfg: said on standard error, no box waits.
+status=0
+(cd "$HOME" && timeout 20 "$program" 2>"$scratch/log") || status=$?
+[[ $status == 1 ]] || { echo "without Glimrow.cfg the program ended with status $status"; exit 1; }
+grep -q "Missing Config" "$scratch/log"
+# Started from the menu: ~/.config/glimrow made with the example in it, and run there.
+sed -i 's/^DCOM\r$/TCP\r/' "$scratch/root/usr/share/doc/glimrow/examples/Glimrow.cfg"
+(cd "$HOME" && "$program" --user-config --run-for 1 2>"$scratch/log")
+[[ -f "$HOME/.config/glimrow/Glimrow.cfg" ]] && grep -q "was made in" "$scratch/log"
+grep -q "update cycles run" "$scratch/log"
 echo "the package installs and the installed program starts"
