@@ -23,7 +23,7 @@ simulator=$!
 trap 'kill "$simulator" 2>/dev/null || true' EXIT
 sleep 1
 if ! kill -0 "$simulator" 2>/dev/null; then
-    echo "vantor-sim did not start (is port 2727 in use?); Glimrow will show 'Vantor Inactive'." >&2
+    echo "vantor-sim did not start (is another one running?); Glimrow will show 'Vantor Inactive'." >&2
 fi
 
 cd "$root/examples"

@@ -2,6 +2,7 @@
 
 #include "GlimrowVersion.h"
 #include "app/MessageBoxReporter.h"
+#include "app/WindowPlacement.h"
 #include "app/frmGlimrow.h"
 #include "cockpit/Cockpit.h"
 #include "cockpit/HeadlessView.h"
@@ -18,7 +19,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -165,6 +168,18 @@ void enterUserConfigFolder(MessageReporter& messages)
     QDir::setCurrent(folder);
 }
 
+// Opens the Virtual Hardware window where it hides neither the main window's tabs nor itself.
+void showBeside(QWidget& other, const frmGlimrow& window)
+{
+    other.adjustSize();
+    other.show(); // the window system's frame is known once it is shown
+    const QScreen* screen = window.screen();
+    const QTabWidget* tabs = window.ui().tabGlimrow;
+    const int tabRowBottom = tabs->mapToGlobal(QPoint(0, tabs->tabBar()->height())).y();
+    other.move(placeBeside(window.frameGeometry(), tabRowBottom, other.frameGeometry().size(),
+                           screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080)));
+}
+
 // Saves a picture of every tab the user can bring up once start-up has settled (and of the
 // Virtual Hardware window, when there is one), then leaves the program the normal way: for
 // machines without a display, and for the README's pictures.
@@ -232,10 +247,8 @@ int runWindow(int argc, char* argv[], const Options& options)
     if (options.parser.isSet(options.polling))
         window.setPollingInterval(options.parser.value(options.polling).toInt());
     window.show();
-    if (hardwareWindow) {
-        hardwareWindow->move(window.x() - 40, window.y() + 40);
-        hardwareWindow->show();
-    }
+    if (hardwareWindow)
+        showBeside(*hardwareWindow, window);
     if (options.parser.isSet(options.screenshots)) {
         // With virtual hardware the pictures show the EPIC card in use too, as after a click
         // on "Open Epic".

@@ -1,4 +1,5 @@
 #include "app/Twips.h"
+#include "app/WindowPlacement.h"
 #include "app/frmGlimrow.h"
 
 #include "support/QtPrinters.h"
@@ -204,4 +205,16 @@ TEST_F(Window, TheRealPollingTimerRunsTheCycleWhileTheServerIsActive)
     EXPECT_TRUE(waitFor([&] { return w.cockpit().updateCycle().cyclesRun() >= 3; }));
     w.close(); // closing the window is one of the ways out
     EXPECT_TRUE(w.cockpit().isEnded());
+}
+
+TEST(WindowPlacement, BesideWhenThereIsRoomElseBelowElseUnderTheTabRow)
+{
+    const QRect screen(0, 0, 1600, 900);
+    const QSize size(600, 500);
+    // The main window at the screen's right edge: to its left, whole on the screen.
+    EXPECT_EQ(placeBeside(QRect(850, 60, 750, 480), 110, size, screen), QPoint(242, 60));
+    EXPECT_EQ(placeBeside(QRect(0, 60, 750, 480), 110, size, screen), QPoint(758, 60));
+    EXPECT_EQ(placeBeside(QRect(100, 60, 1400, 300), 110, size, screen), QPoint(100, 368));
+    // No room anywhere: over the main window, its tab row left in sight.
+    EXPECT_EQ(placeBeside(QRect(100, 60, 1400, 700), 110, size, screen), QPoint(100, 118));
 }

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -142,9 +143,20 @@ QGroupBox* epicPanel(VirtualHardware& hardware, QWidget* parent)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setDefaultSectionSize(18);
-    table->setColumnWidth(0, 80);
-    table->setColumnWidth(1, 100);
-    table->setMinimumSize(250, 120);
+    // Every column whole at the panel's own size: widths from the texts they hold, and room
+    // for the scroll bar that a long list brings.
+    const QFontMetrics header(table->horizontalHeader()->font());
+    const QFontMetrics body(table->font());
+    const int widths[] = {header.horizontalAdvance(QStringLiteral("Pigeonhole")),
+                          body.horizontalAdvance(QStringLiteral("FF FF FF FF")),
+                          header.horizontalAdvance(QStringLiteral("Writes 00000"))};
+    int total = 0;
+    for (int column = 0; column < 3; ++column) {
+        table->setColumnWidth(column, widths[column] + 16);
+        total += widths[column] + 16;
+    }
+    table->setMinimumSize(
+        total + table->verticalScrollBar()->sizeHint().width() + 2 * table->frameWidth(), 120);
     auto* plug = new QPushButton(frame);
     layout->addWidget(table, 1);
     layout->addWidget(plug);
