@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -310,6 +311,24 @@ OutputLabel& frmGlimrow::label(CockpitLabel which)
 void frmGlimrow::showMessage(const QString& title, const QString& text)
 {
     m_messages.showMessage(title, text);
+}
+
+void frmGlimrow::showConfigProblems(const ConfigProblems& problems)
+{
+    const QString file = QStringLiteral("Glimrow.cfg");
+    m_ui.lstMessages->clear();
+    for (const ConfigProblem& problem : problems) {
+        const bool error = problem.severity == ConfigProblem::Severity::Error;
+        m_ui.lstMessages->addItem(
+            (error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) +
+            problem.sentence(file));
+    }
+    m_ui.lblMessageCount->setText(
+        problems.empty()
+            ? QString()
+            : QStringLiteral("Glimrow.cfg: %1 to look at (Messages tab)")
+                  .arg(problems.size() == 1 ? QStringLiteral("1 line")
+                                            : QStringLiteral("%1 lines").arg(problems.size())));
 }
 
 void frmGlimrow::setServerAddress(const QString& address)

@@ -77,6 +77,7 @@ private:
     OutputGrid& grid(CockpitGrid which) override;
     OutputLabel& label(CockpitLabel which) override;
     void showMessage(const QString& title, const QString& text) override;
+    void showConfigProblems(const ConfigProblems& problems) override;
     void setServerAddress(const QString& address) override;
     void setServerPort(const QString& port) override;
     void showNoScreenUpdate(bool checked) override;

@@ -9,6 +9,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
@@ -171,6 +172,10 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
     buildGaugeAndGSuitTabs(tabs[4], tabs[5]);
     buildMfdTab(tabs[6]);
     buildEpicTab(tabs[8]);
+    // Not of the design: what is wrong in Glimrow.cfg, in full, where the user can read it.
+    lstMessages = new QListWidget;
+    lstMessages->setWordWrap(true);
+    tabGlimrow->addTab(lstMessages, QStringLiteral("Messages"));
 
     QStatusBar* statusBar = window->statusBar();
     statusBar->setFixedHeight(twipsToPixels(300));
@@ -179,6 +184,8 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     }
     statusBar->addWidget(sbStatusBarPanel[0], 1);
+    lblMessageCount = new QLabel(statusBar);
+    statusBar->addPermanentWidget(lblMessageCount);
     statusBar->addPermanentWidget(sbStatusBarPanel[1]);
 }
 

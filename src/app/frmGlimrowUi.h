@@ -13,6 +13,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMainWindow;
 class QPushButton;
 class QRadioButton;
@@ -44,6 +45,8 @@ struct frmGlimrowUi {
     QPushButton* btnCloseEpic = nullptr;
     QLabel* Picture1 = nullptr;
     std::array<QLabel*, 2> sbStatusBarPanel{}; // the status bar's panels 1 and 2
+    QListWidget* lstMessages = nullptr;        // the "Messages" tab: Glimrow.cfg's mistakes
+    QLabel* lblMessageCount = nullptr;         // on the status bar: how many there are
 
     void setupUi(QMainWindow* window);
     // The device list and, under it, the Phidget library line, for the Devices frame's height.

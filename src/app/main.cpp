@@ -5,6 +5,7 @@
 #include "app/WindowPlacement.h"
 #include "app/frmGlimrow.h"
 #include "cockpit/Cockpit.h"
+#include "cockpit/ConfigCheck.h"
 #include "cockpit/HeadlessView.h"
 #include "cockpit/ShutdownSignals.h"
 #include "phidget/library/PhidgetLibraryChoice.h"
@@ -55,6 +56,10 @@ struct Options {
     const QCommandLineOption headless{
         QStringLiteral("headless"),
         QStringLiteral("Run without a window or display: messages go to standard error.")};
+    const QCommandLineOption checkConfig{
+        QStringLiteral("check-config"),
+        QStringLiteral("Read Glimrow.cfg (or the file given) as start-up would, print every error "
+                       "and warning as FILE:LINE: severity: text, exit 0 when there is none.")};
     const QCommandLineOption userConfig{
         QStringLiteral("user-config"),
         QStringLiteral("Run in ~/.config/glimrow, making a Glimrow.cfg there from the example "
@@ -65,9 +70,12 @@ struct Options {
         parser.setApplicationDescription(QString::fromLatin1(version::kProductName));
         parser.addHelpOption();
         parser.addVersionOption();
-        for (const QCommandLineOption* option :
-             {&screenshots, &polling, &runFor, &virtualHardware, &headless, &userConfig})
+        for (const QCommandLineOption* option : {&screenshots, &polling, &runFor, &virtualHardware,
+                                                 &headless, &checkConfig, &userConfig})
             parser.addOption(*option);
+        parser.addPositionalArgument(QStringLiteral("file"),
+                                     QStringLiteral("With --check-config: the file to check."),
+                                     QStringLiteral("[file]"));
     }
 };
 
@@ -145,6 +153,9 @@ QString badOptionValue(const Options& options)
         return QStringLiteral("--run-for needs a number of seconds above 0");
     if (parser.isSet(options.headless) && parser.isSet(options.screenshots))
         return QStringLiteral("--screenshots needs the window; it cannot go with --headless");
+    if (!parser.positionalArguments().isEmpty() &&
+        (!parser.isSet(options.checkConfig) || parser.positionalArguments().size() > 1))
+        return QStringLiteral("a file name goes only after --check-config, and only one");
     return {};
 }
 
@@ -293,6 +304,14 @@ int main(int argc, char* argv[])
     if (const QString bad = badOptionValue(options); !bad.isEmpty()) {
         std::fprintf(stderr, "glimrow: %s\nTry 'glimrow --help'.\n", qPrintable(bad));
         return 2;
+    }
+    if (options.parser.isSet(options.checkConfig)) {
+        const QStringList files = options.parser.positionalArguments();
+        const QString file = files.isEmpty() ? QStringLiteral("Glimrow.cfg") : files.first();
+        const ConfigProblems problems = checkConfigFile(file);
+        for (const ConfigProblem& problem : problems)
+            std::printf("%s\n", qPrintable(problem.compilerStyle(file)));
+        return problems.empty() ? 0 : 1;
     }
     if (options.parser.isSet(options.headless))
         return runHeadless(argc, argv, options);

@@ -101,6 +101,7 @@ public:
     void tmrGlimrow_Timer();
 
     const ConfigTables& tables() const { return m_tables; }
+    const ConfigProblems& configProblems() const { return m_configProblems; }
     FlightDataCache& cache() { return m_cache; }
     ConnectionManager& connection() { return m_connection; }
     PhidgetDeviceManager& devices() { return m_devices; }
@@ -122,6 +123,9 @@ private:
     bool acquireInstanceLock();
     void CreatePhidgetManager();
     bool ParseConfigFile();
+    QString formatErrorMessage(const ConfigProblem& error) const;
+    // Every warning and error of the file: on standard error, and to the front end.
+    void reportConfigProblems();
     void BuildGrids();
     void ClearGSuitPanel();
     void resendChangedSections(const ConfigTables& before);
@@ -138,6 +142,7 @@ private:
     CockpitSettings m_settings;
     std::unique_ptr<QLockFile> m_instanceLock;
     QString msConfigFile; // the file's whole text while it is being parsed
+    ConfigProblems m_configProblems;
 
     ConfigTables m_tables;
     FlightDataCache m_cache;

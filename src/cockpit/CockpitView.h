@@ -4,6 +4,7 @@
 // output section, the screen mirrors, the G-suit panel, the Communication frame and the
 // status bar), or nothing on screen at all (--headless). The core never knows which.
 
+#include "cockpit/ConfigProblem.h"
 #include "common/MessageReporter.h"
 #include "common/OutputGrid.h"
 #include "common/OutputLabel.h"
@@ -39,6 +40,9 @@ public:
     virtual void setServerPort(const QString& port) = 0;
     virtual void showNoScreenUpdate(bool checked) = 0;
     virtual void showUpdateEpicAnyway(bool checked) = 0;
+
+    // What is wrong in Glimrow.cfg (as read last), shown where the user can read it all.
+    virtual void showConfigProblems(const ConfigProblems& problems) = 0;
 
     // A board of this kind has attached: the controls serving it become usable.
     virtual void enableBoardControls(BoardKind kind) = 0;

@@ -1,8 +1,11 @@
 #include "cockpit/ConfigFileParser.h"
 
+#include "cockpit/ConfigCheck.h"
 #include "cockpit/StartupError.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
 
 #include <optional>
 
@@ -13,19 +16,43 @@ namespace {
 // whole could exhaust memory.
 constexpr qint64 kMaxConfigFileBytes = 16 * 1024 * 1024;
 
-// Hands out the file's lines without their line ends (LF, with any CRs before it).
+// UTF-8 when the bytes are valid UTF-8 (a byte-order mark skipped), else Windows-1252: Latin-1
+// with the printable characters Windows puts at 0x80 to 0x9F.
+QString decodeText(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    static constexpr char16_t kWindows1252[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    text.resize(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        text[i] = QChar(byte >= 0x80 && byte < 0xA0 ? kWindows1252[byte - 0x80] : char16_t(byte));
+    }
+    return text;
+}
+
+// Hands out the file's lines without their line ends (CR LF, LF or CR alone), with their
+// numbers.
 class LineReader {
 public:
     explicit LineReader(QStringView text) : m_text(text) {}
 
     bool atEnd() const { return m_pos >= m_text.size(); }
-
     QStringView peek() const { return lineAt(m_pos).first; }
+    int lineNumber() const { return m_number; } // of the line next() gave last
 
     QStringView next()
     {
         const auto [line, nextPos] = lineAt(m_pos);
         m_pos = nextPos;
+        ++m_number;
         return line;
     }
 
@@ -42,34 +69,39 @@ public:
 private:
     std::pair<QStringView, qsizetype> lineAt(qsizetype pos) const
     {
-        qsizetype end = m_text.indexOf(u'\n', pos);
-        const qsizetype nextPos = end < 0 ? m_text.size() : end + 1;
-        if (end < 0)
-            end = m_text.size();
-        QStringView line = m_text.sliced(pos, end - pos);
-        while (line.endsWith(u'\r'))
-            line.chop(1);
-        return {line, nextPos};
+        qsizetype end = pos;
+        while (end < m_text.size() && m_text[end] != u'\r' && m_text[end] != u'\n')
+            ++end;
+        qsizetype nextPos = end;
+        if (nextPos < m_text.size())
+            nextPos += m_text.sliced(nextPos).startsWith(u"\r\n") ? 2 : 1;
+        return {m_text.sliced(pos, end - pos), nextPos};
     }
 
     QStringView m_text;
     qsizetype m_pos = 0;
+    int m_number = 0;
 };
 
 enum class GlobalKey { None, Address, Port, ConnectType, NoScreenUpdate, UpdateEpicAnyway };
 
+const struct {
+    const char* name;
+    GlobalKey key;
+} kGlobalKeys[] = {
+    {"TCPIP-IP", GlobalKey::Address},
+    {"TCPIP-PORT", GlobalKey::Port},
+    {"COMPREF", GlobalKey::ConnectType},
+    {"NOSCREENUPDATE", GlobalKey::NoScreenUpdate},
+    {"UPDATEEPICANYWAY", GlobalKey::UpdateEpicAnyway},
+};
+
 GlobalKey globalKeyFor(QStringView name)
 {
-    if (name == u"TCPIP-IP")
-        return GlobalKey::Address;
-    if (name == u"TCPIP-PORT")
-        return GlobalKey::Port;
-    if (name == u"COMPREF")
-        return GlobalKey::ConnectType;
-    if (name == u"NOSCREENUPDATE")
-        return GlobalKey::NoScreenUpdate;
-    if (name == u"UPDATEEPICANYWAY")
-        return GlobalKey::UpdateEpicAnyway;
+    for (const auto& global : kGlobalKeys) {
+        if (name == QLatin1StringView(global.name))
+            return global.key;
+    }
     return GlobalKey::None;
 }
 
@@ -98,15 +130,21 @@ void applyGlobalKey(GlobalKey key, const QString& value, ConfigGlobalKeys& keys)
 }
 
 // "[name]": every character between "[" and the first "]" except further "["s. Only blanks
-// may follow on the line; anything else (or no "]") is a format error.
-std::optional<QString> headerName(QStringView line)
+// may follow on the line. Otherwise what is wrong, as `problem`.
+std::optional<QString> headerName(QStringView line, QString* problem)
 {
     const qsizetype close = line.indexOf(u']');
-    if (close < 0)
+    if (close < 0) {
+        *problem = QStringLiteral("no \"]\" after the section name; expected a line with only "
+                                  "[NAME]");
         return std::nullopt;
+    }
     for (QChar c : line.sliced(close + 1)) {
-        if (c != u' ' && c != u'\t')
+        if (c != u' ' && c != u'\t') {
+            *problem =
+                QStringLiteral("text after a section name; expected a line with only [NAME]");
             return std::nullopt;
+        }
     }
     QString name = line.sliced(1, close - 1).toString();
     name.remove(u'[');
@@ -136,39 +174,117 @@ bool endsSection(QStringView line)
     return line.startsWith(u'[') || line.startsWith(u'/');
 }
 
-// The value is the line up to a comma; a comma with text after it breaks the one-value rule.
-bool readGlobalValue(GlobalKey key, LineReader& lines, ConfigGlobalKeys& keys)
+const QString kBlankLine =
+    QStringLiteral("a blank line; blank lines are allowed only at the end of the file");
+
+// Reads one file, stopping at the first line that breaks the rules.
+class Parser {
+public:
+    Parser(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys)
+        : m_lines(text), m_tables(tables), m_keys(keys)
+    {
+    }
+
+    std::optional<ConfigProblem> run();
+
+    ConfigProblems warnings;
+
+private:
+    ConfigProblem error(QStringView line, const QString& message) const
+    {
+        return {ConfigProblem::Severity::Error, m_lines.lineNumber(), line.toString(), message};
+    }
+    std::optional<ConfigProblem> readGlobalValue(const QString& key);
+    std::optional<ConfigProblem> readDeviceLines(const QString& name, int headerLine,
+                                                 QStringView header);
+    QString outsideAnySection() const;
+
+    LineReader m_lines;
+    ConfigTables& m_tables;
+    ConfigGlobalKeys& m_keys;
+    QString m_after; // what the line before the current one closed: a key, a comment
+};
+
+std::optional<ConfigProblem> Parser::run()
 {
-    if (lines.atEnd() || endsSection(lines.peek()))
-        return true; // a header without a value line sets nothing
-    const QStringView line = lines.next();
+    while (!m_lines.atEnd()) {
+        if (m_lines.onlyBlankLinesLeft())
+            return std::nullopt;
+        const QStringView line = m_lines.next();
+        if (line.startsWith(u'/')) {
+            m_after = QStringLiteral("comment");
+            continue;
+        }
+        if (line.isEmpty())
+            return error(line, kBlankLine);
+        if (!line.startsWith(u'[')) {
+            if (line.trimmed().startsWith(u'['))
+                return error(line, QStringLiteral("blanks before the section name; expected "
+                                                  "[NAME] at the start of the line"));
+            return error(line, outsideAnySection());
+        }
+        QString problem;
+        const std::optional<QString> name = headerName(line, &problem);
+        if (!name)
+            return error(line, problem);
+        const auto result = globalKeyFor(*name) != GlobalKey::None
+                                ? readGlobalValue(*name)
+                                : readDeviceLines(*name, m_lines.lineNumber(), line);
+        if (result)
+            return result;
+    }
+    return std::nullopt;
+}
+
+QString Parser::outsideAnySection() const
+{
+    if (m_after == u"comment")
+        return QStringLiteral("a line outside any section (the comment above ended the "
+                              "section); expected [NAME] or a comment starting with \"/\"");
+    if (!m_after.isEmpty())
+        return QStringLiteral("a second value for [%1], which takes one; expected [NAME] or a "
+                              "comment starting with \"/\"")
+            .arg(m_after);
+    return QStringLiteral(
+        "a line outside any section; expected [NAME] or a comment starting with \"/\"");
+}
+
+// The value is the line up to a comma; a comma with text after it breaks the one-value rule.
+std::optional<ConfigProblem> Parser::readGlobalValue(const QString& key)
+{
+    m_after = key;
+    if (m_lines.atEnd() || endsSection(m_lines.peek()))
+        return std::nullopt;                 // a header without a value line sets nothing
+    const QStringView line = m_lines.next(); // an empty line is an empty value
     const qsizetype comma = line.indexOf(u',');
     if (comma >= 0 && comma + 1 < line.size())
-        return false;
-    applyGlobalKey(key, (comma < 0 ? line : line.first(comma)).toString(), keys);
-    return true;
+        return error(line,
+                     QStringLiteral("more than one value for [%1]; expected one value").arg(key));
+    applyGlobalKey(globalKeyFor(key), (comma < 0 ? line : line.first(comma)).toString(), m_keys);
+    return std::nullopt;
 }
 
 // Reads data lines up to the next header, comment or end of file.
-std::optional<SectionTable> readDeviceLines(LineReader& lines)
+std::optional<ConfigProblem> Parser::readDeviceLines(const QString& name, int headerLine,
+                                                     QStringView header)
 {
+    m_after.clear();
     SectionTable table;
-    while (!lines.atEnd() && !endsSection(lines.peek())) {
-        if (lines.onlyBlankLinesLeft())
+    while (!m_lines.atEnd() && !endsSection(m_lines.peek())) {
+        if (m_lines.onlyBlankLinesLeft())
             break;
-        const QStringView line = lines.next();
+        const QStringView line = m_lines.next();
         if (line.isEmpty())
-            return std::nullopt; // a blank line inside a section
-        table.appendRow(splitFields(line));
+            return error(line, kBlankLine);
+        table.appendRow(splitFields(line), m_lines.lineNumber());
     }
-    return table;
-}
-
-QStringView withoutLeadingCarriageReturns(QStringView line)
-{
-    while (line.startsWith(u'\r'))
-        line = line.sliced(1);
-    return line;
+    if (std::optional<SectionTable>* slot = m_tables.tableForSection(name)) {
+        *slot = std::move(table);
+    } else {
+        warnings.push_back({ConfigProblem::Severity::Warning, headerLine, header.toString(),
+                            unknownSectionMessage(name)});
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -183,53 +299,64 @@ QString ConfigFileParser::formatErrorText()
         "Please Correct the file and rerun Vantor Lumex Mon");
 }
 
-bool ConfigFileParser::parse(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys)
+bool ConfigFileParser::parse(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys,
+                             ConfigProblems* problems)
 {
-    LineReader lines(text);
-    while (!lines.atEnd()) {
-        if (lines.onlyBlankLinesLeft())
-            return true;
-        const QStringView line = withoutLeadingCarriageReturns(lines.next());
-        if (line.startsWith(u'/'))
-            continue;
-        if (!line.startsWith(u'['))
-            return false; // a data line or blank line where a header or comment must stand
-        const std::optional<QString> name = headerName(line);
-        if (!name)
-            return false;
-        if (const GlobalKey key = globalKeyFor(*name); key != GlobalKey::None) {
-            if (!readGlobalValue(key, lines, keys))
-                return false;
-            continue;
-        }
-        std::optional<SectionTable> table = readDeviceLines(lines);
-        if (!table)
-            return false;
-        if (std::optional<SectionTable>* slot = tables.tableForSection(*name))
-            *slot = std::move(*table);
+    if (text.startsWith(QChar(0xfeff)))
+        text = text.sliced(1); // a byte-order mark, as Windows Notepad writes
+    Parser parser(text, tables, keys);
+    const std::optional<ConfigProblem> error = parser.run();
+    if (problems) {
+        problems->insert(problems->end(), parser.warnings.begin(), parser.warnings.end());
+        if (error)
+            problems->push_back(*error);
     }
-    return true;
+    return !error;
+}
+
+QStringList ConfigFileParser::globalKeyNames()
+{
+    QStringList names;
+    for (const auto& global : kGlobalKeys)
+        names << QString::fromLatin1(global.name);
+    return names;
+}
+
+QStringList ConfigFileParser::lines(QStringView text)
+{
+    if (text.startsWith(QChar(0xfeff)))
+        text = text.sliced(1);
+    QStringList result;
+    LineReader reader(text);
+    while (!reader.atEnd())
+        result << reader.next().toString();
+    return result;
 }
 
 QString ConfigFileParser::readFile(const QString& path)
 {
+    const auto cannotRead = [&path](const QString& why) {
+        return StartupError(QStringLiteral("%1 cannot be read: %2").arg(path, why),
+                            StartupError::PathFileAccessError);
+    };
+    // A device or FIFO would hand out bytes for ever, or block start-up waiting for them.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        throw cannotRead(QStringLiteral("it is not a regular file"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
+    if (!file.open(QIODevice::ReadOnly))
+        throw cannotRead(file.errorString());
+    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        throw cannotRead(file.errorString());
+    if (bytes.size() > kMaxConfigFileBytes) {
+        throw StartupError(QStringLiteral("%1 is too large to be a configuration file (more "
+                                          "than %2 bytes)")
+                               .arg(path)
+                               .arg(kMaxConfigFileBytes),
                            StartupError::PathFileAccessError);
     }
-    if (file.size() > kMaxConfigFileBytes) {
-        throw StartupError(QStringLiteral("Glimrow.cfg is too large (%1 bytes) to be a "
-                                          "configuration file")
-                               .arg(file.size()),
-                           StartupError::PathFileAccessError);
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw StartupError(QStringLiteral("Glimrow.cfg cannot be read: ") + file.errorString(),
-                           StartupError::PathFileAccessError);
-    }
-    return QString::fromLatin1(bytes);
+    return decodeText(bytes);
 }
 
 } // namespace glimrow

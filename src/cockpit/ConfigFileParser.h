@@ -2,16 +2,18 @@
 
 // Reads the text of Glimrow.cfg into the section tables and applies its global keys.
 //
-// A file is a sequence of lines ending in CR LF (a lone LF is accepted too). A line starting
+// A file is a sequence of lines ending in CR LF (a lone LF or CR is accepted too). A line starting
 // with "/" is a comment and ends the section it stands in. A section starts with "[name]".
 // The global keys (TCPIP-IP, TCPIP-PORT, COMPREF, NOSCREENUPDATE, UPDATEEPICANYWAY) take the
 // one line after their header as their value; every other section is a device section whose
 // lines, up to the next header, comment or the end, are split into four fields at the first
 // three commas. Blank lines are a format error, except at the very end of the file.
 
+#include "cockpit/ConfigProblem.h"
 #include "cockpit/ConfigTables.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace glimrow {
@@ -37,14 +39,22 @@ public:
     // The message shown when the file breaks the rules.
     static QString formatErrorText();
 
-    // The file's whole text (read as ANSI text); throws StartupError when it cannot be read or
-    // is far too large to be a configuration file.
+    // The file's whole text: UTF-8 when it is valid UTF-8 (a byte-order mark skipped), else
+    // Windows-1252, as Windows editors write. Throws StartupError when it is not a regular
+    // file, cannot be read, or is far too large to be a configuration file.
     static QString readFile(const QString& path);
 
     // Fills `tables` (a later duplicate section replaces the earlier; unknown device sections
-    // are dropped) and applies global keys to `keys`. Returns false at the first line that
-    // breaks the rules; what was read before it stays applied.
-    static bool parse(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys);
+    // are dropped, with a warning) and applies global keys to `keys`. Returns false at the
+    // first line that breaks the rules; what was read before it stays applied. `problems`
+    // gets the warnings and that error, each with its line.
+    static bool parse(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys,
+                      ConfigProblems* problems = nullptr);
+
+    // The file's lines as the parser numbers them (CR LF, LF or CR alone end a line).
+    static QStringList lines(QStringView text);
+    // The global keys' section names.
+    static QStringList globalKeyNames();
 };
 
 } // namespace glimrow

@@ -5,6 +5,7 @@
 #include "common/SectionTable.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <optional>
@@ -27,6 +28,7 @@ struct ConfigTables {
 
     // The table a device section fills, by its exact name; nullptr for any other name.
     std::optional<SectionTable>* tableForSection(QStringView sectionName);
+    static QStringList deviceSectionNames();
     // The first section the text, gauge and EPIC grids cannot do without that the file left
     // out; empty when none is.
     QString missingRequiredSection() const;

@@ -34,4 +34,10 @@ const SectionTable::Row& SectionTable::row(qsizetype row) const
     return m_rows[std::size_t(row)];
 }
 
+int SectionTable::fileLine(qsizetype row) const
+{
+    this->row(row); // the same range check
+    return m_fileLines[std::size_t(row)];
+}
+
 } // namespace glimrow

@@ -21,11 +21,18 @@ public:
     const QString& field(int field, qsizetype row) const;
     void setField(int field, qsizetype row, const QString& text);
 
-    void appendRow(Row row) { m_rows.push_back(std::move(row)); }
+    // `fileLine`: the line of Glimrow.cfg the row was read from (1 is the first), for messages.
+    void appendRow(Row row, int fileLine = 0)
+    {
+        m_rows.push_back(std::move(row));
+        m_fileLines.push_back(fileLine);
+    }
     const Row& row(qsizetype row) const;
+    int fileLine(qsizetype row) const;
 
 private:
     std::vector<Row> m_rows;
+    std::vector<int> m_fileLines;
 };
 
 } // namespace glimrow

@@ -36,14 +36,14 @@ struct EpicDispatch::Channel {
     Derived derived = Derived::None; // PigeonholeOnly: whose pigeonhole; else: the send after
 };
 
-const EpicDispatch::Channel* EpicDispatch::channelFor(const QString& keyword)
+std::span<const EpicDispatch::Channel> EpicDispatch::channels()
 {
     using F = FlightDataField;
     using S = Channel::Shown;
     using C = Channel::Calls;
     using D = Channel::Derived;
     using P = PigrelayFunctions;
-    static const Channel channels[] = {
+    static const Channel table[] = {
         {"LIGHTBITS", F::LightBits, {}, S::ActiveFlag, 0, 0, C::WordToPigeonhole, {}, &P::LB},
         {"LIGHTBITS2", F::LightBits2, {}, S::ActiveFlag, 0, 0, C::WordToPigeonhole, {}, &P::LB2},
         {"LIGHTBITS3", F::LightBits3, {}, S::ActiveFlag, 0, 0, C::WordToPigeonhole, {}, &P::LB3},
@@ -117,11 +117,24 @@ const EpicDispatch::Channel* EpicDispatch::channelFor(const QString& keyword)
         {"UFC", F::UFCTChan, {}, S::AsRead, 0, 0, C::ValueThenPigeonhole, &P::UFC},
         {"AUX", F::AUXTChan, {}, S::AsRead, 0, 0, C::ValueThenPigeonhole, &P::AUX},
     };
-    for (const Channel& channel : channels) {
+    return table;
+}
+
+const EpicDispatch::Channel* EpicDispatch::channelFor(const QString& keyword)
+{
+    for (const Channel& channel : channels()) {
         if (keyword == QLatin1StringView(channel.keyword))
             return &channel;
     }
     return nullptr;
+}
+
+QStringList EpicDispatch::keywords()
+{
+    QStringList names;
+    for (const Channel& channel : channels())
+        names << QString::fromLatin1(channel.keyword);
+    return names;
 }
 
 EpicDispatch::EpicDispatch(PigrelayLibrary& pigrelay, OutputGrid& epicGrid, FlightDataSource& data,

@@ -16,7 +16,10 @@
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 
+#include <QStringList>
+
 #include <set>
+#include <span>
 #include <string>
 
 namespace glimrow {
@@ -35,9 +38,12 @@ public:
     void setLines(const SectionTable* lines);
 
     bool mbEpicOpen() const { return m_mbEpicOpen; }
+    // The [EPICAnalogs] keywords the pass knows.
+    static QStringList keywords();
 
 private:
     struct Channel;
+    static std::span<const Channel> channels();
     static const Channel* channelFor(const QString& keyword);
 
     void sendLine(SectionTable& table, qsizetype row, const Channel& channel);

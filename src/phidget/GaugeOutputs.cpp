@@ -58,6 +58,16 @@ std::optional<double> GaugeOutputs::gaugeValue(const QString& keyword)
     return std::nullopt;
 }
 
+const QStringList& GaugeOutputs::gaugeKeywords()
+{
+    static const QStringList keywords{
+        QStringLiteral("KIAS"),       QStringLiteral("ALT"),    QStringLiteral("ATTITUDE"),
+        QStringLiteral("VVI"),        QStringLiteral("AOA"),    QStringLiteral("RPM"),
+        QStringLiteral("FTIT"),       QStringLiteral("NOZPOS"), QStringLiteral("OILPRES"),
+        QStringLiteral("SPEEDBRAKE"), QStringLiteral("EPUFUEL")};
+    return keywords;
+}
+
 void GaugeOutputs::ComputeGauges(SectionTable& table)
 {
     for (qsizetype row = 0; row < table.rowCount(); ++row) {

@@ -7,9 +7,11 @@
 #include "common/OutputGrid.h"
 #include "common/OutputLabel.h"
 #include "common/SectionTable.h"
+
 #include "data/ConnectionManager.h"
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
+#include <QStringList>
 
 namespace glimrow {
 
@@ -28,6 +30,8 @@ public:
     // Rewrites the value of every line whose keyword it knows; throws FlightDataError when
     // the flight data cannot be read.
     void ComputeGauges(SectionTable& table);
+    // The keywords ComputeGauges knows.
+    static const QStringList& gaugeKeywords();
     void ShowGauges(const SectionTable& table);
     // The motors follow the load factor read from the data, whether or not the panel is being
     // refreshed.

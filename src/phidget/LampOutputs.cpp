@@ -54,10 +54,14 @@ void LampOutputs::SendLamps(const SectionTable& table)
             qCDebug(lcLamps) << "line" << row << "unreadable, skipped";
             continue;
         }
-        if (led)
-            led->setDiscreteLED(lamp->output, lamp->lit ? m_options.lampBrightness() : 0);
-        if (kit)
-            kit->setOutputState(lamp->output, lamp->lit);
+        // A lamp the board refuses (an output it does not have, a failing call) is skipped on
+        // its own: the lines after it still reach the board.
+        runSkippingFailure(lcLamps(), "a lamp's board call", [&] {
+            if (led)
+                led->setDiscreteLED(lamp->output, lamp->lit ? m_options.lampBrightness() : 0);
+            if (kit)
+                kit->setOutputState(lamp->output, lamp->lit);
+        });
         if (m_options.screenUpdate())
             m_grid.setText(int(row) + 1, 2, lamp->lit ? QStringLiteral("*") : QString());
     }

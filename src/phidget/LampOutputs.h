@@ -22,8 +22,8 @@ public:
                 OutputOptions& options);
 
     // Lights or darkens each line's lamp on the board (when one is in the slot) and, with
-    // screen updates on, marks it "*" in the grid. A line whose numbers cannot be read is
-    // skipped; a board call that fails ends the procedure for this cycle.
+    // screen updates on, marks it "*" in the grid. A line whose numbers cannot be read, or
+    // whose board call fails, is skipped; the other lines go on.
     void SendLamps(const SectionTable& table);
 
 private:

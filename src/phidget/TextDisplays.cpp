@@ -1,9 +1,13 @@
 #include "phidget/TextDisplays.h"
 
 #include "common/NumberText.h"
+#include "common/SkippedStep.h"
 #include "phidget/DisplayText.h"
 
 namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcTexts, "glimrow.texts", QtWarningMsg)
+
 namespace {
 
 const QString kFiveSpaces = QStringLiteral("     ");
@@ -49,6 +53,20 @@ FlightDataObject& TextDisplays::object()
 QString TextDisplays::countermeasureLine(const QString& prefix, FlightDataField count)
 {
     return prefix + DecimalText(object().readNumber(count));
+}
+
+const QStringList& TextDisplays::textLedKeywords()
+{
+    static const QStringList keywords{QStringLiteral("FUELFLOW"), QStringLiteral("TOTALIZER"),
+                                      QStringLiteral("AUXTCHAN"), QStringLiteral("UFCTCHAN"),
+                                      QStringLiteral("CMDS1"),    QStringLiteral("CMDS2")};
+    return keywords;
+}
+
+const QStringList& TextDisplays::textLcdModes()
+{
+    static const QStringList modes{QStringLiteral("PFD"), QStringLiteral("CMDS")};
+    return modes;
 }
 
 void TextDisplays::BuildTextLEDStrings(SectionTable& table)
@@ -134,8 +152,12 @@ void TextBoardOutputs::SendTextLED(const SectionTable& table)
 {
     const auto board = m_board.board<PhidgetTextLED>();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
-        if (board)
-            board->setDisplayString(rowNumber(table.field(0, row)), table.field(3, row));
+        // A row the board refuses is skipped on its own; the other lines still reach it.
+        if (board) {
+            runSkippingFailure(lcTexts(), "a TextLED row", [&] {
+                board->setDisplayString(rowNumber(table.field(0, row)), table.field(3, row));
+            });
+        }
         if (m_options.screenUpdate())
             m_grid.setText(int(row) + 1, 3, table.field(3, row));
     }
@@ -146,8 +168,10 @@ void TextBoardOutputs::SendTextLCD(const SectionTable& table)
 {
     const auto board = m_board.board<PhidgetTextLCD>();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
-        if (board)
-            board->setDisplayString(int(row), table.field(3, row));
+        if (board) {
+            runSkippingFailure(lcTexts(), "a TextLCD row",
+                               [&] { board->setDisplayString(int(row), table.field(3, row)); });
+        }
         if (m_options.screenUpdate())
             m_grid.setText(int(row) + 1, 3, table.field(3, row));
     }

@@ -11,10 +11,12 @@
 #include "common/OutputGrid.h"
 #include "common/OutputLabel.h"
 #include "common/SectionTable.h"
+
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
+#include <QStringList>
 
 namespace glimrow {
 
@@ -28,6 +30,10 @@ public:
     // mode): the procedure ends there and the cycle goes on.
     void BuildTextLEDStrings(SectionTable& table);
     void BuildTextLCDStrings(SectionTable& table);
+
+    // The keywords BuildTextLEDStrings knows, and the TextLCD modes BuildTextLCDStrings knows.
+    static const QStringList& textLedKeywords();
+    static const QStringList& textLcdModes();
     void ShowDED();
     void ShowPFL();
 

@@ -15,6 +15,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -96,6 +97,13 @@ TEST_F(Window, EachSectionIsListedInItsGridOfTheDesign)
     EXPECT_TRUE(table(10)->item(1, 0)->textAlignment() & Qt::AlignHCenter);
     EXPECT_EQ(grid(4).text(0, 3), "Serial#");
     EXPECT_EQ(grid(8).text(20, 0), "20");
+
+    // The Messages tab lists the file's one warning (the unknown keyword "X"), counted below.
+    ASSERT_EQ(m_window->ui().lstMessages->count(), 1);
+    EXPECT_TRUE(m_window->ui().lstMessages->item(0)->text().startsWith(
+        "Warning: Glimrow.cfg, line 12: \"0,PTLED-2,X,\": unknown TextLED keyword"));
+    EXPECT_EQ(m_window->ui().lblMessageCount->text(),
+              "Glimrow.cfg: 1 line to look at (Messages tab)");
 
     // The user cannot bring up the MFD and HUD tabs.
     EXPECT_FALSE(m_window->ui().tabGlimrow->isTabEnabled(6));

@@ -120,8 +120,8 @@ TEST(ConfigFileParser, BlankLinesCommentsAndStrayTextAreFormatErrors)
 
 TEST(ConfigFileParser, LineEndsOfEveryKindAndTheLastLineAreReadWhole)
 {
-    // Lone LF (edited on Linux), no line end on the last line, a comment as the last line.
-    auto p = parse("[SKITS]\n1,Airspeed,KIAS,250\n[PTLED-1]\r\n0,Fuel flow,FUELFLOW,1234");
+    // Lone LF (edited on Linux), lone CR (old Mac editors), no line end on the last line.
+    auto p = parse("[SKITS]\n1,Airspeed,KIAS,250\r[PTLED-1]\r\n0,Fuel flow,FUELFLOW,1234");
     ASSERT_TRUE(p->ok);
     EXPECT_EQ(p->tables.maSKITS->row(0), row("1", "Airspeed", "KIAS", "250"));
     EXPECT_EQ(p->tables.maPTLED_1->row(0), row("0", "Fuel flow", "FUELFLOW", "1234"));
@@ -141,9 +141,8 @@ TEST(ConfigFileParser, BadInputEndsInAFormatErrorOrACleanParse)
     EXPECT_EQ(nul->tables.maSKITS->field(1, 0), QString::fromLatin1("a\0b", 3));
     EXPECT_FALSE(parse(QString::fromLatin1(QByteArray("\0[SKITS]\r\n", 10)))->ok);
 
-    // Line ends only, of either kind; a header without its "]".
-    // Lone CRs before a header are skipped, as they always were.
-    EXPECT_TRUE(parse(QString(5000, u'\r') + "[SKITS]\r\n")->tables.maSKITS);
+    // Line ends only, of any kind (blank lines before a header are not); a header without "]".
+    EXPECT_FALSE(parse(QString(5000, u'\r') + "[SKITS]\r\n")->ok);
     EXPECT_TRUE(parse(QString(5000, u'\r'))->ok);
     EXPECT_TRUE(parse(QString(5000, u'\n'))->ok);
     EXPECT_FALSE(parse("[SKITS\r\n1,a,KIAS,\r\n")->ok);

@@ -212,4 +212,18 @@ TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
     EXPECT_TRUE(output.contains("--polling needs a whole number"));
     EXPECT_EQ(run({"--run-for", "x"}), 2);
     EXPECT_EQ(run({"--no-such-option"}), 2);
+
+    // --check-config: nothing to say about the example; a file with a mistake, FILE:LINE: first.
+    EXPECT_EQ(run({"--check-config", GLIMROW_EXAMPLES_DIR "/Glimrow.cfg"}, &output), 0);
+    EXPECT_TRUE(output.isEmpty()) << output.toStdString();
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Glimrow.cfg");
+    QFile config(file);
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[PTLED-1]\r\n[PTLED-2]\r\n[PTLCD-1]\r\n[PTLCD-2]\r\n[SKITS]\r\n"
+                 "0,Airspeed,KAIS,0\r\n[EPICAnalogs]\r\n");
+    config.close();
+    EXPECT_EQ(run({"--check-config", file}, &output), 1);
+    EXPECT_TRUE(output.startsWith((file + ":6: warning: unknown gauge keyword").toUtf8()))
+        << output.toStdString();
 }

@@ -39,14 +39,15 @@ TEST_F(Lamps, AnySharedBitLightsTheLampAtTheSlidersBrightness)
     EXPECT_EQ(board(10001).leds[0], 100);
 }
 
-TEST_F(Lamps, AnUnreadableLineIsSkippedAndAFailingCallEndsTheProcedure)
+TEST_F(Lamps, ABadLineInTheMiddleLeavesTheLinesBeforeAndAfterItWorking)
 {
     set(FlightDataField::LightBits, 1);
     start(withRequiredSections("[PLED64-1]\r\n0,Good,1,1\r\n1,Word not a number,1,one\r\n"
                                "99999,Output out of range,1,1\r\n3,Good again,1,1\r\n"
-                               "70,No such LED,1,1\r\n5,After the failure,1,1\r\n"));
+                               "70,No such LED,1,1\r\n-1,Nor this one,1,1\r\n"
+                               "5,After the bad ones,1,1\r\n"));
     tick();
-    EXPECT_EQ(firstLeds(board(10001), 6), (std::vector<int>{75, 0, 0, 75, 0, 0}));
+    EXPECT_EQ(firstLeds(board(10001), 6), (std::vector<int>{75, 0, 0, 75, 0, 75}));
     EXPECT_EQ(grid(CockpitGrid::PLED64_1).text(2, 2), "");
-    EXPECT_EQ(grid(CockpitGrid::PLED64_1).text(4, 2), "*");
+    EXPECT_EQ(grid(CockpitGrid::PLED64_1).text(7, 2), "*");
 }

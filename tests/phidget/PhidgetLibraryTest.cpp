@@ -190,7 +190,7 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     this->m_fake.error(10001, 13, "Overtemperature");
     ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
 
-    // A failing call ends the lamp procedure there: the lamps after it are not sent.
+    // A failing call skips its lamp; the library's error reaches the program as an exception.
     this->m_fake.takeCalls();
     this->m_fake.fail(TypeParam::kLedCall);
     this->runOneCycle();
