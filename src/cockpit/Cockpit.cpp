@@ -8,6 +8,7 @@
 #include "data/DBusFlightData.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QLoggingCategory>

@@ -21,7 +21,6 @@
 #include "phidget/PhidgetManager.h"
 #include "phidget/TextDisplays.h"
 
-#include <QDir>
 #include <QObject>
 #include <QString>
 #include <QTimer>
