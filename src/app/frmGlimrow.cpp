@@ -155,8 +155,19 @@ void frmGlimrow::connectControls()
                 [this, index] { sldGlimrow_Change(index); });
     }
     for (int index = 0; index < int(m_ui.optConnectType.size()); ++index) {
-        connect(m_ui.optConnectType[std::size_t(index)], &QRadioButton::clicked, this,
-                [this, index] { m_cockpit.ChooseConnectType(index); });
+        QRadioButton* button = m_ui.optConnectType[std::size_t(index)];
+        // Chosen by any means (mouse, keyboard, an assistive technology's toggle action): the
+        // choice runs once. A click on the button already chosen runs it again (reconnects).
+        connect(button, &QRadioButton::toggled, this, [this, index](bool checked) {
+            if (checked && !m_showingConnectType)
+                optConnectType_Click(index);
+        });
+        connect(button, &QRadioButton::pressed, this,
+                [this, button] { m_connectTypePressedChosen = button->isChecked(); });
+        connect(button, &QRadioButton::clicked, this, [this, index] {
+            if (std::exchange(m_connectTypePressedChosen, false))
+                optConnectType_Click(index);
+        });
     }
     connect(m_ui.btnOpenEpic, &QPushButton::clicked, this, &frmGlimrow::btnOpenEpic_Click);
     connect(m_ui.btnCloseEpic, &QPushButton::clicked, this, &frmGlimrow::btnCloseEpic_Click);
@@ -390,7 +401,14 @@ void frmGlimrow::setTcpCaptionBold(bool bold)
 
 void frmGlimrow::showConnectType(int index)
 {
+    m_showingConnectType = true; // the choice is being made: showing it makes none
     m_ui.optConnectType.at(std::size_t(index))->setChecked(true);
+    m_showingConnectType = false;
+}
+
+void frmGlimrow::optConnectType_Click(int index)
+{
+    m_cockpit.ChooseConnectType(index);
 }
 
 bool frmGlimrow::isDcomSelected() const

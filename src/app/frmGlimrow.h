@@ -72,6 +72,7 @@ private:
     void SetupStatusBar();
     void chkGlimrow_Click(int index);
     void sldGlimrow_Change(int index);
+    void optConnectType_Click(int index);
 
     // CockpitView.
     OutputGrid& grid(CockpitGrid which) override;
@@ -97,6 +98,8 @@ private:
     std::array<std::unique_ptr<TableGrid>, 13> m_grids;
     std::array<WidgetLabel, 5> m_labels;
     Cockpit m_cockpit;
+    bool m_showingConnectType = false;
+    bool m_connectTypePressedChosen = false; // the pressed option button was already chosen
 };
 
 } // namespace glimrow

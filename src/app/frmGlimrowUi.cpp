@@ -135,6 +135,7 @@ QTableWidget* frmGlimrowUi::addGridInFrame(int gridIndex, int frameIndex, int he
     const int frameHeight = pixelsToTwips(frame->height());
     auto* grid =
         place(new QTableWidget(frame), 120, 240, frameWidth - 240, frameHeight - heightMargin);
+    grid->setAccessibleName(frame->title()); // read out as its frame's caption
     grdGlimrow[std::size_t(gridIndex)] = grid;
     return grid;
 }
@@ -204,8 +205,10 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
         place(new QRadioButton(QStringLiteral("TCP/IP"), communication), 1560, 300, 1400, 300);
     addLabel(communication, QStringLiteral("Address:"), 240, 660, 1200, 240);
     fldGlimrow[0] = place(new QLineEdit(communication), 240, 900, 2715, 300);
+    fldGlimrow[0]->setAccessibleName(QStringLiteral("Address"));
     addLabel(communication, QStringLiteral("Port:"), 240, 1260, 1200, 240);
     fldGlimrow[1] = place(new QLineEdit(communication), 240, 1500, 1200, 300);
+    fldGlimrow[1]->setAccessibleName(QStringLiteral("Port"));
 
     QGroupBox* lighting =
         addFrame(3, tab, QStringLiteral("Lighting Options"), 4485, 2580, 3195, 2235);
@@ -218,6 +221,7 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
     addLabel(lighting, QStringLiteral("Night"), 2055, 1140, 900, 240,
              Qt::AlignRight | Qt::AlignVCenter);
     sldGlimrow[0] = place(new QSlider(Qt::Horizontal, lighting), 240, 1380, 2715, 540);
+    sldGlimrow[0]->setAccessibleName(QStringLiteral("Day Night"));
     sldGlimrow[0]->setRange(50, 100);
     sldGlimrow[0]->setValue(75);
     sldGlimrow[0]->setSingleStep(1);
@@ -237,6 +241,7 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
     addLabel(program, QStringLiteral("Polling Timer (milliseconds)"), 120, 300, 2115, 480,
              Qt::AlignCenter);
     sldGlimrow[1] = place(new QSlider(Qt::Horizontal, program), 120, 900, 2115, 400);
+    sldGlimrow[1]->setAccessibleName(QStringLiteral("Polling Timer (milliseconds)"));
     sldGlimrow[1]->setRange(1, 250);
     sldGlimrow[1]->setValue(100);
     sldGlimrow[1]->setSingleStep(1);
@@ -305,6 +310,8 @@ void frmGlimrowUi::buildGaugeAndGSuitTabs(QWidget* gaugeTab, QWidget* gSuitTab)
                  Qt::AlignCenter);
         fldGlimrow[std::size_t(servo.field)] =
             place(new QLineEdit(gSuit), 2280, servo.top, 1320, 360);
+        fldGlimrow[std::size_t(servo.field)]->setAccessibleName(
+            QStringLiteral("Conversion Formula %1").arg(QLatin1StringView(servo.servo)));
         lblGlimrow[std::size_t(servo.output)] = addValueLabel(gSuit, 3720, servo.top, 960, 360);
     }
 }
@@ -322,6 +329,7 @@ void frmGlimrowUi::buildEpicTab(QWidget* tab)
     addFrame(19, tab, QStringLiteral("Epic Data Settings"), 3150, 630, 6330, 4260);
     // Grid 10 lies over the frame as a member of the tab itself.
     grdGlimrow[10] = place(new QTableWidget(tab), 3375, qMax(0, 900 - m_tabPageTop), 5880, 3900);
+    grdGlimrow[10]->setAccessibleName(QStringLiteral("Epic Data Settings"));
     addLabel(tab, QStringLiteral("Use Configuration File To Change Pigeonhole Numbers Used"), 555,
              4545 - m_tabPageTop, 2265, 645, Qt::AlignCenter);
     Picture1 = place(new QLabel(tab), 525, 825 - m_tabPageTop, 1980, 3660);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
@@ -186,6 +187,13 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
 
     ui.optConnectType[1]->click(); // DCOM: the server fields are of no use
     EXPECT_FALSE(ui.fldGlimrow[0]->isEnabled());
+    // An assistive technology's toggle action chooses as a click does.
+    QAccessible::queryAccessibleInterface(ui.optConnectType[0])
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(cockpit.connection().isDcomSelected());
+    EXPECT_TRUE(ui.fldGlimrow[0]->isEnabled());
+    EXPECT_EQ(ui.grdGlimrow[7]->accessibleName(), ui.fraGlimrow[11]->title());
     ui.btnOpenEpic->click(); // no card in these tests: the user is told, the list says so
     EXPECT_EQ(m_messages.texts, QStringList({"Epic Not Detected"}));
     EXPECT_EQ(grid(4).text(1, 1), "EPIC USB");
