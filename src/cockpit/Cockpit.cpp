@@ -65,6 +65,37 @@ UpdateCycle::Step sectionStep(const char* name, std::optional<SectionTable>& sec
             }};
 }
 
+// Which section drives which board slot; `fields`: how many of a line's fields tell what goes
+// to the board (of a text line the fourth is rewritten from the data on every cycle).
+const struct {
+    const char* name;
+    std::optional<SectionTable> ConfigTables::*table;
+    BoardKind kind;
+    int slot;
+    int fields;
+} kBoardSections[] = {
+    {"PLED64-1", &ConfigTables::maPLED64_1, BoardKind::LED, 1, 4},
+    {"PLED64-2", &ConfigTables::maPLED64_2, BoardKind::LED, 2, 4},
+    {"P01616-1", &ConfigTables::maP01616_1, BoardKind::InterfaceKit, 1, 4},
+    {"P01616-2", &ConfigTables::maP01616_2, BoardKind::InterfaceKit, 2, 4},
+    {"PTLED-1", &ConfigTables::maPTLED_1, BoardKind::TextLED, 1, 3},
+    {"PTLED-2", &ConfigTables::maPTLED_2, BoardKind::TextLED, 2, 3},
+    {"PTLCD-1", &ConfigTables::maPTLCD_1, BoardKind::TextLCD, 1, 3},
+    {"PTLCD-2", &ConfigTables::maPTLCD_2, BoardKind::TextLCD, 2, 3},
+};
+
+// What a board in a slot drives, as the device list shows it.
+QString sectionDriven(BoardKind kind, int slot)
+{
+    if (kind == BoardKind::Servo)
+        return slot == 1 ? QStringLiteral("G-suit") : QStringLiteral("none");
+    for (const auto& section : kBoardSections) {
+        if (section.kind == kind && section.slot == slot)
+            return QString::fromLatin1(section.name);
+    }
+    return QStringLiteral("none");
+}
+
 // Global keys of a reloaded file, held until the whole file has been read and accepted. The
 // connection type is not changed by a reload: the connection stays as it is.
 class ReloadedKeys final : public ConfigGlobalKeys {
@@ -94,8 +125,7 @@ private:
     std::optional<bool> m_updateEpicAnyway;
 };
 
-// Whether a section drives its board differently: every field of a lamp line counts; of a
-// text line the first three (the fourth is the text, rewritten from the data on every cycle).
+// Whether a section drives its board differently, comparing the first `fields` fields.
 bool sameLines(const std::optional<SectionTable>& a, const std::optional<SectionTable>& b,
                int fields)
 {
@@ -155,6 +185,7 @@ Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
       m_epic(m_pigrelay, view.grid(CockpitGrid::EPICAnalogs), m_connection, m_devices, view, *this)
 {
     setUpUpdateCycle();
+    m_devices.setSectionNames(sectionDriven);
     // The polling timer runs from the start; its ticks do nothing until the data server is
     // active.
     m_tmrGlimrow.setTimerType(Qt::PreciseTimer);
@@ -411,22 +442,7 @@ bool Cockpit::ReloadConfiguration()
 
 void Cockpit::resendChangedSections(const ConfigTables& before)
 {
-    const struct {
-        std::optional<SectionTable> ConfigTables::*table;
-        BoardKind kind;
-        int slot;
-        int fields;
-    } boardSections[] = {
-        {&ConfigTables::maPLED64_1, BoardKind::LED, 1, 4},
-        {&ConfigTables::maPLED64_2, BoardKind::LED, 2, 4},
-        {&ConfigTables::maP01616_1, BoardKind::InterfaceKit, 1, 4},
-        {&ConfigTables::maP01616_2, BoardKind::InterfaceKit, 2, 4},
-        {&ConfigTables::maPTLED_1, BoardKind::TextLED, 1, 3},
-        {&ConfigTables::maPTLED_2, BoardKind::TextLED, 2, 3},
-        {&ConfigTables::maPTLCD_1, BoardKind::TextLCD, 1, 3},
-        {&ConfigTables::maPTLCD_2, BoardKind::TextLCD, 2, 3},
-    };
-    for (const auto& section : boardSections) {
+    for (const auto& section : kBoardSections) {
         const std::optional<SectionTable>& old = before.*section.table;
         if (sameLines(old, m_tables.*section.table, section.fields))
             continue;

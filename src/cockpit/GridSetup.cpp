@@ -98,9 +98,12 @@ void SetupEpicGrid(OutputGrid& grid, const SectionTable& table, const PauseForEv
 void InitDeviceGrid(OutputGrid& grid)
 {
     grid.setRowCount(1);
-    grid.setColumnCount(4);
-    setColumns(grid,
-               {{0, 250, "#"}, {1, 1600, "Phidget"}, {2, 800, "Version"}, {3, 800, "Serial#"}});
+    grid.setColumnCount(5);
+    setColumns(grid, {{0, 250, "#"},
+                      {1, 1600, "Phidget"},
+                      {2, 800, "Version"},
+                      {3, 800, "Serial#"},
+                      {4, 1000, "Section"}});
 }
 
 void SetupMfdGrid(OutputGrid& grid, const PauseForEvents& pause)

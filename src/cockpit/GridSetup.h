@@ -25,8 +25,8 @@ void SetupTextLcdGrid(OutputGrid& grid, const SectionTable& table);
 void SetupGaugeGrid(OutputGrid& grid, const SectionTable& table);
 // EPIC grid 10: "PH#" centred, "Description", "Var.", "Value".
 void SetupEpicGrid(OutputGrid& grid, const SectionTable& table, const PauseForEvents& pause);
-// The device list, grid 4: "#", "Phidget", "Version", "Serial#"; rows are added as boards
-// are seen.
+// The device list, grid 4: "#", "Phidget", "Version", "Serial#", "Section" (what the board
+// drives); rows are added as boards are seen.
 void InitDeviceGrid(OutputGrid& grid);
 // MFD grids 8 and 9: buttons 1 to 20 and their labels.
 void SetupMfdGrid(OutputGrid& grid, const PauseForEvents& pause);

@@ -166,7 +166,8 @@ void EpicDispatch::OpenEpicCard(const SectionTable* lines)
     m_mbEpicOpen = opened >= 1;
     if (!m_mbEpicOpen)
         m_messages.showMessage(kProductName, QStringLiteral("Epic Not Detected"));
-    m_devices.ListDevice(1, QStringLiteral("EPIC USB"), QString(), QString());
+    m_devices.ListDevice(1, QStringLiteral("EPIC USB"), QString(), QString(),
+                         QStringLiteral("EPICAnalogs"));
     setLines(lines);
 }
 

@@ -16,6 +16,8 @@ using Kind = PhidgetDeviceManager::Kind;
 
 constexpr int kPhidgetColumn = 1;
 constexpr int kSerialColumn = 3;
+constexpr int kSectionColumn = 4;
+const QString kNoSection = QStringLiteral("none");
 
 std::optional<Kind> kindOf(const QString& type)
 {
@@ -63,23 +65,27 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
         std::erase_if(m_knownSerials, [](const auto& known) { return known.first.expired(); });
         m_knownSerials.emplace_back(board, serial);
     }
+    QString section = kNoSection;
     if (kind) {
         const std::size_t index = std::size_t(*kind);
         if (*kind == Kind::Servo)
             m_servoPresent = true;
         ++m_counters[index];
         skippingErrors("enabling its controls", [&] { m_view.enableBoardControls(*kind); });
-        storeInSlot(*kind, board, serial);
+        const int slot = storeInSlot(*kind, board, serial);
+        if (m_sectionOf)
+            section = m_sectionOf(*kind, slot);
         applyStartingSettings(*kind, board, m_counters[index]);
     }
     skippingErrors("listing the board", [&] {
         ListDevice(kind ? m_counters[std::size_t(*kind)] : 0, board->DeviceType(),
-                   DecimalText(board->DeviceVersion()), QString::number(board->SerialNumber()));
+                   DecimalText(board->DeviceVersion()), QString::number(board->SerialNumber()),
+                   section);
     });
     QCoreApplication::processEvents();
 }
 
-void PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial)
+int PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial)
 {
     auto& kindSlots = m_slots[std::size_t(kind)];
     int index = kindSlots[0].board ? 1 : 0;
@@ -87,7 +93,19 @@ void PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& board, 
         if (serial >= 0 && kindSlots[std::size_t(known)].serial == serial)
             index = known; // back into the slot it had
     }
+    const int replaced = kindSlots[std::size_t(index)].serial;
+    if (replaced >= 0 && replaced != serial)
+        showSection(QString::number(replaced), kNoSection); // that board drives nothing now
     kindSlots[std::size_t(index)] = Slot{board, serial, true};
+    return index + 1;
+}
+
+void PhidgetDeviceManager::showSection(const QString& serial, const QString& section)
+{
+    for (int row = 1; row < m_deviceList.rowCount(); ++row) {
+        if (m_deviceList.text(row, kSerialColumn) == serial)
+            m_deviceList.setText(row, kSectionColumn, section);
+    }
 }
 
 void PhidgetDeviceManager::applyStartingSettings(Kind kind, const PhidgetBoardPtr& board,
@@ -148,11 +166,12 @@ void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot, int oldRo
 }
 
 void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QString& version,
-                                      const QString& serial)
+                                      const QString& serial, const QString& section)
 {
     for (int row = 1; row < m_deviceList.rowCount(); ++row) {
         if (m_deviceList.text(row, kSerialColumn) == serial) {
             m_deviceList.setCellColour(row, kPhidgetColumn, CellColour::Green);
+            m_deviceList.setText(row, kSectionColumn, section);
             return;
         }
     }
@@ -162,7 +181,8 @@ void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QStr
     m_deviceList.setText(row, 0, QString::number(count));
     m_deviceList.setText(row, 1, type);
     m_deviceList.setText(row, 2, version);
-    m_deviceList.setText(row, 3, serial);
+    m_deviceList.setText(row, kSerialColumn, serial);
+    m_deviceList.setText(row, kSectionColumn, section);
 }
 
 void PhidgetDeviceManager::PhidgetManager_OnDetach(const PhidgetBoardPtr& board)

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -69,8 +70,16 @@ public:
     void PhidgetManager_OnDetach(const PhidgetBoardPtr& board);
     void PhidgetManager_OnError(const PhidgetBoardPtr& board);
 
-    // Adds a row for a board not listed yet, or turns its row green again.
-    void ListDevice(int count, const QString& type, const QString& version, const QString& serial);
+    // Adds a row for a board not listed yet, or turns its row green again; `section` is what
+    // the board drives.
+    void ListDevice(int count, const QString& type, const QString& version, const QString& serial,
+                    const QString& section);
+    // Names the configuration section a board in a slot drives, for the device list; without
+    // it every board shows "none".
+    void setSectionNames(std::function<QString(Kind kind, int slot)> sectionOf)
+    {
+        m_sectionOf = std::move(sectionOf);
+    }
 
     // The boards the outputs drive, slot 1 or 2 (pRavazLED_1, pRavazLED_2, ...); nullptr when
     // the slot is empty or its board is unplugged.
@@ -100,7 +109,9 @@ private:
         bool attached = false;
     };
 
-    void storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial);
+    // The slot (1 or 2) the board now holds.
+    int storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial);
+    void showSection(const QString& serial, const QString& section);
     void applyStartingSettings(Kind kind, const PhidgetBoardPtr& board, int counter);
     void MarkDevice(const PhidgetBoardPtr& board, CellColour colour);
     int serialOf(const PhidgetBoard& board) const;
@@ -110,6 +121,7 @@ private:
     std::array<std::array<Slot, 2>, kKinds> m_slots;
     std::array<std::int16_t, kKinds> m_counters{};
     bool m_servoPresent = false;
+    std::function<QString(Kind, int)> m_sectionOf;
     // Serial numbers of the board objects seen, for a board that can no longer tell its own.
     std::vector<std::pair<std::weak_ptr<PhidgetBoard>, int>> m_knownSerials;
 };

@@ -197,6 +197,7 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     ui.btnOpenEpic->click(); // no card in these tests: the user is told, the list says so
     EXPECT_EQ(m_messages.texts, QStringList({"Epic Not Detected"}));
     EXPECT_EQ(grid(4).text(1, 1), "EPIC USB");
+    EXPECT_EQ(grid(4).text(1, 4), "EPICAnalogs");
 
     // File > Reload Configuration shows the file's new lines.
     writeConfig(kTextSections + QByteArray("[PLED64-2]\r\n7,New lamp,1,1\r\n"));

@@ -40,6 +40,12 @@ TEST_F(Devices, EachKindTakesItsSlotAndIsListed)
     EXPECT_EQ(list().text(5, 2), "1.03");
     EXPECT_EQ(list().text(10, 0), "0");
     EXPECT_EQ(list().text(10, 1), "PhidgetWeatherStation");
+    // What each board drives.
+    const std::pair<int, const char*> sections[] = {{10001, "PLED64-1"}, {20002, "P01616-2"},
+                                                    {30001, "PTLCD-1"},  {40002, "PTLED-2"},
+                                                    {50001, "G-suit"},   {90001, "none"}};
+    for (const auto& [serial, section] : sections)
+        EXPECT_EQ(list().text(deviceRow(serial), 4), section) << serial;
     EXPECT_EQ(deviceColour(90001), CellColour::Green);
 }
 
@@ -68,6 +74,8 @@ TEST_F(Devices, UnpluggedBoardsTurnRedAndComeBackToTheirOwnSlot)
     settle();
     EXPECT_EQ(devices().pRavazLED(2)->SerialNumber(), 10003);
     EXPECT_EQ(list().text(deviceRow(10003), 0), "4");
+    EXPECT_EQ(list().text(deviceRow(10003), 4), "PLED64-2");
+    EXPECT_EQ(list().text(deviceRow(10002), 4), "none"); // it drives nothing now
 }
 
 TEST_F(Devices, AnErrorTurnsTheRowYellowWithABeep)
