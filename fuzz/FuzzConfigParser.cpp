@@ -19,6 +19,7 @@ public:
     }
     void setNoScreenUpdate(bool) override {}
     void setUpdateEpicAnyway(bool) override {}
+    void setGSuitFormula(int, const QString&) override {}
 };
 
 } // namespace

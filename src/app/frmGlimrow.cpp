@@ -169,6 +169,11 @@ void frmGlimrow::connectControls()
                 optConnectType_Click(index);
         });
     }
+    for (int motor : {1, 2}) {
+        QLineEdit* formula = m_ui.fldGlimrow[std::size_t(motor + 1)];
+        connect(formula, &QLineEdit::editingFinished, this,
+                [this, motor, formula] { m_cockpit.applyGSuitFormula(motor, formula->text()); });
+    }
     connect(m_ui.btnOpenEpic, &QPushButton::clicked, this, &frmGlimrow::btnOpenEpic_Click);
     connect(m_ui.btnCloseEpic, &QPushButton::clicked, this, &frmGlimrow::btnCloseEpic_Click);
 }
@@ -198,10 +203,10 @@ bool frmGlimrow::Form_Load()
     m_ui.tabGlimrow->setTabEnabled(frmGlimrowUi::kTabMfds, false);
     m_ui.tabGlimrow->setTabEnabled(frmGlimrowUi::kTabHud, false);
     m_cockpit.setLampBrightness(m_ui.sldGlimrow[0]->value());
+    m_ui.fldGlimrow[2]->clear(); // the G-suit's conversion formulas, until the file sets them
+    m_ui.fldGlimrow[3]->clear();
     if (!m_cockpit.Start())
         return false;
-    m_ui.fldGlimrow[2]->clear(); // the G-suit's conversion formulas
-    m_ui.fldGlimrow[3]->clear();
     const PauseForEvents pause = [] { QCoreApplication::processEvents(); };
     SetupMfdGrid(grdGlimrow(8), pause);
     SetupMfdGrid(grdGlimrow(9), pause);
@@ -360,6 +365,15 @@ void frmGlimrow::showNoScreenUpdate(bool checked)
 void frmGlimrow::showUpdateEpicAnyway(bool checked)
 {
     m_ui.chkGlimrow[2]->setChecked(checked);
+}
+
+void frmGlimrow::showGSuitFormula(int motor, const QString& formula, const QString& problem)
+{
+    QLineEdit* field = m_ui.fldGlimrow.at(std::size_t(motor + 1)); // fldGlimrow(2) and (3)
+    if (field->text() != formula)
+        field->setText(formula);
+    field->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("color: red"));
+    field->setToolTip(problem);
 }
 
 void frmGlimrow::enableBoardControls(BoardKind kind)

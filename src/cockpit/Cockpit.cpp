@@ -105,9 +105,17 @@ public:
     void selectConnectType(int) override {}
     void setNoScreenUpdate(bool checked) override { m_noScreenUpdate = checked; }
     void setUpdateEpicAnyway(bool checked) override { m_updateEpicAnyway = checked; }
+    void setGSuitFormula(int motor, const QString& formula) override
+    {
+        m_formulas.at(std::size_t(motor - 1)) = formula;
+    }
 
     void applyTo(ConfigGlobalKeys& keys) const
     {
+        for (int motor : {1, 2}) {
+            if (const auto& formula = m_formulas[std::size_t(motor - 1)])
+                keys.setGSuitFormula(motor, *formula);
+        }
         if (m_address)
             keys.setServerAddress(*m_address);
         if (m_port)
@@ -123,6 +131,7 @@ private:
     std::optional<QString> m_port;
     std::optional<bool> m_noScreenUpdate;
     std::optional<bool> m_updateEpicAnyway;
+    std::array<std::optional<QString>, 2> m_formulas;
 };
 
 // Whether a section drives its board differently, comparing the first `fields` fields.
@@ -293,7 +302,8 @@ bool Cockpit::runStartupSteps()
 
 bool Cockpit::acquireInstanceLock()
 {
-    const QString& path = m_settings.instanceLockPath;
+    const QString path = m_settings.instanceLockPath.isEmpty() ? defaultInstanceLockPath()
+                                                               : m_settings.instanceLockPath;
     QDir().mkpath(QFileInfo(path).path());
     m_instanceLock = std::make_unique<QLockFile>(path);
     // A lock left by a crashed copy is recognised as stale (its process is gone) and taken.
@@ -507,6 +517,16 @@ void Cockpit::setUpdateEpicAnyway(bool checked)
 {
     m_mbUpdateEpicAnyway = checked;
     m_view.showUpdateEpicAnyway(checked);
+}
+
+QString Cockpit::applyGSuitFormula(int motor, const QString& formula)
+{
+    QString problem;
+    const std::optional<GSuitFormula> read = GSuitFormula::parse(formula, &problem);
+    // An empty box, or one that cannot be read, leaves the motor on the load factor itself.
+    m_gauges.setGSuitFormula(motor - 1, formula.trimmed().isEmpty() ? std::nullopt : read);
+    m_view.showGSuitFormula(motor, formula, problem);
+    return problem;
 }
 
 void Cockpit::setAllLampsOn(bool checked)

@@ -39,7 +39,7 @@ QString defaultInstanceLockPath();
 // Where start-up looks for things; tests point these elsewhere.
 struct CockpitSettings {
     QString configFilePath = QStringLiteral("Glimrow.cfg");
-    QString instanceLockPath = defaultInstanceLockPath();
+    QString instanceLockPath; // empty: defaultInstanceLockPath()
     // Makes the data server's flight-data object when DCOM is chosen; by default the D-Bus
     // object on the session bus.
     FlightDataFactory flightDataFactory;
@@ -84,6 +84,13 @@ public:
     void selectConnectType(int index) override { ChooseConnectType(index); }
     void setNoScreenUpdate(bool checked) override;   // chkGlimrow(0)
     void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
+    void setGSuitFormula(int motor, const QString& formula) override
+    {
+        applyGSuitFormula(motor, formula);
+    }
+    // G-suit motor 1 or 2's conversion formula (fldGlimrow(2) and (3)), typed or from the file;
+    // why it cannot be read, or "" when it can.
+    QString applyGSuitFormula(int motor, const QString& formula);
 
     // The user's other actions.
     void setAllLampsOn(bool checked); // chkGlimrow(1): the lamp test

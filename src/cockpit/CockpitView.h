@@ -40,6 +40,8 @@ public:
     virtual void setServerPort(const QString& port) = 0;
     virtual void showNoScreenUpdate(bool checked) = 0;
     virtual void showUpdateEpicAnyway(bool checked) = 0;
+    // A G-suit formula and, when it cannot be read, why.
+    virtual void showGSuitFormula(int motor, const QString& formula, const QString& problem) = 0;
 
     // What is wrong in Glimrow.cfg (as read last), shown where the user can read it all.
     virtual void showConfigProblems(const ConfigProblems& problems) = 0;

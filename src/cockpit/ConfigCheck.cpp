@@ -178,6 +178,7 @@ public:
     void selectConnectType(int) override {}
     void setNoScreenUpdate(bool) override {}
     void setUpdateEpicAnyway(bool) override {}
+    void setGSuitFormula(int, const QString&) override {}
 };
 
 } // namespace

@@ -83,7 +83,16 @@ private:
     int m_number = 0;
 };
 
-enum class GlobalKey { None, Address, Port, ConnectType, NoScreenUpdate, UpdateEpicAnyway };
+enum class GlobalKey {
+    None,
+    Address,
+    Port,
+    ConnectType,
+    NoScreenUpdate,
+    UpdateEpicAnyway,
+    GSuitFormula1,
+    GSuitFormula2
+};
 
 const struct {
     const char* name;
@@ -94,6 +103,8 @@ const struct {
     {"COMPREF", GlobalKey::ConnectType},
     {"NOSCREENUPDATE", GlobalKey::NoScreenUpdate},
     {"UPDATEEPICANYWAY", GlobalKey::UpdateEpicAnyway},
+    {"GSUIT-1", GlobalKey::GSuitFormula1},
+    {"GSUIT-2", GlobalKey::GSuitFormula2},
 };
 
 GlobalKey globalKeyFor(QStringView name)
@@ -123,6 +134,10 @@ void applyGlobalKey(GlobalKey key, const QString& value, ConfigGlobalKeys& keys)
         break;
     case GlobalKey::UpdateEpicAnyway:
         keys.setUpdateEpicAnyway(isTrue);
+        break;
+    case GlobalKey::GSuitFormula1:
+    case GlobalKey::GSuitFormula2:
+        keys.setGSuitFormula(key == GlobalKey::GSuitFormula1 ? 1 : 2, value);
         break;
     case GlobalKey::None:
         break;

@@ -29,6 +29,8 @@ public:
     virtual void selectConnectType(int index) = 0;
     virtual void setNoScreenUpdate(bool checked) = 0;   // [NOSCREENUPDATE] "TRUE", any case
     virtual void setUpdateEpicAnyway(bool checked) = 0; // [UPDATEEPICANYWAY] "TRUE", any case
+    // [GSUIT-1], [GSUIT-2]: the conversion formula of G-suit motor 1 or 2, as written.
+    virtual void setGSuitFormula(int motor, const QString& formula) = 0;
 
 protected:
     ConfigGlobalKeys() = default;

@@ -20,6 +20,14 @@ void HeadlessView::showMessage(const QString& title, const QString& text)
     std::fprintf(stderr, "glimrow: %s: %s\n", qPrintable(title), qPrintable(shown));
 }
 
+void HeadlessView::showGSuitFormula(int motor, const QString& formula, const QString& problem)
+{
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "glimrow: G-suit formula %d \"%s\": %s\n", motor, qPrintable(formula),
+                     qPrintable(problem));
+    }
+}
+
 void HeadlessView::showServerState(const QString& text)
 {
     // Said when it changes, not on every watchdog tick.

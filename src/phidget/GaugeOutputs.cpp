@@ -85,6 +85,11 @@ void GaugeOutputs::ShowGauges(const SectionTable& table)
     m_options.letEventsRun();
 }
 
+void GaugeOutputs::setGSuitFormula(int motor, std::optional<GSuitFormula> formula)
+{
+    m_formulas.at(std::size_t(motor)) = formula;
+}
+
 void GaugeOutputs::DriveGSuit()
 {
     const double loadFactor = object().readNumber(FlightDataField::GS);
@@ -92,15 +97,23 @@ void GaugeOutputs::DriveGSuit()
     if (m_options.screenUpdate())
         m_panel.gForce.setText(panelText);
     if (m_devices.servoPresent()) {
-        if (m_options.screenUpdate()) {
-            // The servo outputs show the panel's value as plain text: 1.500 shows as 1.5.
-            const QString shown = DecimalText(ReadNumber(panelText));
-            m_panel.servoOutput1.setText(shown);
-            m_panel.servoOutput2.setText(shown);
-        }
-        if (const auto servo = m_servo.board<PhidgetServo>()) {
-            servo->setMotorPosition(0, ToSingle(loadFactor));
-            servo->setMotorPosition(1, ToSingle(loadFactor));
+        const auto servo = m_servo.board<PhidgetServo>();
+        OutputLabel* shownOn[] = {&m_panel.servoOutput1, &m_panel.servoOutput2};
+        for (int motor : {0, 1}) {
+            // Without a formula the motor is told the load factor as it is.
+            double sent = loadFactor;
+            if (const auto& formula = m_formulas[std::size_t(motor)]) {
+                sent = (*formula)(loadFactor);
+                if (servo) {
+                    const auto [lowest, highest] = servo->MotorPositionRange(motor);
+                    sent = std::clamp(sent, lowest, highest);
+                }
+            }
+            if (servo)
+                servo->setMotorPosition(motor, ToSingle(sent));
+            // What was sent, as plain text: 1.500 shows as 1.5.
+            if (m_options.screenUpdate())
+                shownOn[motor]->setText(DecimalText(ReadNumber(FormatThreeDecimals(sent))));
         }
     }
     m_options.letEventsRun();

@@ -9,9 +9,12 @@
 #include "common/SectionTable.h"
 
 #include "data/ConnectionManager.h"
+#include "phidget/GSuitFormula.h"
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 #include <QStringList>
+
+#include <array>
 
 namespace glimrow {
 
@@ -34,8 +37,10 @@ public:
     static const QStringList& gaugeKeywords();
     void ShowGauges(const SectionTable& table);
     // The motors follow the load factor read from the data, whether or not the panel is being
-    // refreshed.
+    // refreshed: through their formula when they have one, kept within the motor's range.
     void DriveGSuit();
+    // Motor 0 or 1; nothing: the load factor itself, as it is.
+    void setGSuitFormula(int motor, std::optional<GSuitFormula> formula);
 
 private:
     FlightDataObject& object();
@@ -45,6 +50,7 @@ private:
     OutputOptions& m_options;
     OutputGrid& m_gaugeGrid;
     GSuitPanel m_panel;
+    std::array<std::optional<GSuitFormula>, 2> m_formulas;
     const PhidgetDeviceManager& m_devices;
     BoardSlot m_servo;
 };

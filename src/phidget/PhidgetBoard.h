@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace glimrow {
 
@@ -72,6 +73,8 @@ public:
 class PhidgetServo : public virtual PhidgetBoard {
 public:
     virtual void setMotorPosition(int motor, float position) = 0;
+    // The lowest and highest position the motor takes, as the board reports them.
+    virtual std::pair<double, double> MotorPositionRange(int motor) = 0;
 };
 
 using PhidgetBoardPtr = std::shared_ptr<PhidgetBoard>;

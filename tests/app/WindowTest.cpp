@@ -199,6 +199,12 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     EXPECT_EQ(grid(4).text(1, 1), "EPIC USB");
     EXPECT_EQ(grid(4).text(1, 4), "EPICAnalogs");
 
+    // A G-suit formula that cannot be read turns red, with why as its tip.
+    QTest::keyClicks(ui.fldGlimrow[2], "G^2");
+    QTest::keyClick(ui.fldGlimrow[2], Qt::Key_Return);
+    EXPECT_EQ(ui.fldGlimrow[2]->styleSheet(), "color: red");
+    EXPECT_TRUE(ui.fldGlimrow[2]->toolTip().startsWith("not a formula in G"));
+
     // File > Reload Configuration shows the file's new lines.
     writeConfig(kTextSections + QByteArray("[PLED64-2]\r\n7,New lamp,1,1\r\n"));
     ui.mnuReload->trigger();

@@ -20,6 +20,10 @@ public:
     void selectConnectType(int i) override { applied << "connect=" + QString::number(i); }
     void setNoScreenUpdate(bool c) override { applied << QString("noscreen=%1").arg(c); }
     void setUpdateEpicAnyway(bool c) override { applied << QString("epicanyway=%1").arg(c); }
+    void setGSuitFormula(int m, const QString& f) override
+    {
+        applied << QString("gsuit%1=%2").arg(m).arg(f);
+    }
 };
 
 QString crlf(const QStringList& lines)

@@ -3,6 +3,8 @@
 #include "support/CockpitFixture.h"
 #include "support/QtPrinters.h"
 
+#include "phidget/GSuitFormula.h"
+
 using namespace glimrow;
 using namespace glimrow::test;
 
@@ -41,15 +43,25 @@ TEST_F(Gauges, ValuesAreRoundedThenNegatedThenLimited)
     }
 }
 
-TEST_F(Gauges, TheGSuitFollowsTheLoadFactor)
+TEST_F(Gauges, TheGSuitFollowsTheLoadFactorThroughItsFormulaWithinTheMotorsRange)
 {
     set(FlightDataField::GS, 1.5);
-    Cockpit& cockpit = start(withRequiredSections({}));
-    tick();
+    Cockpit& cockpit = start(withRequiredSections("[GSUIT-1]\r\n30 * G + 10\r\n"));
+    tick(); // motor 1 by the file's formula, motor 2 on the load factor itself
     EXPECT_EQ(label(CockpitLabel::GForce), "1.500");
-    EXPECT_EQ(label(CockpitLabel::ServoOutput1), "1.5");
+    EXPECT_EQ(board(50001).motors, (std::vector<double>{55, 1.5, 0, 0}));
+    EXPECT_EQ(label(CockpitLabel::ServoOutput1), "55");
     EXPECT_EQ(label(CockpitLabel::ServoOutput2), "1.5");
-    EXPECT_EQ(board(50001).motors, (std::vector<double>{1.5, 1.5, 0, 0}));
+
+    // Kept within the range the board reports (0 to 180); a formula that cannot be read
+    // leaves its motor on the load factor, and says why.
+    EXPECT_EQ(cockpit.applyGSuitFormula(1, "200*G"), "");
+    EXPECT_NE(cockpit.applyGSuitFormula(2, "G^2"), "");
+    tick();
+    EXPECT_EQ(board(50001).motors, (std::vector<double>{180, 1.5, 0, 0}));
+    EXPECT_EQ(cockpit.applyGSuitFormula(1, ""), "");
+    tick();
+    EXPECT_EQ(board(50001).motors[0], 1.5);
 
     // With the screen not refreshed the motors still follow the data.
     cockpit.setNoScreenUpdate(true);
@@ -57,4 +69,23 @@ TEST_F(Gauges, TheGSuitFollowsTheLoadFactor)
     tick();
     EXPECT_EQ(board(50001).motors[0], 4.0);
     EXPECT_EQ(label(CockpitLabel::GForce), "1.500");
+}
+
+TEST(GSuitFormula, LinearFormulasInGAreReadAndAnythingElseIsSaidWhy)
+{
+    const std::pair<const char*, double> readable[] = {
+        {"G", 3},         {"30*G", 90},       {"30*G+10", 100},
+        {"-15*G+90", 45}, {"G/2", 1.5},       {" 2.5 * g - 1 ", 6.5},
+        {"-G", -3},       {"0.5*G/2+.25", 1}, {"", 3}};
+    for (const auto& [text, at3] : readable) {
+        QString problem;
+        const std::optional<GSuitFormula> formula = GSuitFormula::parse(text, &problem);
+        ASSERT_TRUE(formula) << text << ": " << problem.toStdString();
+        EXPECT_DOUBLE_EQ((*formula)(3), at3) << text;
+    }
+    for (const char* text : {"G^2", "30*", "*G", "G*30", "G+", "30,5*G", "G/0", "2G2"}) {
+        QString problem;
+        EXPECT_FALSE(GSuitFormula::parse(text, &problem)) << text;
+        EXPECT_FALSE(problem.isEmpty()) << text;
+    }
 }

@@ -42,6 +42,8 @@ std::shared_ptr<const Api> Api::load(const QString& file, QString* error)
     GLIMROW_RESOLVE(CPhidgetTextLED_setBrightness);
     GLIMROW_RESOLVE(CPhidgetServo_create);
     GLIMROW_RESOLVE(CPhidgetServo_setPosition);
+    GLIMROW_RESOLVE(CPhidgetServo_getPositionMin);
+    GLIMROW_RESOLVE(CPhidgetServo_getPositionMax);
 #undef GLIMROW_RESOLVE
     *error = functions.problem();
     return error->isEmpty() ? api : nullptr;

@@ -66,6 +66,8 @@ struct Api {
     int (*CPhidgetTextLED_setBrightness)(CPhidgetHandle phid, int brightness);
     int (*CPhidgetServo_create)(CPhidgetHandle* phid);
     int (*CPhidgetServo_setPosition)(CPhidgetHandle phid, int index, double position);
+    int (*CPhidgetServo_getPositionMin)(CPhidgetHandle phid, int index, double* position);
+    int (*CPhidgetServo_getPositionMax)(CPhidgetHandle phid, int index, double* position);
 };
 
 } // namespace glimrow::phidget21

@@ -157,6 +157,13 @@ public:
     {
         check(api().CPhidgetServo_setPosition(handle(), motor, double(position)), "setPosition");
     }
+    std::pair<double, double> MotorPositionRange(int motor) override
+    {
+        std::pair<double, double> range;
+        check(api().CPhidgetServo_getPositionMin(handle(), motor, &range.first), "getPositionMin");
+        check(api().CPhidgetServo_getPositionMax(handle(), motor, &range.second), "getPositionMax");
+        return range;
+    }
 };
 
 // The create function of a kind the program drives; null for any other type.

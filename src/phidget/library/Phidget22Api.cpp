@@ -43,6 +43,8 @@ std::shared_ptr<const Api> Api::load(const QString& file, QString* error)
     GLIMROW_RESOLVE(PhidgetRCServo_delete);
     GLIMROW_RESOLVE(PhidgetRCServo_setTargetPosition);
     GLIMROW_RESOLVE(PhidgetRCServo_setEngaged);
+    GLIMROW_RESOLVE(PhidgetRCServo_getMinPosition);
+    GLIMROW_RESOLVE(PhidgetRCServo_getMaxPosition);
 #undef GLIMROW_RESOLVE
     *error = functions.problem();
     return error->isEmpty() ? api : nullptr;

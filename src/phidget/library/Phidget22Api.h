@@ -79,6 +79,8 @@ struct Api {
     int (*PhidgetRCServo_delete)(PhidgetHandle* channel);
     int (*PhidgetRCServo_setTargetPosition)(PhidgetHandle channel, double position);
     int (*PhidgetRCServo_setEngaged)(PhidgetHandle channel, int engaged);
+    int (*PhidgetRCServo_getMinPosition)(PhidgetHandle channel, double* position);
+    int (*PhidgetRCServo_getMaxPosition)(PhidgetHandle channel, double* position);
 };
 
 } // namespace glimrow::phidget22

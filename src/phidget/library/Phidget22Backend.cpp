@@ -256,6 +256,16 @@ public:
             m_engaged[std::size_t(motor)] = true;
         }
     }
+    std::pair<double, double> MotorPositionRange(int motor) override
+    {
+        PhidgetHandle servo = channel(motor, "motor");
+        std::pair<double, double> range;
+        check(api().PhidgetRCServo_getMinPosition(servo, &range.first),
+              "PhidgetRCServo_getMinPosition");
+        check(api().PhidgetRCServo_getMaxPosition(servo, &range.second),
+              "PhidgetRCServo_getMaxPosition");
+        return range;
+    }
 
 private:
     std::vector<bool> m_engaged;

@@ -157,6 +157,8 @@ public:
             device.motors[std::size_t(motor)] = double(position);
         });
     }
+    // As the vendor's servo boards report it for an ordinary RC servo.
+    std::pair<double, double> MotorPositionRange(int) override { return {0, 180}; }
 };
 
 // A device of a type the program does not know: only the three common properties.

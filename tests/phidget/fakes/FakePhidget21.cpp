@@ -252,3 +252,13 @@ FAKE_EXPORT int CPhidgetServo_setPosition(CPhidget* h, int index, double positio
 {
     return reach(__func__, h, index, fake::arguments(index, position), 4);
 }
+FAKE_EXPORT int CPhidgetServo_getPositionMin(CPhidget*, int, double* position)
+{
+    *position = -23; // an old servo board's own range, in degrees
+    return EPHIDGET_OK;
+}
+FAKE_EXPORT int CPhidgetServo_getPositionMax(CPhidget*, int, double* position)
+{
+    *position = 232;
+    return EPHIDGET_OK;
+}

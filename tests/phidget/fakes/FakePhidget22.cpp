@@ -307,3 +307,13 @@ FAKE_EXPORT int PhidgetRCServo_setEngaged(Phidget* ch, int engaged)
 {
     return reach(__func__, ch, fake::arguments(engaged));
 }
+FAKE_EXPORT int PhidgetRCServo_getMinPosition(Phidget*, double* position)
+{
+    *position = 0;
+    return EPHIDGET_OK;
+}
+FAKE_EXPORT int PhidgetRCServo_getMaxPosition(Phidget*, double* position)
+{
+    *position = 180;
+    return EPHIDGET_OK;
+}
