@@ -432,6 +432,7 @@ bool Cockpit::ReloadConfiguration()
     m_configProblems = problems;
     reportConfigProblems();
     m_reloading = true;
+    EndOutputTest(); // its line may not be there any more
     const ConfigTables before = std::exchange(m_tables, std::move(tables));
     keys.applyTo(*this);
     for (CockpitGrid grid :
@@ -486,6 +487,7 @@ void Cockpit::ShutdownProgram()
         runSkippingFailure(lcCockpit(), name, run);
     };
     step("stopping the polling timer", [this] { m_tmrGlimrow.stop(); });
+    step("ending the test of one output", [this] { EndOutputTest(); });
     step("darkening every output", [this] { TestAllOutputs(false, true); });
     step("releasing the board slots", [this] { m_devices.ReleaseSlots(); });
     step("closing the EPIC card", [this] {
@@ -568,6 +570,75 @@ void Cockpit::TestAllOutputs(bool on, bool alsoDimmers)
 {
     glimrow::TestAllOutputs(m_devices, *this, on, alsoDimmers, tableOrNull(m_tables.maPTLED_1),
                             tableOrNull(m_tables.maPTLED_2));
+}
+
+Cockpit::TestableSection Cockpit::testable(CockpitGrid grid)
+{
+    const auto of = [](std::optional<SectionTable>& table, auto& output) {
+        return TestableSection{&table, &output,
+                               [&output](const SectionTable& lines, qsizetype row, bool on) {
+                                   output.TestLine(lines, row, on);
+                               }};
+    };
+    switch (grid) {
+    case CockpitGrid::PLED64_1:
+        return of(m_tables.maPLED64_1, m_led64Lamps1);
+    case CockpitGrid::PLED64_2:
+        return of(m_tables.maPLED64_2, m_led64Lamps2);
+    case CockpitGrid::P01616_1:
+        return of(m_tables.maP01616_1, m_interfaceKitLamps1);
+    case CockpitGrid::P01616_2:
+        return of(m_tables.maP01616_2, m_interfaceKitLamps2);
+    case CockpitGrid::PTLED_1:
+        return of(m_tables.maPTLED_1, m_textLed1);
+    case CockpitGrid::PTLED_2:
+        return of(m_tables.maPTLED_2, m_textLed2);
+    case CockpitGrid::PTLCD_1:
+        return of(m_tables.maPTLCD_1, m_textLcd1);
+    case CockpitGrid::PTLCD_2:
+        return of(m_tables.maPTLCD_2, m_textLcd2);
+    case CockpitGrid::EPICAnalogs:
+        return of(m_tables.maEPICAnalogs, m_epic);
+    case CockpitGrid::SKITS:
+    case CockpitGrid::Devices:
+        break;
+    }
+    return {};
+}
+
+bool Cockpit::TestOutput(CockpitGrid grid, int line)
+{
+    EndOutputTest();
+    const TestableSection section = testable(grid);
+    if (!section.table || !*section.table || line < 0 || line >= (*section.table)->rowCount())
+        return false;
+    m_outputUnderTest = OutputUnderTest{grid, line};
+    section.output->setLineUnderTest(line);
+    runSkippingFailure(lcCockpit(), "marking the line under test",
+                       [&] { m_view.grid(grid).setCellColour(line + 1, 0, CellColour::Yellow); });
+    driveOutputUnderTest(true);
+    return true;
+}
+
+void Cockpit::EndOutputTest()
+{
+    if (!m_outputUnderTest)
+        return;
+    driveOutputUnderTest(false);
+    const auto [grid, line] = *std::exchange(m_outputUnderTest, std::nullopt);
+    testable(grid).output->setLineUnderTest(std::nullopt);
+    runSkippingFailure(lcCockpit(), "unmarking the line under test",
+                       [&] { m_view.grid(grid).setCellColour(line + 1, 0, CellColour::Normal); });
+}
+
+void Cockpit::driveOutputUnderTest(bool on)
+{
+    const auto [grid, line] = *m_outputUnderTest;
+    const TestableSection section = testable(grid);
+    if (*section.table && line < (*section.table)->rowCount()) {
+        runSkippingFailure(lcCockpit(), "the test of one output",
+                           [&] { section.drive(**section.table, line, on); });
+    }
 }
 
 void Cockpit::tmrGlimrow_Timer()

@@ -102,6 +102,19 @@ public:
 
     // Lamps, outputs and displays all on ("All Lamps On") or off (its release, shutdown).
     void TestAllOutputs(bool on, bool alsoDimmers);
+    // The test of one output, to find what a line drives: line `line` (0 the first) of the
+    // section that `grid` lists is lit (an LED or output on at the slider's brightness, "8888"
+    // on a TextLED row, the line's description on a TextLCD row, 255 in an EPIC pigeonhole) and
+    // marked in its grid; the update cycle leaves it alone, and drives the others, until the
+    // test ends. A test of another line ends this one first. False when there is no such line.
+    bool TestOutput(CockpitGrid grid, int line);
+    // The output goes dark (or clears) and is the data's again from the next cycle.
+    void EndOutputTest();
+    struct OutputUnderTest {
+        CockpitGrid grid;
+        int line;
+    };
+    std::optional<OutputUnderTest> outputUnderTest() const { return m_outputUnderTest; }
     // The polling timer's tick: the update cycle, while "All Lamps On" is clear and the data
     // server is active.
     void tmrGlimrow_Timer();
@@ -135,6 +148,14 @@ private:
     void BuildGrids();
     void ClearGSuitPanel();
     void resendChangedSections(const ConfigTables& before);
+    // The section a grid lists, and the output that drives it; none for other grids.
+    struct TestableSection {
+        std::optional<SectionTable>* table = nullptr;
+        LineUnderTest* output = nullptr;
+        std::function<void(const SectionTable&, qsizetype, bool)> drive;
+    };
+    TestableSection testable(CockpitGrid grid);
+    void driveOutputUnderTest(bool on);
     void setUpUpdateCycle();
 
     // DeviceManagerView.
@@ -175,6 +196,7 @@ private:
     bool m_connectTypeChosen = false;
     bool m_reloading = false;
     bool m_reloadPending = false; // asked for while a cycle or a reload was running
+    std::optional<OutputUnderTest> m_outputUnderTest;
     int m_lampBrightness = kDefaultBrightness;
 
     QTimer m_tmrGlimrow;

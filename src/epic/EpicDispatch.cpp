@@ -198,12 +198,27 @@ void EpicDispatch::setLines(const SectionTable* lines)
 void EpicDispatch::SendEpicValues(SectionTable& table)
 {
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (isUnderTest(row))
+            continue;
         // The card is open only once Pigrelay is bound whole, so no call here can be missing.
         if (const Channel* channel = channelFor(table.field(2, row).toUpper()))
             sendLine(table, row, *channel);
         if (m_options.screenUpdate())
             m_epicGrid.setText(int(row) + 1, 3, table.field(3, row));
     }
+}
+
+void EpicDispatch::TestLine(const SectionTable& table, qsizetype row, bool on)
+{
+    const std::optional<double> number = ReadWholeNumber(table.field(0, row));
+    const std::optional<std::int32_t> pigeonhole = number ? ToInt32(*number) : std::nullopt;
+    if (!m_mbEpicOpen || !pigeonhole)
+        return;
+    // The RPM channel sends its value's low byte unconverted; each pass sets its own pigeonhole.
+    const PigrelayFunctions::ValueChannel& channel = m_pigrelay.functions().RPM;
+    channel.PHCallRet(*pigeonhole);
+    channel.CallRet(on ? 255 : 0);
+    channel.SendPH();
 }
 
 void EpicDispatch::sendLine(SectionTable& table, qsizetype row, const Channel& channel)

@@ -13,6 +13,7 @@
 #include "common/SectionTable.h"
 #include "data/ConnectionManager.h"
 #include "epic/PigrelayLibrary.h"
+#include "phidget/LineUnderTest.h"
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 
@@ -24,7 +25,7 @@
 
 namespace glimrow {
 
-class EpicDispatch {
+class EpicDispatch : public LineUnderTest {
 public:
     EpicDispatch(PigrelayLibrary& pigrelay, OutputGrid& epicGrid, FlightDataSource& data,
                  PhidgetDeviceManager& devices, MessageReporter& messages, OutputOptions& options);
@@ -34,6 +35,8 @@ public:
     void OpenEpicCard(const SectionTable* lines);
     void CloseEpicCard();
     void SendEpicValues(SectionTable& table);
+    // For the test of one output: 255 (or 0 again) in the line's pigeonhole, on an open card.
+    void TestLine(const SectionTable& table, qsizetype row, bool on);
     // A new [EPICAnalogs] section (a reloaded configuration): derived sends follow its lines.
     void setLines(const SectionTable* lines);
 

@@ -49,6 +49,8 @@ void LampOutputs::SendLamps(const SectionTable& table)
     const auto led = m_board.board<PhidgetLED>();
     const auto kit = m_board.board<PhidgetInterfaceKit>();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (isUnderTest(row))
+            continue;
         const std::optional<Lamp> lamp = readLamp(table, row);
         if (!lamp) {
             qCDebug(lcLamps) << "line" << row << "unreadable, skipped";
@@ -66,6 +68,17 @@ void LampOutputs::SendLamps(const SectionTable& table)
             m_grid.setText(int(row) + 1, 2, lamp->lit ? QStringLiteral("*") : QString());
     }
     m_options.letEventsRun();
+}
+
+void LampOutputs::TestLine(const SectionTable& table, qsizetype row, bool on)
+{
+    const std::optional<std::int16_t> output = ToInt16(ReadNumber(table.field(0, row)));
+    if (!output)
+        throw PhidgetError("the line has no output number");
+    if (const auto led = m_board.board<PhidgetLED>())
+        led->setDiscreteLED(*output, on ? m_options.lampBrightness() : 0);
+    if (const auto kit = m_board.board<PhidgetInterfaceKit>())
+        kit->setOutputState(*output, on);
 }
 
 void TestAllOutputs(const PhidgetDeviceManager& devices, const OutputOptions& options, bool on,

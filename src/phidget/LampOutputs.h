@@ -10,12 +10,13 @@
 #include "common/OutputGrid.h"
 #include "common/SectionTable.h"
 #include "data/FlightDataRecord.h"
+#include "phidget/LineUnderTest.h"
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 
 namespace glimrow {
 
-class LampOutputs {
+class LampOutputs : public LineUnderTest {
 public:
     // `board`: an LED-64 or an interface-kit slot.
     LampOutputs(OutputGrid& grid, BoardSlot board, const FlightDataCache& cache,
@@ -25,6 +26,8 @@ public:
     // screen updates on, marks it "*" in the grid. A line whose numbers cannot be read, or
     // whose board call fails, is skipped; the other lines go on.
     void SendLamps(const SectionTable& table);
+    // The line's lamp on at the slider's brightness (or off again), for the test of one output.
+    void TestLine(const SectionTable& table, qsizetype row, bool on);
 
 private:
     struct Lamp {

@@ -152,6 +152,8 @@ void TextBoardOutputs::SendTextLED(const SectionTable& table)
 {
     const auto board = m_board.board<PhidgetTextLED>();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (isUnderTest(row))
+            continue;
         // A row the board refuses is skipped on its own; the other lines still reach it.
         if (board) {
             runSkippingFailure(lcTexts(), "a TextLED row", [&] {
@@ -168,6 +170,8 @@ void TextBoardOutputs::SendTextLCD(const SectionTable& table)
 {
     const auto board = m_board.board<PhidgetTextLCD>();
     for (qsizetype row = 0; row < table.rowCount(); ++row) {
+        if (isUnderTest(row))
+            continue;
         if (board) {
             runSkippingFailure(lcTexts(), "a TextLCD row",
                                [&] { board->setDisplayString(int(row), table.field(3, row)); });
@@ -176,6 +180,15 @@ void TextBoardOutputs::SendTextLCD(const SectionTable& table)
             m_grid.setText(int(row) + 1, 3, table.field(3, row));
     }
     m_options.letEventsRun();
+}
+
+void TextBoardOutputs::TestLine(const SectionTable& table, qsizetype row, bool on)
+{
+    if (const auto textLed = m_board.board<PhidgetTextLED>())
+        textLed->setDisplayString(rowNumber(table.field(0, row)),
+                                  on ? QStringLiteral("8888") : QString());
+    if (const auto textLcd = m_board.board<PhidgetTextLCD>())
+        textLcd->setDisplayString(int(row), on ? table.field(1, row) : QString());
 }
 
 } // namespace glimrow

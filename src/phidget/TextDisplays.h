@@ -14,6 +14,7 @@
 
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"
+#include "phidget/LineUnderTest.h"
 #include "phidget/OutputOptions.h"
 #include "phidget/PhidgetDeviceManager.h"
 #include <QStringList>
@@ -49,7 +50,7 @@ private:
 };
 
 // One TextLED or TextLCD board's rows, and the grid that lists its lines with their texts.
-class TextBoardOutputs {
+class TextBoardOutputs : public LineUnderTest {
 public:
     TextBoardOutputs(OutputGrid& grid, BoardSlot board, OutputOptions& options);
 
@@ -57,6 +58,9 @@ public:
     void SendTextLED(const SectionTable& table);
     // TextLCD: line r's text to row r.
     void SendTextLCD(const SectionTable& table);
+    // For the test of one output: "8888" on the line's TextLED row, or the line's description
+    // on its TextLCD row (or the row cleared again).
+    void TestLine(const SectionTable& table, qsizetype row, bool on);
 
 private:
     OutputGrid& m_grid;

@@ -103,6 +103,43 @@ TEST_F(CockpitTest, EpicStepRunsForAnOpenCardOrWhenAskedWithoutOne)
     EXPECT_TRUE(m_view.messages.isEmpty());
 }
 
+TEST_F(CockpitTest, OneOutputUnderTestIsLitAndLeftAloneWhileTheOthersFollowTheData)
+{
+    Cockpit& cockpit = start(kEverySection);
+    cockpit.OpenEpicCard();
+    ASSERT_TRUE(cockpit.TestOutput(CockpitGrid::PLED64_1, 0));
+    tick(); // its bit is clear, but the lamp under test stays lit
+    EXPECT_EQ(board(10001).leds[0], 75);
+    EXPECT_EQ(grid(CockpitGrid::PLED64_1).colour(1, 0), CellColour::Yellow);
+    set(FlightDataField::LightBits, 1);
+    tick();
+    EXPECT_EQ(board(10002).leds[1], 75); // the others follow the data
+    set(FlightDataField::LightBits, 0);
+    cockpit.EndOutputTest();
+    EXPECT_EQ(board(10001).leds[0], 0);
+    EXPECT_EQ(grid(CockpitGrid::PLED64_1).colour(1, 0), CellColour::Normal);
+    set(FlightDataField::LightBits, 1);
+    tick(); // the data's again
+    EXPECT_EQ(board(10001).leds[0], 75);
+
+    // Each kind of output; a test of another line ends the one before.
+    ASSERT_TRUE(cockpit.TestOutput(CockpitGrid::P01616_1, 0));
+    set(FlightDataField::LightBits, 0);
+    tick();
+    EXPECT_TRUE(board(20001).outputs[2]);
+    cockpit.TestOutput(CockpitGrid::PTLED_2, 0);
+    EXPECT_FALSE(board(20001).outputs[2]);
+    EXPECT_EQ(board(40002).rows[1], "8888");
+    cockpit.TestOutput(CockpitGrid::PTLCD_2, 0);
+    EXPECT_EQ(board(30002).rows[0], "Second");
+    cockpit.TestOutput(CockpitGrid::EPICAnalogs, 0);
+    tick();
+    EXPECT_EQ(pigeonholeBytes(12)[0], 255);
+    EXPECT_FALSE(cockpit.TestOutput(CockpitGrid::SKITS, 0));    // gauges drive no output
+    EXPECT_FALSE(cockpit.TestOutput(CockpitGrid::PLED64_1, 5)); // no such line
+    EXPECT_FALSE(cockpit.outputUnderTest());
+}
+
 TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhereAndWhy)
 {
     const auto refusal = [this] {
