@@ -10,9 +10,11 @@
 #include <QDate>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,6 +72,21 @@ int gridIndex(CockpitGrid which)
         return 4;
     }
     return 4;
+}
+
+// The grids whose lines drive an output: lamps, interface kits, TextLED, TextLCD and EPIC.
+constexpr int kTestableGrids[] = {0, 1, 2, 5, 3, 11, 6, 12, 10};
+
+CockpitGrid sectionOfGrid(int index)
+{
+    for (CockpitGrid grid :
+         {CockpitGrid::PLED64_1, CockpitGrid::PLED64_2, CockpitGrid::P01616_1,
+          CockpitGrid::P01616_2, CockpitGrid::PTLED_1, CockpitGrid::PTLED_2, CockpitGrid::PTLCD_1,
+          CockpitGrid::PTLCD_2, CockpitGrid::EPICAnalogs}) {
+        if (gridIndex(grid) == index)
+            return grid;
+    }
+    return CockpitGrid::Devices;
 }
 
 // lblGlimrow 0 (DED), 2 (PFD), 15 (G value), 24 and 25 (servo outputs), in CockpitLabel order.
@@ -174,8 +191,68 @@ void frmGlimrow::connectControls()
         connect(formula, &QLineEdit::editingFinished, this,
                 [this, motor, formula] { m_cockpit.applyGSuitFormula(motor, formula->text()); });
     }
+    connectOutputTests();
     connect(m_ui.btnOpenEpic, &QPushButton::clicked, this, &frmGlimrow::btnOpenEpic_Click);
     connect(m_ui.btnCloseEpic, &QPushButton::clicked, this, &frmGlimrow::btnCloseEpic_Click);
+}
+
+void frmGlimrow::connectOutputTests()
+{
+    for (int index : kTestableGrids) {
+        QTableWidget* table = m_ui.grdGlimrow[std::size_t(index)];
+        table->installEventFilter(this);
+        table->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(table, &QWidget::customContextMenuRequested, this,
+                [this, table, index](const QPoint& position) {
+                    const int row = table->rowAt(position.y());
+                    if (row < 1)
+                        return;
+                    const auto underTest = m_cockpit.outputUnderTest();
+                    const bool testing = underTest && underTest->grid == sectionOfGrid(index) &&
+                                         underTest->line == row - 1;
+                    QMenu menu(table);
+                    menu.addAction(testing ? QStringLiteral("End the Test")
+                                           : QStringLiteral("Test This Output"),
+                                   this, [this, index, row] { toggleOutputTest(index, row); });
+                    menu.exec(table->viewport()->mapToGlobal(position));
+                });
+        // Choosing another line ends a test.
+        connect(table, &QTableWidget::currentCellChanged, this, [this, index](int row) {
+            const auto underTest = m_cockpit.outputUnderTest();
+            if (underTest && underTest->grid == sectionOfGrid(index) && underTest->line != row - 1)
+                m_cockpit.EndOutputTest();
+        });
+    }
+}
+
+void frmGlimrow::toggleOutputTest(int gridIndex, int row)
+{
+    const auto underTest = m_cockpit.outputUnderTest();
+    if (underTest && underTest->grid == sectionOfGrid(gridIndex) && underTest->line == row - 1)
+        m_cockpit.EndOutputTest();
+    else
+        m_cockpit.TestOutput(sectionOfGrid(gridIndex), row - 1);
+}
+
+bool frmGlimrow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        for (int index : kTestableGrids) {
+            QTableWidget* table = m_ui.grdGlimrow[std::size_t(index)];
+            if (watched != table)
+                continue;
+            if (key == Qt::Key_Space && table->currentRow() >= 1) {
+                toggleOutputTest(index, table->currentRow());
+                return true;
+            }
+            if (key == Qt::Key_Escape && m_cockpit.outputUnderTest()) {
+                m_cockpit.EndOutputTest();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QString frmGlimrow::caption()

@@ -62,7 +62,8 @@ public:
     void setPollingInterval(int milliseconds);
 
 protected:
-    void closeEvent(QCloseEvent* event) override; // Form_Unload
+    void closeEvent(QCloseEvent* event) override;               // Form_Unload
+    bool eventFilter(QObject* watched, QEvent* event) override; // Space and Escape on grids
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -73,6 +74,10 @@ private:
     void chkGlimrow_Click(int index);
     void sldGlimrow_Change(int index);
     void optConnectType_Click(int index);
+    // The test of one output from a grid's line: its context menu, Space, Escape, or choosing
+    // another line.
+    void connectOutputTests();
+    void toggleOutputTest(int gridIndex, int row);
 
     // CockpitView.
     OutputGrid& grid(CockpitGrid which) override;

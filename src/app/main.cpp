@@ -261,10 +261,15 @@ int runWindow(int argc, char* argv[], const Options& options)
     if (hardwareWindow)
         showBeside(*hardwareWindow, window);
     if (options.parser.isSet(options.screenshots)) {
-        // With virtual hardware the pictures show the EPIC card in use too, as after a click
-        // on "Open Epic".
-        if (hardwareWindow)
-            QTimer::singleShot(500, &cockpit, &Cockpit::OpenEpicCard);
+        // With virtual hardware the pictures show what a user does with it too: the EPIC card
+        // open, the first lamp under test, a G-suit formula.
+        if (hardwareWindow) {
+            QTimer::singleShot(500, &cockpit, [&cockpit] {
+                cockpit.OpenEpicCard();
+                cockpit.TestOutput(CockpitGrid::PLED64_1, 0);
+                cockpit.applyGSuitFormula(1, QStringLiteral("30*G"));
+            });
+        }
         scheduleScreenshots(window, hardwareWindow.get(),
                             options.parser.value(options.screenshots));
     }

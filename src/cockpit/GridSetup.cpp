@@ -99,11 +99,12 @@ void InitDeviceGrid(OutputGrid& grid)
 {
     grid.setRowCount(1);
     grid.setColumnCount(5);
+    // Narrower than the design's four columns, so that the fifth fits the frame too.
     setColumns(grid, {{0, 250, "#"},
-                      {1, 1600, "Phidget"},
-                      {2, 800, "Version"},
-                      {3, 800, "Serial#"},
-                      {4, 1000, "Section"}});
+                      {1, 1450, "Phidget"},
+                      {2, 550, "Version"},
+                      {3, 700, "Serial#"},
+                      {4, 850, "Section"}});
 }
 
 void SetupMfdGrid(OutputGrid& grid, const PauseForEvents& pause)

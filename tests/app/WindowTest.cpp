@@ -106,6 +106,20 @@ TEST_F(Window, EachSectionIsListedInItsGridOfTheDesign)
     EXPECT_EQ(m_window->ui().lblMessageCount->text(),
               "Glimrow.cfg: 1 line to look at (Messages tab)");
 
+    // Space on a line tests its output; Escape, or choosing another line, ends the test.
+    Cockpit& cockpit = m_window->cockpit();
+    table(1)->setCurrentCell(1, 0);
+    QTest::keyClick(table(1), Qt::Key_Space);
+    ASSERT_TRUE(cockpit.outputUnderTest());
+    EXPECT_EQ(cockpit.outputUnderTest()->grid, CockpitGrid::PLED64_2);
+    QTest::keyClick(table(1), Qt::Key_Escape);
+    EXPECT_FALSE(cockpit.outputUnderTest());
+    table(10)->setCurrentCell(1, 0);
+    QTest::keyClick(table(10), Qt::Key_Space);
+    EXPECT_TRUE(cockpit.outputUnderTest());
+    table(10)->setCurrentCell(0, 0);
+    EXPECT_FALSE(cockpit.outputUnderTest());
+
     // The user cannot bring up the MFD and HUD tabs.
     EXPECT_FALSE(m_window->ui().tabGlimrow->isTabEnabled(6));
     EXPECT_FALSE(m_window->ui().tabGlimrow->isTabEnabled(7));
