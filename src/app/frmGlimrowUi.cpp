@@ -176,6 +176,7 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
     // Not of the design: what is wrong in Glimrow.cfg, in full, where the user can read it.
     lstMessages = new QListWidget;
     lstMessages->setWordWrap(true);
+    lstMessages->setAccessibleName(QStringLiteral("Messages"));
     tabGlimrow->addTab(lstMessages, QStringLiteral("Messages"));
 
     QStatusBar* statusBar = window->statusBar();
