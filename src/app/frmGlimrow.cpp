@@ -4,6 +4,7 @@
 #include "app/Twips.h"
 #include "cockpit/GridSetup.h"
 
+#include <QStatusBar>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -510,6 +511,14 @@ bool frmGlimrow::isDcomSelected() const
 void frmGlimrow::showServerState(const QString& text)
 {
     m_ui.sbStatusBarPanel[1]->setText(text);
+}
+
+void frmGlimrow::showConnectionStatus(const QString& text)
+{
+    // Over the about line while it matters; "Connected" only for a while.
+    constexpr int kConnectedShownMs = 5000;
+    statusBar()->showMessage(text, text == QLatin1StringView("Connected") ? kConnectedShownMs : 0);
+    m_ui.sbStatusBarPanel[1]->setToolTip(text);
 }
 
 } // namespace glimrow

@@ -98,6 +98,7 @@ private:
     void showConnectType(int index) override;
     bool isDcomSelected() const override;
     void showServerState(const QString& text) override;
+    void showConnectionStatus(const QString& text) override;
 
     MessageReporter& m_messages;
     frmGlimrowUi m_ui;

@@ -36,4 +36,11 @@ void HeadlessView::showServerState(const QString& text)
     m_serverState = text;
 }
 
+void HeadlessView::showConnectionStatus(const QString& text)
+{
+    if (text != m_connectionStatus && !text.isEmpty())
+        std::fprintf(stderr, "glimrow: %s\n", qPrintable(text));
+    m_connectionStatus = text;
+}
+
 } // namespace glimrow

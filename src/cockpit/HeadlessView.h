@@ -34,6 +34,8 @@ public:
     bool isDcomSelected() const override { return m_connectType == 1; }
     void showServerState(const QString& text) override;
     QString serverState() const { return m_serverState; }
+    void showConnectionStatus(const QString& text) override;
+    QString connectionStatus() const { return m_connectionStatus; }
 
     void setServerAddress(const QString& address) override { m_address = address; }
     void setServerPort(const QString& port) override { m_port = port; }
@@ -52,6 +54,7 @@ private:
     QString m_port;
     int m_connectType = -1;
     QString m_serverState;
+    QString m_connectionStatus;
 };
 
 } // namespace glimrow

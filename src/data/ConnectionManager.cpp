@@ -25,17 +25,38 @@ ConnectionManager::ConnectionManager(ConnectionView& view, FlightDataCache& cach
     : QObject(parent), m_view(view), m_cache(cache), m_factory(std::move(factory))
 {
     connect(&fnALumexSock, &QTcpSocket::readyRead, this, &ConnectionManager::onReadyRead);
+    connect(&fnALumexSock, &QAbstractSocket::connected, this, &ConnectionManager::onConnected);
+    connect(&fnALumexSock, &QAbstractSocket::disconnected, this,
+            &ConnectionManager::onConnectionLost);
     connect(&fnALumexSock, &QAbstractSocket::errorOccurred, this, [this](auto error) {
         m_errorSinceRequest = true;
         qCDebug(lcConnection) << "socket error" << error << fnALumexSock.errorString();
+        // A connection that could not be made ends here; one that was up ends with a
+        // disconnect as well.
+        if (fnALumexSock.state() == QAbstractSocket::UnconnectedState)
+            onConnectionLost();
     });
 
     m_tmrVantorA.setInterval(kInactivePeriodMs);
     connect(&m_tmrVantorA, &QTimer::timeout, this, &ConnectionManager::tmrVantorA_Timer);
     m_tmrVantorA.start();
+
+    m_streamSilence.setSingleShot(true);
+    m_streamSilence.setInterval(kStreamSilenceMs);
+    connect(&m_streamSilence, &QTimer::timeout, this, &ConnectionManager::endStreamActivity);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        if (m_streamWanted && fnALumexSock.state() == QAbstractSocket::UnconnectedState)
+            requestConnection();
+    });
 }
 
-ConnectionManager::~ConnectionManager() = default;
+ConnectionManager::~ConnectionManager()
+{
+    // The socket aborts as it is destroyed; its signals must not reach a half-destroyed
+    // manager.
+    fnALumexSock.disconnect(this);
+}
 
 void ConnectionManager::ChooseConnectType(int index)
 {
@@ -45,7 +66,8 @@ void ConnectionManager::ChooseConnectType(int index)
         runIgnoringErrors("server fields", [this] { m_view.setServerFieldsEnabled(true); });
         m_cache.VantorAy = false;
         ReleaseFlightData();
-        runIgnoringErrors("connecting the stream", [this] { requestConnection(); });
+        runIgnoringErrors("connecting the stream",
+                          [this] { m_streamWanted = requestConnection(); });
     } else {
         runIgnoringErrors("server fields", [this] { m_view.setServerFieldsEnabled(false); });
         CloseSockets();
@@ -59,8 +81,13 @@ void ConnectionManager::ChooseConnectType(int index)
 
 void ConnectionManager::CloseSockets()
 {
+    m_streamWanted = false;
+    m_retry.stop();
+    m_streamSilence.stop();
     fnALumexSock.abort();
+    m_framer.clear();
     m_errorSinceRequest = false;
+    m_view.showConnectionStatus(QString());
 }
 
 void ConnectionManager::ReleaseFlightData()
@@ -98,36 +125,99 @@ int ConnectionManager::socketState() const
     return 0;
 }
 
-void ConnectionManager::requestConnection()
+bool ConnectionManager::requestConnection()
 {
     const QString host = m_view.serverAddress().trimmed();
+    const QString portText = m_view.serverPort().trimmed();
     bool portIsNumber = false;
-    const uint port = m_view.serverPort().trimmed().toUInt(&portIsNumber);
-    const bool requestable = portIsNumber && port > 0 && port <= 65535 && !host.isEmpty();
-    // Ask while the socket reads closed; it then connects in the background. A request that
-    // cannot be made (no address, a port that is not a port number) leaves it closed.
+    const uint port = portText.toUInt(&portIsNumber);
+    // An address or port that cannot work is said once and not tried again: retrying would
+    // not change it.
+    if (host.isEmpty()) {
+        m_view.showConnectionStatus(QStringLiteral("No data server address to connect to"));
+        return false;
+    }
+    if (!portIsNumber || port == 0 || port > 65535) {
+        m_view.showConnectionStatus(
+            QStringLiteral("Port \"%1\" is not a port number (1 to 65535)").arg(portText));
+        return false;
+    }
+    if (fnALumexSock.state() == QAbstractSocket::ConnectedState)
+        return true; // chosen again while connected: nothing to do
+    m_view.showConnectionStatus(QStringLiteral("Connecting to %1:%2").arg(host).arg(port));
+    // Ask while the socket reads closed; it then connects in the background.
     for (int request = 0; request < kConnectRequests; ++request) {
-        if (requestable && fnALumexSock.state() == QAbstractSocket::UnconnectedState) {
+        if (fnALumexSock.state() == QAbstractSocket::UnconnectedState) {
             m_errorSinceRequest = false;
             fnALumexSock.connectToHost(host, quint16(port));
         }
         if (socketState() != 0)
             break;
     }
+    return true;
+}
+
+void ConnectionManager::onConnected()
+{
+    m_retryDelayMs = kFirstRetryMs;
+    m_framer.clear(); // a server starts its stream on a frame boundary
+    m_view.showConnectionStatus(QStringLiteral("Connected"));
+}
+
+void ConnectionManager::onConnectionLost()
+{
+    m_framer.clear();
+    if (!m_streamWanted)
+        return; // closed on purpose
+    endStreamActivity();
+    scheduleRetry();
+}
+
+void ConnectionManager::scheduleRetry()
+{
+    if (m_retry.isActive())
+        return;
+    const QString why = m_errorSinceRequest ? fnALumexSock.errorString()
+                                            : QStringLiteral("The data server closed the connection");
+    m_view.showConnectionStatus(QStringLiteral("%1:%2: %3; trying again in %4 s")
+                                    .arg(m_view.serverAddress().trimmed(),
+                                         m_view.serverPort().trimmed(), why,
+                                         QString::number(m_retryDelayMs / 1000.0)));
+    m_retry.start(m_retryDelayMs);
+    m_retryDelayMs = qMin(m_retryDelayMs * 2, kLongestRetryMs);
 }
 
 void ConnectionManager::onReadyRead()
 {
-    // One read is one frame: take at most kMaxReadBytes and drop everything else that has
-    // arrived, so a fast peer can make the program hold no more than the system's socket
-    // buffer. (A limited read buffer would be tighter, but Qt stops reporting new data once
-    // such a buffer has been full and is emptied without a read past its end.)
-    const QByteArray block = fnALumexSock.read(kMaxReadBytes);
-    fnALumexSock.skip(fnALumexSock.bytesAvailable());
-    StreamDecoder::decode(block, m_cache);
-    m_blockSinceTick = true;
-    emit blockDecoded();
+    const std::optional<QByteArray> frame = m_framer.take(fnALumexSock.readAll());
+    if (const qsizetype dropped = m_framer.takeDroppedBytes()) {
+        qCWarning(lcConnection).noquote()
+            << QStringLiteral("Dropped %1 bytes from %2:%3 that never became a frame (more than "
+                              "%4 bytes waiting)")
+                   .arg(dropped)
+                   .arg(fnALumexSock.peerName())
+                   .arg(fnALumexSock.peerPort())
+                   .arg(StreamFramer::kMaxWaitingBytes);
+    }
+    if (!frame)
+        return;
+    const bool wasActive = m_cache.VantorAy;
+    StreamDecoder::decode(*frame, m_cache);
+    if (m_cache.VantorAy)
+        m_streamSilence.start();
+    if (m_cache.VantorAy != wasActive)
+        showServerState();
+    emit frameDecoded();
     QCoreApplication::processEvents();
+}
+
+void ConnectionManager::endStreamActivity()
+{
+    m_streamSilence.stop();
+    if (!m_cache.VantorAy)
+        return;
+    m_cache.VantorAy = false;
+    showServerState();
 }
 
 void ConnectionManager::watchdogTick(bool timerDriven)
@@ -144,14 +234,18 @@ void ConnectionManager::watchdogTick(bool timerDriven)
             m_cache.VantorAy = false;
         }
     } else {
+        // Whether frames keep coming is the silence timer's to say; a closed stream is not an
+        // active server, whatever its last frame said.
         const bool connected = socketState() == 7;
         m_view.setTcpCaptionBold(connected);
-        // A stream that has closed or gone quiet is not an active server, whatever its last
-        // frame said.
-        if (timerDriven && (!connected || !m_blockSinceTick))
+        if (!connected)
             m_cache.VantorAy = false;
     }
-    m_blockSinceTick = false;
+    showServerState();
+}
+
+void ConnectionManager::showServerState()
+{
     const int period = m_cache.VantorAy ? kActivePeriodMs : kInactivePeriodMs;
     if (m_tmrVantorA.interval() != period)
         m_tmrVantorA.setInterval(period);

@@ -1,12 +1,17 @@
 #pragma once
 
 // Chooses and runs the connection to the data server: the TCP/IP stream (a client socket
-// whose blocks the stream decoder turns into the window cache) or the data server's
+// whose frames the stream decoder turns into the window cache) or the data server's
 // flight-data object. Its watchdog decides whether the data server is active and says so in
 // the status bar.
+//
+// While TCP/IP is chosen the stream is kept up without the user: a connection that cannot be
+// made or that ends is tried again, soon at first and then every few seconds. The stream
+// counts as an active server only while whole frames with a non-zero active flag keep coming.
 
 #include "data/FlightDataObject.h"
 #include "data/FlightDataRecord.h"
+#include "data/StreamFramer.h"
 
 #include <QObject>
 #include <QTcpSocket>
@@ -30,6 +35,9 @@ public:
     virtual bool isDcomSelected() const = 0;
     // Status bar panel 2: "Vantor-A" or "Vantor Inactive".
     virtual void showServerState(const QString& text) = 0;
+    // What the stream's connection is doing ("Connecting to ...", "Connected", why it
+    // failed and when it is tried again); empty when there is nothing to say.
+    virtual void showConnectionStatus(const QString& text) = 0;
 
 protected:
     ConnectionView() = default;
@@ -58,8 +66,11 @@ public:
     static constexpr int kInactivePeriodMs = 1000;
     static constexpr int kActivePeriodMs = 20000;
     static constexpr int kConnectRequests = 50;
-    // A peer may send more; what a single read takes is capped, the rest dropped.
-    static constexpr qint64 kMaxReadBytes = 64 * 1024;
+    // The stream is an active server while an active frame came within this time.
+    static constexpr int kStreamSilenceMs = 2000;
+    // Retries of the stream's connection: the first soon, then backing off to the longest.
+    static constexpr int kFirstRetryMs = 500;
+    static constexpr int kLongestRetryMs = 5000;
 
     ConnectionManager(ConnectionView& view, FlightDataCache& cache, FlightDataFactory factory,
                       QObject* parent = nullptr);
@@ -81,12 +92,18 @@ public:
     const QTimer& tmrVantorA() const { return m_tmrVantorA; }
 
 signals:
-    // A block from the stream has been decoded into the cache.
-    void blockDecoded();
+    // A whole frame from the stream has been decoded into the cache.
+    void frameDecoded();
 
 private:
-    void requestConnection();
+    // Asks for the stream's connection; false when the address or port cannot be valid.
+    bool requestConnection();
     void onReadyRead();
+    void onConnected();
+    void onConnectionLost();
+    void scheduleRetry();
+    void endStreamActivity();
+    void showServerState();
     // `timerDriven`: a failed read of VantorAy clears it (the server is gone); inside the
     // choice procedure the tick just ends and everything keeps its value.
     void watchdogTick(bool timerDriven);
@@ -96,9 +113,13 @@ private:
     FlightDataFactory m_factory;
     std::unique_ptr<FlightDataObject> m_flightData;
     QTcpSocket fnALumexSock; // the data socket
+    StreamFramer m_framer;
     QTimer m_tmrVantorA;
+    QTimer m_streamSilence; // runs out when active frames stop coming
+    QTimer m_retry;
+    int m_retryDelayMs = kFirstRetryMs;
+    bool m_streamWanted = false; // TCP/IP chosen with a usable address and port
     bool m_errorSinceRequest = false;
-    bool m_blockSinceTick = false;
 };
 
 } // namespace glimrow

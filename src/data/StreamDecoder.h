@@ -1,12 +1,12 @@
 #pragma once
 
-// Decodes one block of the data server's TCP/IP stream into the window cache.
+// Decodes one frame of the data server's TCP/IP stream (as StreamFramer cuts it) into the
+// window cache.
 //
 // A frame is a leading character (never examined), fields 1 to 80 each ended by "@", and
 // field 81, of which only the first character counts. Field 28 is the speed brake, 32, 36 and
 // 37 the three light-bit words; the first character of field 81 says whether the data server is
-// active. One block is taken as one frame: anything after field 81's first character is
-// ignored, so of two frames in one block only the first counts.
+// active.
 
 #include "data/FlightDataRecord.h"
 

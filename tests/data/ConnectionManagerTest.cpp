@@ -45,36 +45,58 @@ TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
     EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
     QTcpSocket* server = peer();
     FlightDataCache& cache = m_cockpit->cache();
+    ASSERT_TRUE(waitFor([this] { return m_view.connectionStatus() == "Connected"; }));
 
-    QSignalSpy blocks(&manager(), &ConnectionManager::blockDecoded);
-    server->write(frame(42));
-    ASSERT_TRUE(blocks.wait(5000));
+    // A frame in two writes is decoded once, whole.
+    QSignalSpy frames(&manager(), &ConnectionManager::frameDecoded);
+    const QByteArray whole = frame(42);
+    server->write(whole.first(120));
+    ASSERT_TRUE(server->waitForBytesWritten(5000));
+    server->write(whole.sliced(120));
+    ASSERT_TRUE(frames.wait(5000));
+    EXPECT_EQ(frames.size(), 1);
     EXPECT_EQ(cache.LightBits, 42);
     EXPECT_TRUE(cache.VantorAy);
+    EXPECT_EQ(m_view.serverState(), "Vantor-A");
     manager().tmrVantorA_Timer();
     EXPECT_TRUE(m_view.tcpCaptionBold);
-    EXPECT_EQ(m_view.serverState(), "Vantor-A");
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kActivePeriodMs);
 
-    // A stream that goes quiet for a whole watchdog period is not an active server.
-    manager().tmrVantorA_Timer();
+    // Bytes that never make a frame do not keep the server active.
+    server->write("@" + QByteArray(100000, '7'));
+    EXPECT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor Inactive"; },
+                        ConnectionManager::kStreamSilenceMs + 1000));
     EXPECT_FALSE(cache.VantorAy);
-    EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
 
-    // The server goes away: the caption returns to normal at the next tick.
-    server->write(frame(43));
-    ASSERT_TRUE(blocks.wait(5000));
+    // The server goes away and comes back: the program connects again by itself.
     server->abort();
-    ASSERT_TRUE(waitFor([this] { return manager().socketState() != 7; }));
+    ASSERT_TRUE(waitFor([this] { return m_view.connectionStatus().contains("trying again"); }));
     manager().tmrVantorA_Timer();
     EXPECT_FALSE(m_view.tcpCaptionBold);
-    EXPECT_FALSE(cache.VantorAy);
-
-    // It comes back; the user picks TCP/IP again.
-    m_cockpit->ChooseConnectType(0);
     peer()->write(frame(44));
-    ASSERT_TRUE(waitFor([&] { return cache.LightBits == 44; }));
+    ASSERT_TRUE(waitFor([&] { return cache.LightBits == 44 && cache.VantorAy; }));
+}
+
+TEST_F(Connection, AServerStartedAfterTheProgramIsFound)
+{
+    const QByteArray keys = tcpKeys();
+    const quint16 port = m_stream.serverPort();
+    m_stream.close();
+    start(withRequiredSections(keys));
+    ASSERT_TRUE(waitFor([this] { return m_view.connectionStatus().contains("trying again"); }));
+    EXPECT_TRUE(m_view.connectionStatus().startsWith(
+        QStringLiteral("127.0.0.1:%1: Connection refused").arg(port)))
+        << m_view.connectionStatus().toStdString();
+    ASSERT_TRUE(m_stream.listen(QHostAddress::LocalHost, port));
+    peer()->write(frame(5));
+    ASSERT_TRUE(waitFor([this] { return m_cockpit->cache().LightBits == 5; }));
+
+    // Choosing DCOM stops the stream for good.
+    m_cockpit->ChooseConnectType(1);
+    m_stream.close();
+    EXPECT_EQ(manager().socketState(), 0);
+    EXPECT_TRUE(m_view.connectionStatus().isEmpty());
 }
 
 TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
@@ -83,7 +105,8 @@ TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
     clock.start();
     start(withRequiredSections("[TCPIP-IP]\r\n127.0.0.1\r\n[TCPIP-PORT]\r\nnot a port\r\n"
                                "[COMPREF]\r\nTCP\r\n"));
-    EXPECT_EQ(manager().socketState(), 0); // no request could be made
+    EXPECT_EQ(manager().socketState(), 0); // no request could be made, none will be
+    EXPECT_EQ(m_view.connectionStatus(), "Port \"not a port\" is not a port number (1 to 65535)");
 
     quint16 closedPort = 0;
     {

@@ -2,10 +2,12 @@
 #include "support/StreamFrames.h"
 
 #include "data/StreamDecoder.h"
+#include "data/StreamFramer.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QList>
 
 #include <limits>
 
@@ -73,44 +75,63 @@ TEST(StreamDecoder, OnlyADigitOneToNineMarksTheServerActive)
         EXPECT_FALSE(decoded(streamFrame({}, flag), primed()).VantorAy) << flag;
 }
 
-TEST(StreamDecoder, TwoFramesInOneReadTakeTheFirst)
+namespace {
+
+// The frames a framer gives for `pieces` fed one after the other.
+QList<QByteArray> framesOf(const QList<QByteArray>& pieces, StreamFramer& framer)
 {
-    const QByteArray first = streamFrame({{32, "1"}}, "1");
-    const QByteArray second = streamFrame({{32, "2"}}, "0");
-    const FlightDataCache cache = decoded(first + second);
-    EXPECT_EQ(cache.LightBits, 1);
-    EXPECT_TRUE(cache.VantorAy);
+    QList<QByteArray> frames;
+    for (const QByteArray& piece : pieces) {
+        if (std::optional<QByteArray> frame = framer.take(piece))
+            frames += *frame;
+    }
+    return frames;
 }
 
-TEST(StreamDecoder, ShortBlocksLeaveLaterFieldsUnchanged)
+} // namespace
+
+TEST(StreamFramer, AFrameSplitAnywhereIsTakenWholeOnceItsFlagArrives)
 {
-    // Ends after field 33: field 32 is taken, 36, 37 and the flag stay.
-    QByteArray block = "@";
-    for (int field = 1; field <= 33; ++field)
-        block += (field == 32 ? QByteArray("5") : QByteArray("9")) + '@';
-    FlightDataCache cache = decoded(block, primed());
-    EXPECT_EQ(cache.LightBits, 5);
-    EXPECT_EQ(cache.LightBits2, 22);
-    EXPECT_EQ(cache.LightBits3, 33);
-    EXPECT_TRUE(cache.VantorAy);
-
-    // No separator at all: nothing wraps round to the block's first characters.
-    cache = decoded("1234567", primed());
-    EXPECT_EQ(cache.LightBits, 11);
-    EXPECT_EQ(cache.SpeedBrake, 0.25f);
-    EXPECT_TRUE(cache.VantorAy);
-
-    // An empty block clears the flag only.
-    cache = decoded("", primed());
-    EXPECT_EQ(cache.LightBits, 11);
-    EXPECT_FALSE(cache.VantorAy);
+    const QByteArray before = streamFrame({{32, "7"}}) + "\r\n";
+    const QByteArray frame = streamFrame({{28, "0.5"}, {32, "0"}, {37, "12"}});
+    for (qsizetype cut = 0; cut <= frame.size(); ++cut) {
+        StreamFramer framer;
+        const QList<QByteArray> frames =
+            framesOf({before, frame.first(cut), frame.sliced(cut) + "\r\n"}, framer);
+        ASSERT_EQ(frames.size(), 2) << "cut at " << cut;
+        EXPECT_EQ(frames[0], before.chopped(2));
+        EXPECT_EQ(frames[1], frame) << "cut at " << cut;
+    }
 }
 
-// Random bytes are FuzzStreamDecoder's.
-TEST(StreamDecoder, ALongBlockDecodesLikeAShortOne)
+TEST(StreamFramer, OfSeveralWholeFramesTheNewestIsTaken)
 {
-    // A long block (beyond any 16-bit position) decodes like a short one.
-    const FlightDataCache cache = decoded(streamFrame({{37, QByteArray(70000, ' ') + "3"}}));
-    EXPECT_EQ(cache.LightBits3, 3);
-    EXPECT_TRUE(cache.VantorAy);
+    const QByteArray one = streamFrame({{32, "1"}});
+    const QByteArray two = streamFrame({{32, "2"}}, "");
+    const QByteArray three = streamFrame({{32, "3"}}, "0");
+    StreamFramer framer;
+    // An empty field 81 ends where the next frame begins; a trailing half frame waits.
+    EXPECT_EQ(framesOf({one + two}, framer), QList<QByteArray>{one});
+    EXPECT_EQ(framesOf({three + "\n" + one + two + three + one.first(100)}, framer),
+              QList<QByteArray>{three});
+    EXPECT_EQ(framesOf({one.sliced(100)}, framer), QList<QByteArray>{one});
+}
+
+TEST(StreamFramer, JunkAndEndlessFieldsNeverMakeAFrame)
+{
+    StreamFramer framer;
+    QByteArray junk = "@@@@ not a frame @@";
+    for (int i = 0; i < 100; ++i)
+        junk += "\x01@@@\xff@@";
+    EXPECT_TRUE(framesOf({junk, junk + "\x01", streamFrame().first(100)}, framer).isEmpty());
+    // Noise inside a frame ends it: the next "@" starts a frame again.
+    EXPECT_EQ(framesOf({"\x02" + streamFrame({{32, "9"}})}, framer),
+              QList<QByteArray>{streamFrame({{32, "9"}})});
+
+    // A field that never ends: what waits stays bounded and the loss is told.
+    const QByteArray endless(StreamFramer::kMaxWaitingBytes / 4, '7');
+    EXPECT_TRUE(framesOf({"@", endless, endless, endless, endless, endless}, framer).isEmpty());
+    EXPECT_GE(framer.takeDroppedBytes(), StreamFramer::kMaxWaitingBytes);
+    EXPECT_EQ(framer.takeDroppedBytes(), 0);
+    EXPECT_EQ(framesOf({"\n" + streamFrame()}, framer), QList<QByteArray>{streamFrame()});
 }
