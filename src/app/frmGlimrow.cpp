@@ -513,6 +513,14 @@ void frmGlimrow::showServerState(const QString& text)
     m_ui.sbStatusBarPanel[1]->setText(text);
 }
 
+void frmGlimrow::showServerProblem(const QString& text)
+{
+    constexpr int kShownMs = 10000;
+    const QString line = QStringLiteral("Data server: ") + text;
+    m_ui.lstMessages->addItem(line);
+    statusBar()->showMessage(line + QStringLiteral(" (Messages tab)"), kShownMs);
+}
+
 void frmGlimrow::showConnectionStatus(const QString& text)
 {
     // Over the about line while it matters; "Connected" only for a while.

@@ -99,6 +99,7 @@ private:
     bool isDcomSelected() const override;
     void showServerState(const QString& text) override;
     void showConnectionStatus(const QString& text) override;
+    void showServerProblem(const QString& text) override;
 
     MessageReporter& m_messages;
     frmGlimrowUi m_ui;

@@ -36,6 +36,11 @@ void HeadlessView::showServerState(const QString& text)
     m_serverState = text;
 }
 
+void HeadlessView::showServerProblem(const QString& text)
+{
+    std::fprintf(stderr, "glimrow: data server: %s\n", qPrintable(text));
+}
+
 void HeadlessView::showConnectionStatus(const QString& text)
 {
     if (text != m_connectionStatus && !text.isEmpty())

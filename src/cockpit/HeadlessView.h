@@ -35,6 +35,7 @@ public:
     void showServerState(const QString& text) override;
     QString serverState() const { return m_serverState; }
     void showConnectionStatus(const QString& text) override;
+    void showServerProblem(const QString& text) override;
     QString connectionStatus() const { return m_connectionStatus; }
 
     void setServerAddress(const QString& address) override { m_address = address; }

@@ -223,24 +223,42 @@ void ConnectionManager::endStreamActivity()
 void ConnectionManager::watchdogTick(bool timerDriven)
 {
     if (m_view.isDcomSelected()) {
-        try {
-            if (!m_flightData)
-                throw FlightDataError("no flight-data object");
-            m_cache.VantorAy = m_flightData->readBoolean(FlightDataField::VantorAy);
-        } catch (const FlightDataError& error) {
-            qCDebug(lcConnection) << "VantorAy not readable:" << error.what();
-            if (!timerDriven)
-                return;
-            m_cache.VantorAy = false;
+        // The answer comes later; a tick while the last read is on its way asks nothing more.
+        if (!m_flightData) {
+            takeActivity(std::nullopt, QStringLiteral("no flight-data object"), timerDriven);
+            return;
         }
-    } else {
-        // Whether frames keep coming is the silence timer's to say; a closed stream is not an
-        // active server, whatever its last frame said.
-        const bool connected = socketState() == 7;
-        m_view.setTcpCaptionBold(connected);
-        if (!connected)
-            m_cache.VantorAy = false;
+        m_flightData->requestActivity([this, timerDriven](std::optional<bool> active,
+                                                          const QString& why) {
+            takeActivity(active, why, timerDriven);
+        });
+        return;
     }
+    // Whether frames keep coming is the silence timer's to say; a closed stream is not an
+    // active server, whatever its last frame said.
+    const bool connected = socketState() == 7;
+    m_view.setTcpCaptionBold(connected);
+    if (!connected)
+        m_cache.VantorAy = false;
+    showServerState();
+}
+
+void ConnectionManager::takeActivity(std::optional<bool> active, const QString& why,
+                                     bool timerDriven)
+{
+    if (!active) {
+        qCDebug(lcConnection) << "VantorAy not readable:" << why;
+        // Inside the choice procedure the tick just ends and everything keeps its value.
+        if (!timerDriven)
+            return;
+    }
+    m_cache.VantorAy = active.value_or(false);
+    showServerState();
+}
+
+void ConnectionManager::serverDidNotAnswer()
+{
+    m_cache.VantorAy = false;
     showServerState();
 }
 

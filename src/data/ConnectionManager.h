@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace glimrow {
 
@@ -38,6 +39,8 @@ public:
     // What the stream's connection is doing ("Connecting to ...", "Connected", why it
     // failed and when it is tried again); empty when there is nothing to say.
     virtual void showConnectionStatus(const QString& text) = 0;
+    // A problem with what the data server sends (a missing or mistyped property).
+    virtual void showServerProblem(const QString& text) = 0;
 
 protected:
     ConnectionView() = default;
@@ -54,6 +57,10 @@ public:
     // The flight-data object, or nullptr (TCP/IP mode, or its creation failed). Fetch it anew
     // after letting window events run: a change of mode releases it.
     virtual FlightDataObject* flightDataObject() const = 0;
+    // A refresh got no answer in time: the data server is not active until it answers again.
+    virtual void serverDidNotAnswer() = 0;
+    // Something the data server sends cannot be used; the cycle reports each problem once.
+    virtual void reportServerProblem(const QString& text) = 0;
 
 protected:
     FlightDataSource() = default;
@@ -86,6 +93,8 @@ public:
 
     bool isDcomSelected() const override { return m_view.isDcomSelected(); }
     FlightDataObject* flightDataObject() const override { return m_flightData.get(); }
+    void serverDidNotAnswer() override;
+    void reportServerProblem(const QString& text) override { m_view.showServerProblem(text); }
     // The socket's state: 0 closed, 1 open, 2 listening, 4 resolving host, 6 connecting,
     // 7 connected, 8 closing, 9 error (until the next connect request).
     int socketState() const;
@@ -107,6 +116,7 @@ private:
     // `timerDriven`: a failed read of VantorAy clears it (the server is gone); inside the
     // choice procedure the tick just ends and everything keeps its value.
     void watchdogTick(bool timerDriven);
+    void takeActivity(std::optional<bool> active, const QString& why, bool timerDriven);
 
     ConnectionView& m_view;
     FlightDataCache& m_cache;

@@ -1,22 +1,42 @@
 #include "data/DBusFlightData.h"
 
-#include "FlightDataProxy.h"
-
 #include <QDBusMessage>
 #include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QLoggingCategory>
 
 namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcFlightData, "glimrow.flightdata", QtWarningMsg)
+
 namespace {
 
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
-[[noreturn]] void throwDBusError(const char* what, const QDBusError& error)
+QString describe(const char* what, const QDBusError& error)
 {
-    throw FlightDataError(QStringLiteral("%1: %2 (%3)")
-                              .arg(QLatin1StringView(what), error.message(), error.name())
-                              .toStdString());
+    return QStringLiteral("%1: %2 (%3)").arg(QLatin1StringView(what), error.message(), error.name());
+}
+
+bool isNoAnswer(const QDBusError& error)
+{
+    return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout ||
+           error.type() == QDBusError::TimedOut;
+}
+
+// Runs `finished` once the call is answered or has timed out, unless `slot` is emptied first.
+template <typename Finished>
+void watch(std::unique_ptr<QDBusPendingCallWatcher>& slot, const QDBusPendingCall& call,
+           Finished finished)
+{
+    slot = std::make_unique<QDBusPendingCallWatcher>(call);
+    QObject::connect(slot.get(), &QDBusPendingCallWatcher::finished, slot.get(),
+                     [&slot, finished](QDBusPendingCallWatcher* watcher) mutable {
+                         // Free the slot before reporting: the report may ask again.
+                         slot.release()->deleteLater();
+                         finished(*watcher);
+                     });
 }
 
 } // namespace
@@ -26,60 +46,127 @@ const QString DBusFlightData::kPath = QStringLiteral("/clsFlightData");
 const QString DBusFlightData::kInterface = QStringLiteral("Telvox.clsFlightData");
 
 DBusFlightData::DBusFlightData(const QDBusConnection& bus, int timeoutMs)
-    : m_bus(bus), m_timeoutMs(timeoutMs),
-      m_proxy(std::make_unique<TelvoxClsFlightDataInterface>(kService, kPath, bus))
+    : m_bus(bus), m_timeoutMs(timeoutMs)
 {
-    m_proxy->setTimeout(timeoutMs);
 }
 
 DBusFlightData::~DBusFlightData() = default;
 
-void DBusFlightData::FillFlightData()
+QDBusMessage DBusFlightData::fillAndSnapshotCall()
 {
     m_snapshot.clear(); // a failed fill must not leave the last cycle's values readable
     // The fill is sent without waiting for its reply: messages on one connection reach the
     // server in order, so by the time it answers GetAll it has filled, and a server that is
-    // gone fails the GetAll. Waiting for both replies costs about 60 us more a cycle.
+    // gone fails the GetAll.
     m_bus.send(QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                               QStringLiteral("FillFlightData")));
     QDBusMessage getAll = QDBusMessage::createMethodCall(kService, kPath, kPropertiesInterface,
                                                          QStringLiteral("GetAll"));
     getAll << kInterface;
-    const QDBusReply<QVariantMap> snapshot = m_bus.call(getAll, QDBus::Block, m_timeoutMs);
-    if (!snapshot.isValid())
-        throwDBusError("FillFlightData or reading the flight data failed", snapshot.error());
-    m_snapshot = snapshot.value();
+    return getAll;
+}
+
+QDBusMessage DBusFlightData::activityCall() const
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, kPropertiesInterface,
+                                                      QStringLiteral("Get"));
+    get << kInterface << QString::fromLatin1(fieldInfo(FlightDataField::VantorAy).name);
+    return get;
+}
+
+void DBusFlightData::FillFlightData()
+{
+    const QDBusReply<QVariantMap> snapshot =
+        m_bus.call(fillAndSnapshotCall(), QDBus::Block, m_timeoutMs);
+    if (!snapshot.isValid()) {
+        throw FlightDataError(
+            describe("FillFlightData or reading the flight data failed", snapshot.error())
+                .toStdString());
+    }
+    takeSnapshot(snapshot.value());
+}
+
+bool DBusFlightData::requestFill(FillDone done)
+{
+    if (m_fillAnswer)
+        return false;
+    const QDBusPendingCall call = m_bus.asyncCall(fillAndSnapshotCall(), m_timeoutMs);
+    watch(m_fillAnswer, call, [this, done](QDBusPendingCallWatcher& answer) {
+        const QDBusPendingReply<QVariantMap> snapshot = answer;
+        if (snapshot.isError()) {
+            done(isNoAnswer(snapshot.error()) ? FillOutcome::NoAnswer : FillOutcome::Failed,
+                 describe("FillFlightData or reading the flight data failed", snapshot.error()));
+            return;
+        }
+        takeSnapshot(snapshot.value());
+        done(FillOutcome::Filled, QString());
+    });
+    return true;
+}
+
+bool DBusFlightData::requestActivity(ActivityDone done)
+{
+    if (m_activityAnswer)
+        return false;
+    const QDBusPendingCall call = m_bus.asyncCall(activityCall(), m_timeoutMs);
+    watch(m_activityAnswer, call, [done](QDBusPendingCallWatcher& answer) {
+        const QDBusPendingReply<QDBusVariant> reply = answer;
+        if (reply.isError()) {
+            done(std::nullopt, describe("Reading VantorAy failed", reply.error()));
+            return;
+        }
+        const QVariant value = reply.value().variant();
+        if (value.typeId() != QMetaType::Bool && !value.canConvert<double>()) {
+            done(std::nullopt, QStringLiteral("VantorAy is %1, expected a boolean")
+                                   .arg(QLatin1StringView(value.typeName())));
+            return;
+        }
+        done(value.typeId() == QMetaType::Bool ? value.toBool() : value.toDouble() != 0,
+             QString());
+    });
+    return true;
+}
+
+void DBusFlightData::takeSnapshot(QVariantMap snapshot)
+{
+    for (const FlightDataFieldInfo& info : flightDataFields()) {
+        if (info.type != FlightDataType::Text)
+            continue;
+        const auto text = snapshot.find(QLatin1StringView(info.name));
+        if (text == snapshot.end() || text->typeId() != QMetaType::QString ||
+            text->toString().size() <= kMaxTextLength)
+            continue;
+        if (!m_longTextLogged) {
+            qCWarning(lcFlightData, "%s is %lld characters long; only the first %lld are used",
+                      info.name, static_cast<long long>(text->toString().size()),
+                      static_cast<long long>(kMaxTextLength));
+            m_longTextLogged = true;
+        }
+        *text = text->toString().left(kMaxTextLength);
+    }
+    m_snapshot = std::move(snapshot);
+    for (const QString& problem : unreadableFields()) {
+        if (!m_problemsTold.contains(problem)) {
+            m_problemsTold.insert(problem);
+            m_newProblems << problem;
+        }
+    }
 }
 
 void DBusFlightData::Close()
 {
-    QDBusPendingReply<> reply = m_proxy->Close();
-    reply.waitForFinished();
-    if (reply.isError())
-        throwDBusError("Close failed", reply.error());
+    m_bus.send(QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                              QStringLiteral("Close")));
 }
 
 QVariant DBusFlightData::property(FlightDataField field)
 {
     const QString name = QLatin1StringView(fieldInfo(field).name);
-    if (field == FlightDataField::VantorAy)
-        return readLive(name);
     const auto found = m_snapshot.constFind(name);
     if (found == m_snapshot.cend())
         throw FlightDataError(
             QStringLiteral("Property %1 is not available").arg(name).toStdString());
     return *found;
-}
-
-QVariant DBusFlightData::readLive(const QString& name)
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, kPropertiesInterface,
-                                                      QStringLiteral("Get"));
-    get << kInterface << name;
-    const QDBusReply<QDBusVariant> reply = m_bus.call(get, QDBus::Block, m_timeoutMs);
-    if (!reply.isValid())
-        throwDBusError("Reading VantorAy failed", reply.error());
-    return reply.value().variant();
 }
 
 } // namespace glimrow

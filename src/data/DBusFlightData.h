@@ -6,16 +6,20 @@
 //
 // The properties are defined as current as of the last FillFlightData, so one fill plus one
 // GetAll snapshot serves every read of a cycle; the fill is sent without waiting for its reply,
-// so both cost one round trip. VantorAy is read live, for the watchdog between cycles.
+// so both cost one round trip. The program asks without waiting (requestFill,
+// requestActivity): a server that hangs must not freeze the window, and one that does not
+// answer within the timeout counts as not answering at all.
 
 #include "data/FlightDataObject.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
+#include <QSet>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <memory>
-
-class TelvoxClsFlightDataInterface;
+#include <utility>
 
 namespace glimrow {
 
@@ -24,22 +28,36 @@ public:
     static const QString kService;
     static const QString kPath;
     static const QString kInterface;
+    // The renderers need 130 characters; a longer text is cut to this many.
+    static constexpr qsizetype kMaxTextLength = 4096;
 
-    // A hung server must not freeze the window: calls give up after `timeoutMs`.
     explicit DBusFlightData(const QDBusConnection& bus, int timeoutMs = 500);
     ~DBusFlightData() override;
 
+    // Blocks for at most the timeout; the program uses requestFill.
     void FillFlightData() override;
+    // Sent without waiting: the object is being let go, and a failure would change nothing.
     void Close() override;
     QVariant property(FlightDataField field) override;
 
+    bool requestFill(FillDone done) override;
+    bool requestActivity(ActivityDone done) override;
+    QStringList takeNewProblems() override { return std::exchange(m_newProblems, {}); }
+
 private:
-    QVariant readLive(const QString& name);
+    QDBusMessage fillAndSnapshotCall();
+    QDBusMessage activityCall() const;
+    void takeSnapshot(QVariantMap snapshot);
 
     QDBusConnection m_bus;
     int m_timeoutMs;
-    std::unique_ptr<TelvoxClsFlightDataInterface> m_proxy;
     QVariantMap m_snapshot;
+    bool m_longTextLogged = false;
+    QStringList m_newProblems;
+    QSet<QString> m_problemsTold;
+    // The requests on their way; deleting one drops its answer.
+    std::unique_ptr<QDBusPendingCallWatcher> m_fillAnswer;
+    std::unique_ptr<QDBusPendingCallWatcher> m_activityAnswer;
 };
 
 } // namespace glimrow

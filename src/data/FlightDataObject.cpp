@@ -50,6 +50,55 @@ QString FlightDataObject::readText(FlightDataField field)
     return value.toString();
 }
 
+QStringList FlightDataObject::unreadableFields()
+{
+    QStringList problems;
+    for (const FlightDataFieldInfo& info : flightDataFields()) {
+        try {
+            switch (info.type) {
+            case FlightDataType::Int32:
+            case FlightDataType::Double:
+                readNumber(info.field);
+                break;
+            case FlightDataType::Boolean:
+                readBoolean(info.field);
+                break;
+            case FlightDataType::Text:
+                readText(info.field);
+                break;
+            }
+        } catch (const FlightDataError& error) {
+            problems << QString::fromStdString(error.what());
+        }
+    }
+    return problems;
+}
+
+bool FlightDataObject::requestFill(FillDone done)
+{
+    try {
+        FillFlightData();
+    } catch (const FlightDataError& error) {
+        done(FillOutcome::Failed, QString::fromStdString(error.what()));
+        return true;
+    }
+    done(FillOutcome::Filled, QString());
+    return true;
+}
+
+bool FlightDataObject::requestActivity(ActivityDone done)
+{
+    std::optional<bool> active;
+    QString why;
+    try {
+        active = readBoolean(FlightDataField::VantorAy);
+    } catch (const FlightDataError& error) {
+        why = QString::fromStdString(error.what());
+    }
+    done(active, why);
+    return true;
+}
+
 bool FlightDataObject::readBoolean(FlightDataField field)
 {
     const QVariant value = property(field);

@@ -6,8 +6,11 @@
 #include "data/FlightDataRecord.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace glimrow {
@@ -18,6 +21,13 @@ class FlightDataError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// How a refresh requested with requestFill ended. NoAnswer: the server did not answer in time,
+// so it is not active whatever it said last.
+enum class FillOutcome { Filled, Failed, NoAnswer };
+using FillDone = std::function<void(FillOutcome outcome, const QString& why)>;
+// VantorAy as the server answered it, or nothing (and why) when it could not be read.
+using ActivityDone = std::function<void(std::optional<bool> active, const QString& why)>;
 
 class FlightDataObject {
 public:
@@ -38,6 +48,17 @@ public:
     double readNumber(FlightDataField field);
     QString readText(FlightDataField field);
     bool readBoolean(FlightDataField field);
+    // Why each field that cannot be read as its type cannot (missing, another type).
+    QStringList unreadableFields();
+
+    // A refresh, and a read of VantorAy, that report through `done`. An object whose server
+    // can keep it waiting answers later, from the event loop, and takes one request of each
+    // kind at a time: it returns false, and never calls `done`, while the last is on its way.
+    // This one answers at once.
+    virtual bool requestFill(FillDone done);
+    virtual bool requestActivity(ActivityDone done);
+    // Problems with what the server sends that have not been told before; each is told once.
+    virtual QStringList takeNewProblems() { return {}; }
 
 protected:
     // Only implementations are constructed; the program holds them through this interface.

@@ -46,6 +46,35 @@ void UpdateCycle::run()
 {
     if (m_running)
         return;
+    FlightDataObject* object = m_source.isDcomSelected() ? m_source.flightDataObject() : nullptr;
+    if (!object) {
+        runCycle(); // the stream's cache, or no object: its steps fail and are skipped
+        return;
+    }
+    object->requestFill(
+        [this](FillOutcome outcome, const QString& why) { afterFill(outcome, why); });
+}
+
+void UpdateCycle::afterFill(FillOutcome outcome, const QString& why)
+{
+    if (outcome == FillOutcome::NoAnswer) {
+        qCWarning(lcCycle).noquote() << why;
+        m_source.serverDidNotAnswer();
+        return;
+    }
+    if (outcome == FillOutcome::Failed)
+        logSkippedStep(lcCycle(), "FillFlightData", why.toUtf8().constData());
+    else if (FlightDataObject* object = m_source.flightDataObject()) {
+        for (const QString& problem : object->takeNewProblems())
+            m_source.reportServerProblem(problem);
+    }
+    runCycle();
+}
+
+void UpdateCycle::runCycle()
+{
+    if (m_running)
+        return;
     m_running = true;
     struct Reset {
         bool& flag;
@@ -62,9 +91,8 @@ void UpdateCycle::run()
 
 void UpdateCycle::runDcomBlock()
 {
-    // Fill and copy run back to back with no window events between them, so the object taken
-    // here cannot be released under them.
-    runStep("FillFlightData", [this] { requireObject(m_source).FillFlightData(); });
+    // The copy runs straight after the refresh with no window events between them, so the
+    // object taken here cannot be released under it.
     runStep("copy to the window cache", [this] { copyCache(requireObject(m_source)); });
     for (const Step& step : m_dcomSteps)
         runStep(step.name, step.run);

@@ -5,7 +5,10 @@
 // copies the four lamp and speed-brake fields into the window cache; then, in both modes, it
 // lets window events run once and calls the output steps in their fixed order.
 //
-// Every step runs whatever happened in the one before: a step that fails is skipped.
+// The refresh is asked for without waiting: the cycle goes on when the answer arrives, one
+// refresh at a time. A refresh that gets no answer in time ends the cycle there and tells the
+// source that the server is not active. Every other step runs whatever happened in the one
+// before: a step that fails is skipped.
 
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"
@@ -31,14 +34,17 @@ public:
     // gauges, EPIC, G-suit), in their order.
     void setOutputSteps(std::vector<Step> steps) { m_outputSteps = std::move(steps); }
 
-    // One cycle. A call made while a cycle runs (a tick that fell into one of its pauses for
-    // window events) is dropped: a second cycle never runs inside the first.
+    // One cycle, or in DCOM mode the request that starts one. A call made while a cycle runs
+    // (a tick that fell into one of its pauses for window events) or while its refresh is on
+    // its way is dropped: a second cycle never runs inside the first, nor piles up behind it.
     void run();
     bool isRunning() const { return m_running; }
     // Cycles run since the start (ticks that were dropped not counted).
     long cyclesRun() const { return m_cyclesRun; }
 
 private:
+    void afterFill(FillOutcome outcome, const QString& why);
+    void runCycle();
     void runDcomBlock();
     void copyCache(FlightDataObject& object);
 

@@ -137,14 +137,28 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     EXPECT_FALSE(m_view.serverFieldsEnabled);
     EXPECT_FALSE(m_view.tcpCaptionBold);
     ASSERT_NE(manager().flightDataObject(), nullptr);
-    EXPECT_EQ(m_view.serverState(), "Vantor-A");
+    ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kActivePeriodMs);
 
-    // The server stops: the next tick notices and the watchdog goes back to one second.
-    ASSERT_TRUE(server.setOnBus(false));
-    manager().tmrVantorA_Timer();
+    // The server stops answering: the next refresh gets no answer and the cycle stops at
+    // once; the window is never held while it waits.
+    server.freeze();
+    QElapsedTimer clock;
+    clock.start();
+    m_cockpit->tmrGlimrow_Timer();
+    EXPECT_LT(clock.elapsed(), 100);
+    ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor Inactive"; }, 1000));
     EXPECT_FALSE(m_cockpit->cache().VantorAy);
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
+    // It answers again: the watchdog's next read finds it active.
+    server.thaw();
+    manager().tmrVantorA_Timer();
+    ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
+
+    // The server goes away: the next tick notices.
+    ASSERT_TRUE(server.setOnBus(false));
+    manager().tmrVantorA_Timer();
+    ASSERT_TRUE(waitFor([this] { return !m_cockpit->cache().VantorAy; }));
 
     m_cockpit->ChooseConnectType(0);
     EXPECT_EQ(manager().flightDataObject(), nullptr);

@@ -1,51 +1,129 @@
 #include "support/PrivateBus.h"
 #include "support/QtPrinters.h"
+#include "support/Waiting.h"
 
 #include "data/DBusFlightData.h"
 
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
+#include <QElapsedTimer>
+
 using namespace glimrow;
 using glimrow::test::FlightDataServer;
 using glimrow::test::PrivateBus;
+using glimrow::test::waitFor;
 
-TEST(DBusFlightData, FollowsTheServerAsItAppearsLeavesAndReturns)
+namespace {
+
+// A server that sends the wrong things: LightBits as a text, a 10 000-character DEDLines, and
+// none of the other properties.
+class CarelessServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "Telvox.clsFlightData")
+    Q_PROPERTY(QString LightBits READ text)
+    Q_PROPERTY(QString DEDLines READ longText)
+
+public:
+    QString text() const { return QStringLiteral("lots"); }
+    QString longText() const { return QString(10000, u'D'); }
+
+public slots:
+    void FillFlightData() {}
+};
+
+// How one request of the object ended, once it has.
+struct Answer {
+    std::optional<FillOutcome> outcome;
+    std::optional<bool> active;
+    bool activityAnswered = false;
+};
+
+bool requestFill(DBusFlightData& object, Answer& answer)
+{
+    answer.outcome.reset();
+    return object.requestFill([&answer](FillOutcome outcome, const QString&) {
+        answer.outcome = outcome;
+    });
+}
+
+} // namespace
+
+TEST(DBusFlightData, AsksWithoutWaitingAndFollowsTheServer)
 {
     PrivateBus bus;
     ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon missing";
     DBusFlightData object(bus.connect(QStringLiteral("client")));
-    // Made before any server runs: reads fail, nothing hangs.
-    EXPECT_THROW(object.FillFlightData(), FlightDataError);
+    // Made before any server runs: the fill fails, nothing hangs.
+    Answer answer;
+    ASSERT_TRUE(requestFill(object, answer));
+    ASSERT_TRUE(waitFor([&] { return answer.outcome.has_value(); }));
+    EXPECT_EQ(*answer.outcome, FillOutcome::Failed);
     EXPECT_THROW(object.readNumber(FlightDataField::RPM), FlightDataError);
-    EXPECT_THROW(object.readBoolean(FlightDataField::VantorAy), FlightDataError);
 
     FlightDataServer server(bus);
     server.setRecord({{"RPM", 87.5},
                       {"LightBits", -1},
-                      {"Flarecount", 12},
                       {"DEDLines", QString::fromLatin1("COM1\x01 \xa6")},
                       {"VantorAy", true}});
-    object.FillFlightData();
+    ASSERT_TRUE(requestFill(object, answer));
+    EXPECT_FALSE(requestFill(object, answer)) << "a second fill while the first is on its way";
+    ASSERT_TRUE(waitFor([&] { return answer.outcome.has_value(); }));
+    EXPECT_EQ(*answer.outcome, FillOutcome::Filled);
     EXPECT_EQ(server.fillCount(), 1);
     EXPECT_EQ(object.readNumber(FlightDataField::RPM), 87.5);
     EXPECT_EQ(object.readNumber(FlightDataField::LightBits), -1);
-    EXPECT_EQ(object.readNumber(FlightDataField::Flarecount), 12);
     EXPECT_EQ(object.readText(FlightDataField::DEDLines), QString::fromLatin1("COM1\x01 \xa6"));
+    EXPECT_TRUE(object.takeNewProblems().isEmpty());
 
-    // Reads serve the last fill; VantorAy is live.
-    server.setValue("RPM", 90.0);
+    // VantorAy is asked for live.
     server.setValue("VantorAy", false);
-    EXPECT_EQ(object.readNumber(FlightDataField::RPM), 87.5);
-    EXPECT_FALSE(object.readBoolean(FlightDataField::VantorAy));
-    object.FillFlightData();
-    EXPECT_EQ(object.readNumber(FlightDataField::RPM), 90.0);
-    EXPECT_EQ(server.fillCount(), 2);
+    ASSERT_TRUE(object.requestActivity([&answer](std::optional<bool> active, const QString&) {
+        answer.active = active;
+        answer.activityAnswered = true;
+    }));
+    ASSERT_TRUE(waitFor([&] { return answer.activityAnswered; }));
+    EXPECT_EQ(answer.active, std::optional<bool>(false));
 
-    ASSERT_TRUE(server.setOnBus(false));
-    EXPECT_THROW(object.FillFlightData(), FlightDataError);
+    // A server that stops answering: no answer within the timeout, and the window's thread
+    // was never held.
+    server.freeze();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(requestFill(object, answer));
+    EXPECT_LT(clock.elapsed(), 100);
+    ASSERT_TRUE(waitFor([&] { return answer.outcome.has_value(); }));
+    EXPECT_EQ(*answer.outcome, FillOutcome::NoAnswer);
     EXPECT_THROW(object.readNumber(FlightDataField::RPM), FlightDataError); // no stale values
-    ASSERT_TRUE(server.setOnBus(true));
-    object.FillFlightData();
-    EXPECT_EQ(object.readNumber(FlightDataField::RPM), 90.0);
-    EXPECT_NO_THROW(object.Close());
+    server.thaw();
+    ASSERT_TRUE(requestFill(object, answer));
+    ASSERT_TRUE(waitFor([&] { return answer.outcome == FillOutcome::Filled; }));
 }
+
+TEST(DBusFlightData, WrongTypesAndMissingPropertiesAreToldOnceAndLongTextsCut)
+{
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon missing";
+    QDBusConnection serverBus = bus.connect(QStringLiteral("careless"));
+    CarelessServer server;
+    ASSERT_TRUE(serverBus.registerObject(DBusFlightData::kPath, &server,
+                                         QDBusConnection::ExportAllContents));
+    ASSERT_TRUE(serverBus.registerService(DBusFlightData::kService));
+
+    DBusFlightData object(bus.connect(QStringLiteral("client")));
+    Answer answer;
+    ASSERT_TRUE(requestFill(object, answer));
+    ASSERT_TRUE(waitFor([&] { return answer.outcome.has_value(); }));
+    EXPECT_EQ(*answer.outcome, FillOutcome::Filled);
+    const QStringList problems = object.takeNewProblems();
+    EXPECT_TRUE(problems.contains("Property LightBits is QString, expected a number"))
+        << problems.join('\n').toStdString();
+    EXPECT_TRUE(problems.contains("Property RPM is not available"));
+    EXPECT_EQ(object.readText(FlightDataField::DEDLines).size(), DBusFlightData::kMaxTextLength);
+
+    ASSERT_TRUE(requestFill(object, answer));
+    ASSERT_TRUE(waitFor([&] { return answer.outcome.has_value(); }));
+    EXPECT_TRUE(object.takeNewProblems().isEmpty()) << "each problem is told once";
+}
+
+#include "DBusFlightDataTest.moc"

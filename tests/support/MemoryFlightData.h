@@ -41,6 +41,10 @@ public:
     }
 
     bool isDcomSelected() const override { return present; }
+    void serverDidNotAnswer() override { ++silences; }
+    void reportServerProblem(const QString& text) override { problems << text; }
+    int silences = 0;
+    QStringList problems;
     FlightDataObject* flightDataObject() const override
     {
         return present ? const_cast<MemoryFlightData*>(this) : nullptr;

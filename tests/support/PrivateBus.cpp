@@ -49,6 +49,7 @@ FlightDataServer::FlightDataServer(const PrivateBus& bus) : m_bus(bus)
 
 FlightDataServer::~FlightDataServer()
 {
+    thaw();
     inServerThread([this] {
         setOnBusInThisThread(false);
         delete m_service;
@@ -97,6 +98,22 @@ bool FlightDataServer::setOnBusInThisThread(bool onBus)
         return true;
     }
     return m_service->registerOn(bus);
+}
+
+void FlightDataServer::freeze()
+{
+    if (m_frozen)
+        return;
+    m_frozen = true;
+    QMetaObject::invokeMethod(m_context, [this] { m_thawed.acquire(); }, Qt::QueuedConnection);
+}
+
+void FlightDataServer::thaw()
+{
+    if (!m_frozen)
+        return;
+    m_frozen = false;
+    m_thawed.release();
 }
 
 int FlightDataServer::fillCount() const

@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QMutex>
 #include <QProcess>
+#include <QSemaphore>
 #include <QThread>
 #include <QVariantMap>
 
@@ -45,6 +46,9 @@ public:
     void setValue(const QString& field, const QVariant& value);
     // Takes the object off the bus (as a data server that stops) or puts it back.
     bool setOnBus(bool onBus);
+    // Stops answering, as a server process that is stopped, until thaw().
+    void freeze();
+    void thaw();
     int fillCount() const;
 
 private:
@@ -57,6 +61,8 @@ private:
     mutable QMutex m_mutex;
     QVariantMap m_record;
     QThread m_thread;
+    QSemaphore m_thawed;
+    bool m_frozen = false;
     QObject* m_context = nullptr;                // lives in m_thread; work is run through it
     sim::FlightDataService* m_service = nullptr; // lives in m_thread
 };
