@@ -15,36 +15,50 @@ bool fitsInField(char byte)
 std::optional<QByteArray> StreamFramer::take(QByteArrayView bytes)
 {
     std::optional<QByteArray> newest;
-    for (const char byte : bytes) {
+    qsizetype next = 0;
+    while (next < bytes.size()) {
         if (m_waiting.isEmpty()) {
-            if (byte == '@')
-                startFrame();
-            continue; // between frames: nothing to keep
-        }
-        if (m_separators == kSeparators) {
+            // Between frames: nothing up to the next "@" is kept.
+            next = bytes.indexOf('@', next);
+            if (next < 0)
+                break;
+            startFrame();
+            ++next;
+        } else if (m_separators == kSeparators) {
             // The flag: the frame is whole. An "@" here is the next frame's start instead.
-            if (byte != '@')
-                m_waiting += byte;
-            newest = m_waiting;
-            abandonFrame();
-            if (byte == '@')
-                startFrame();
-            continue;
+            if (bytes[next] != '@')
+                m_waiting += bytes[next++];
+            newest = std::exchange(m_waiting, QByteArray());
+        } else {
+            next = takeFieldBytes(bytes, next);
         }
-        if (!fitsInField(byte)) {
-            abandonFrame();
-            continue;
-        }
-        if (m_waiting.size() >= kMaxWaitingBytes) {
-            m_dropped += m_waiting.size();
-            abandonFrame();
-            continue; // the rest of this overlong frame is skipped up to the next "@"
-        }
-        m_waiting += byte;
-        if (byte == '@')
-            ++m_separators;
     }
     return newest;
+}
+
+qsizetype StreamFramer::takeFieldBytes(QByteArrayView bytes, qsizetype from)
+{
+    qsizetype end = from;
+    while (end < bytes.size() && m_separators < kSeparators) {
+        if (bytes[end] == '@')
+            ++m_separators;
+        else if (!fitsInField(bytes[end]))
+            break;
+        ++end;
+    }
+    const QByteArrayView run = bytes.sliced(from, end - from);
+    if (m_waiting.size() + run.size() > kMaxWaitingBytes) {
+        // The rest of an overlong frame is skipped up to the next "@".
+        m_dropped += m_waiting.size() + run.size();
+        abandonFrame();
+        return end;
+    }
+    m_waiting += run;
+    if (end < bytes.size() && m_separators < kSeparators) {
+        abandonFrame(); // a byte no field holds: these were not a frame
+        return end + 1;
+    }
+    return end;
 }
 
 void StreamFramer::clear()

@@ -34,6 +34,9 @@ public:
 
 private:
     void startFrame();
+    // Takes field bytes from `from` up to the frame's last separator, a byte no field holds,
+    // or the end; gives where to go on.
+    qsizetype takeFieldBytes(QByteArrayView bytes, qsizetype from);
     void abandonFrame() { m_waiting.clear(); }
 
     QByteArray m_waiting; // from a frame's leading "@"; empty between frames
