@@ -47,7 +47,7 @@ ConnectionManager::ConnectionManager(ConnectionView& view, FlightDataCache& cach
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] {
         if (m_streamWanted && fnALumexSock.state() == QAbstractSocket::UnconnectedState)
-            requestConnection();
+            requestConnection(Attempt::Retry);
     });
 }
 
@@ -67,7 +67,7 @@ void ConnectionManager::ChooseConnectType(int index)
         m_cache.VantorAy = false;
         ReleaseFlightData();
         runIgnoringErrors("connecting the stream",
-                          [this] { m_streamWanted = requestConnection(); });
+                          [this] { m_streamWanted = requestConnection(Attempt::First); });
     } else {
         runIgnoringErrors("server fields", [this] { m_view.setServerFieldsEnabled(false); });
         CloseSockets();
@@ -125,7 +125,7 @@ int ConnectionManager::socketState() const
     return 0;
 }
 
-bool ConnectionManager::requestConnection()
+bool ConnectionManager::requestConnection(Attempt attempt)
 {
     const QString host = m_view.serverAddress().trimmed();
     const QString portText = m_view.serverPort().trimmed();
@@ -144,7 +144,9 @@ bool ConnectionManager::requestConnection()
     }
     if (fnALumexSock.state() == QAbstractSocket::ConnectedState)
         return true; // chosen again while connected: nothing to do
-    m_view.showConnectionStatus(QStringLiteral("Connecting to %1:%2").arg(host).arg(port));
+    // A retry leaves the last failure on show, so a server that stays away is one message.
+    if (attempt == Attempt::First)
+        m_view.showConnectionStatus(QStringLiteral("Connecting to %1:%2").arg(host).arg(port));
     // Ask while the socket reads closed; it then connects in the background.
     for (int request = 0; request < kConnectRequests; ++request) {
         if (fnALumexSock.state() == QAbstractSocket::UnconnectedState) {

@@ -105,8 +105,9 @@ signals:
     void frameDecoded();
 
 private:
+    enum class Attempt { First, Retry };
     // Asks for the stream's connection; false when the address or port cannot be valid.
-    bool requestConnection();
+    bool requestConnection(Attempt attempt);
     void onReadyRead();
     void onConnected();
     void onConnectionLost();
