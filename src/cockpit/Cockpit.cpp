@@ -643,6 +643,8 @@ void Cockpit::driveOutputUnderTest(bool on)
 
 void Cockpit::tmrGlimrow_Timer()
 {
+    if (!m_cache.VantorAy)
+        m_connection.pollSilentServer();
     if (m_allLampsOn || !m_cache.VantorAy)
         return;
     m_updateCycle.run();

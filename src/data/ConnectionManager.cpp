@@ -73,6 +73,7 @@ void ConnectionManager::ChooseConnectType(int index)
         CloseSockets();
         runIgnoringErrors("creating the flight-data object", [this] {
             m_flightData.reset();
+            m_serverSilent = false;
             m_flightData = m_factory();
         });
     }
@@ -97,6 +98,7 @@ void ConnectionManager::ReleaseFlightData()
             m_flightData->Close();
     });
     m_flightData.reset();
+    m_serverSilent = false;
 }
 
 void ConnectionManager::tmrVantorA_Timer()
@@ -253,13 +255,22 @@ void ConnectionManager::takeActivity(std::optional<bool> active, const QString& 
         // Inside the choice procedure the tick just ends and everything keeps its value.
         if (!timerDriven)
             return;
+    } else {
+        m_serverSilent = false;
     }
     m_cache.VantorAy = active.value_or(false);
     showServerState();
 }
 
+void ConnectionManager::pollSilentServer()
+{
+    if (m_serverSilent && m_view.isDcomSelected())
+        watchdogTick(true);
+}
+
 void ConnectionManager::serverDidNotAnswer()
 {
+    m_serverSilent = true;
     m_cache.VantorAy = false;
     showServerState();
 }

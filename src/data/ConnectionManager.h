@@ -90,6 +90,9 @@ public:
     void ReleaseFlightData();
     // The watchdog timer's tick.
     void tmrVantorA_Timer();
+    // A polling tick while the server is inactive: a server that stopped answering is asked
+    // again at the polling rate (one question at a time), not only at the watchdog's.
+    void pollSilentServer();
 
     bool isDcomSelected() const override { return m_view.isDcomSelected(); }
     FlightDataObject* flightDataObject() const override { return m_flightData.get(); }
@@ -131,6 +134,7 @@ private:
     int m_retryDelayMs = kFirstRetryMs;
     bool m_streamWanted = false; // TCP/IP chosen with a usable address and port
     bool m_errorSinceRequest = false;
+    bool m_serverSilent = false; // the last refresh got no answer
 };
 
 } // namespace glimrow

@@ -150,9 +150,9 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor Inactive"; }, 1000));
     EXPECT_FALSE(m_cockpit->cache().VantorAy);
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
-    // It answers again: the watchdog's next read finds it active.
+    // It answers again: the next polling tick asks and finds it active.
     server.thaw();
-    manager().tmrVantorA_Timer();
+    m_cockpit->tmrGlimrow_Timer();
     ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
 
     // The server goes away: the next tick notices.
