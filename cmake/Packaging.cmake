@@ -9,6 +9,9 @@ set_target_properties(glimrow PROPERTIES INSTALL_RPATH "$ORIGIN/../${GLIMROW_PRI
 install(TARGETS glimrow vantor-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS Pigrelay EPICIO LIBRARY DESTINATION ${GLIMROW_PRIVATE_LIBDIR})
 install(FILES data/glimrow.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Before the vendor's own rule (if installed), so either gives access; uaccess needs a number
+# below 73.
+install(FILES data/60-glimrow-phidgets.rules DESTINATION lib/udev/rules.d)
 install(FILES data/glimrow.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES README.md data/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # `glimrow --user-config` (the menu entry) copies the example from here on a first start.

@@ -56,8 +56,11 @@ public:
     virtual void setDiscreteLED(int led, int brightness) = 0;
 };
 
+// A row longer than the display is cut to its width before it is sent: libphidget21 refuses
+// over-long text instead of cutting it.
 class PhidgetTextLCD : public virtual PhidgetBoard {
 public:
+    static constexpr int kColumns = 20;
     virtual void setDisplayString(int row, const QString& text) = 0;
     virtual void setBrightness(int brightness) = 0;
     virtual void setBacklight(bool on) = 0;
@@ -66,6 +69,7 @@ public:
 
 class PhidgetTextLED : public virtual PhidgetBoard {
 public:
+    static constexpr int kColumns = 8;
     virtual void setDisplayString(int row, const QString& text) = 0;
     virtual void setBrightness(int brightness) = 0;
 };

@@ -19,7 +19,8 @@ for file in usr/bin/glimrow usr/bin/vantor-sim usr/lib/glimrow/libPigrelay.so \
             usr/share/icons/hicolor/scalable/apps/glimrow.svg \
             usr/share/man/man1/glimrow.1.gz usr/share/man/man1/vantor-sim.1.gz \
             usr/share/doc/glimrow/copyright usr/share/doc/glimrow/changelog.gz \
-            usr/share/doc/glimrow/examples/Glimrow.cfg; do
+            usr/share/doc/glimrow/examples/Glimrow.cfg \
+            usr/lib/udev/rules.d/60-glimrow-phidgets.rules; do
     [[ -e "$scratch/root/$file" ]] || { echo "missing from the package: $file"; exit 1; }
 done
 for elf in usr/bin/glimrow usr/bin/vantor-sim usr/lib/glimrow/libPigrelay.so \

@@ -123,6 +123,13 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
                            "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
                            "CPhidgetServo_setPosition 50001 0 1.5",
                            "CPhidgetServo_setPosition 50001 1 1.5"}));
+
+    // The library refuses a row longer than the display: it is cut to fit first.
+    devices().pRavazTextLED(1)->setDisplayString(1, "MASTER CAUTION");
+    devices().pRavazTextLCD(1)->setDisplayString(1, "FLCS FAULT  ENGINE FAULT");
+    EXPECT_EQ(m_fake.takeCalls(), QStringList({"CPhidgetTextLED_setDisplayString 40001 1 'MASTER C'",
+                                               "CPhidgetTextLCD_setDisplayString 30001 1 "
+                                               "'FLCS FAULT  ENGINE F'"}));
 }
 
 TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
@@ -157,7 +164,11 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
                      "PhidgetRCServo_setEngaged 50001/0 1",
                      "PhidgetRCServo_setTargetPosition 50001/1 1.5"}));
     devices().pRavazTextLCD(1)->setBacklight(false);
-    EXPECT_EQ(m_fake.takeCalls(), QStringList({"PhidgetLCD_setBacklight 30001/0 0"}));
+    devices().pRavazTextLCD(1)->setDisplayString(1, "FLCS FAULT  ENGINE FAULT");
+    EXPECT_EQ(m_fake.takeCalls(),
+              QStringList({"PhidgetLCD_setBacklight 30001/0 0",
+                           "PhidgetLCD_writeText 30001/0 4 0 1 'FLCS FAULT  ENGINE F'",
+                           "PhidgetLCD_flush 30001/0 "}));
 
     // The manager telling of an attached board again changes nothing.
     m_fake.plug("PhidgetLED", 10001, 103);

@@ -117,7 +117,7 @@ public:
     using Board21::Board21;
     void setDisplayString(int row, const QString& text) override
     {
-        QByteArray characters = text.toLatin1();
+        QByteArray characters = text.left(kColumns).toLatin1();
         check(api().CPhidgetTextLCD_setDisplayString(handle(), row, characters.data()),
               "setDisplayString");
     }
@@ -140,7 +140,7 @@ public:
     using Board21::Board21;
     void setDisplayString(int row, const QString& text) override
     {
-        QByteArray characters = text.toLatin1();
+        QByteArray characters = text.left(kColumns).toLatin1();
         check(api().CPhidgetTextLED_setDisplayString(handle(), row, characters.data()),
               "setDisplayString");
     }

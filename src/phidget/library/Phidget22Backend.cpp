@@ -204,7 +204,8 @@ public:
         if (row < 0 || row >= kRows)
             throw PhidgetError("row index out of range");
         // Written over the whole row, as a shorter text would leave the old one's end.
-        const QByteArray characters = text.leftJustified(kColumns, QLatin1Char(' ')).toLatin1();
+        const QByteArray characters =
+            text.leftJustified(kColumns, QLatin1Char(' '), true).toLatin1();
         PhidgetHandle lcd = channel(0, "LCD");
         check(api().PhidgetLCD_writeText(lcd, FONT_5x8, 0, row, characters.constData()),
               "PhidgetLCD_writeText");
@@ -229,7 +230,6 @@ public:
 
 private:
     static constexpr int kRows = 2;
-    static constexpr int kColumns = 20;
 
     void writeBacklight()
     {

@@ -98,7 +98,7 @@ public:
     }
 };
 
-// Rows longer than the display are cut to its width, as the display shows them.
+// Rows longer than the display are cut to its width, as the program sends them.
 class VirtualTextLCD final : public VirtualBoard, public PhidgetTextLCD {
 public:
     using VirtualBoard::VirtualBoard;
@@ -106,7 +106,7 @@ public:
     {
         write([&](VirtualDevice& device) {
             checkIndex(row, std::size_t(device.rows.size()), "row");
-            device.rows[row] = fitted(text, 20);
+            device.rows[row] = fitted(text, kColumns);
         });
     }
     void setBrightness(int brightness) override
@@ -133,7 +133,7 @@ public:
     {
         write([&](VirtualDevice& device) {
             checkIndex(row, std::size_t(device.rows.size()), "row");
-            device.rows[row] = fitted(text, 8);
+            device.rows[row] = fitted(text, kColumns);
         });
     }
     void setBrightness(int brightness) override

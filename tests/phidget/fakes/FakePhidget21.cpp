@@ -3,6 +3,7 @@
 
 #include "FakeCore.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ namespace {
 
 constexpr int EPHIDGET_OK = 0;
 constexpr int EPHIDGET_UNEXPECTED = 3;
+constexpr int EPHIDGET_INVALIDARG = 4;
 constexpr int EPHIDGET_NOTATTACHED = 5;
 constexpr int EPHIDGET_OUTOFBOUNDS = 14;
 
@@ -218,6 +220,8 @@ FAKE_EXPORT int CPhidgetTextLCD_create(CPhidget** h)
 }
 FAKE_EXPORT int CPhidgetTextLCD_setDisplayString(CPhidget* h, int row, char* text)
 {
+    if (std::strlen(text) > 20)
+        return EPHIDGET_INVALIDARG; // the library refuses what does not fit, it does not cut
     return reach(__func__, h, row, fake::arguments(row) + " '" + text + "'", 2);
 }
 FAKE_EXPORT int CPhidgetTextLCD_setBrightness(CPhidget* h, int brightness)
@@ -238,6 +242,8 @@ FAKE_EXPORT int CPhidgetTextLED_create(CPhidget** h)
 }
 FAKE_EXPORT int CPhidgetTextLED_setDisplayString(CPhidget* h, int row, char* text)
 {
+    if (std::strlen(text) > 8)
+        return EPHIDGET_INVALIDARG;
     return reach(__func__, h, row, fake::arguments(row) + " '" + text + "'", 4);
 }
 FAKE_EXPORT int CPhidgetTextLED_setBrightness(CPhidget* h, int brightness)
