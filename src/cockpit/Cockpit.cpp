@@ -568,8 +568,12 @@ void Cockpit::CloseEpicCard()
 
 void Cockpit::TestAllOutputs(bool on, bool alsoDimmers)
 {
+    // Every output is sent, whatever the boards were told last, and afterwards the next cycle
+    // sends every value again.
+    m_devices.forgetSentValues();
     glimrow::TestAllOutputs(m_devices, *this, on, alsoDimmers, tableOrNull(m_tables.maPTLED_1),
                             tableOrNull(m_tables.maPTLED_2));
+    m_devices.forgetSentValues();
 }
 
 Cockpit::TestableSection Cockpit::testable(CockpitGrid grid)

@@ -1,5 +1,7 @@
 #include "phidget/PhidgetDeviceManager.h"
 
+#include "phidget/ChangeOnlyBoards.h"
+
 #include "common/NumberText.h"
 #include "common/SkippedStep.h"
 
@@ -75,7 +77,7 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
         const int slot = storeInSlot(*kind, board, serial);
         if (m_sectionOf)
             section = m_sectionOf(*kind, slot);
-        applyStartingSettings(*kind, board, m_counters[index]);
+        applyStartingSettings(*kind, activeBoard(*kind, slot), m_counters[index]);
     }
     skippingErrors("listing the board", [&] {
         ListDevice(kind ? m_counters[std::size_t(*kind)] : 0, board->DeviceType(),
@@ -85,7 +87,7 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
     QCoreApplication::processEvents();
 }
 
-int PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial)
+int PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& source, int serial)
 {
     auto& kindSlots = m_slots[std::size_t(kind)];
     int index = kindSlots[0].board ? 1 : 0;
@@ -96,7 +98,7 @@ int PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& board, i
     const int replaced = kindSlots[std::size_t(index)].serial;
     if (replaced >= 0 && replaced != serial)
         showSection(QString::number(replaced), kNoSection); // that board drives nothing now
-    kindSlots[std::size_t(index)] = Slot{board, serial, true};
+    kindSlots[std::size_t(index)] = Slot{sendingChangesOnly(kind, source), source, serial, true};
     return index + 1;
 }
 
@@ -189,7 +191,7 @@ void PhidgetDeviceManager::PhidgetManager_OnDetach(const PhidgetBoardPtr& board)
 {
     for (auto& kindSlots : m_slots) {
         for (Slot& slot : kindSlots) {
-            if (slot.board == board)
+            if (slot.source == board)
                 slot.attached = false;
         }
     }
@@ -198,7 +200,24 @@ void PhidgetDeviceManager::PhidgetManager_OnDetach(const PhidgetBoardPtr& board)
 
 void PhidgetDeviceManager::PhidgetManager_OnError(const PhidgetBoardPtr& board)
 {
+    // A board in trouble may have lost what it was told.
+    for (auto& kindSlots : m_slots) {
+        for (Slot& slot : kindSlots) {
+            if (slot.source == board)
+                glimrow::forgetSentValues(*slot.board);
+        }
+    }
     MarkDevice(board, CellColour::Yellow);
+}
+
+void PhidgetDeviceManager::forgetSentValues()
+{
+    for (auto& kindSlots : m_slots) {
+        for (Slot& slot : kindSlots) {
+            if (slot.board)
+                glimrow::forgetSentValues(*slot.board);
+        }
+    }
 }
 
 void PhidgetDeviceManager::MarkDevice(const PhidgetBoardPtr& board, CellColour colour)

@@ -101,16 +101,20 @@ public:
     // Shutdown: kind by kind (interface kits, TextLCD, TextLED, servo, LED), the first slot and,
     // only when it held a board, the second.
     void ReleaseSlots();
+    // Every board is sent its next value for each channel whatever it was last told (around
+    // "All Lamps On" and the darkening at shutdown).
+    void forgetSentValues();
 
 private:
     struct Slot {
-        PhidgetBoardPtr board;
+        PhidgetBoardPtr board;  // as the outputs drive it: sent only what changed
+        PhidgetBoardPtr source; // as the backend made it, and names it in its events
         int serial = -1;
         bool attached = false;
     };
 
     // The slot (1 or 2) the board now holds.
-    int storeInSlot(Kind kind, const PhidgetBoardPtr& board, int serial);
+    int storeInSlot(Kind kind, const PhidgetBoardPtr& source, int serial);
     void showSection(const QString& serial, const QString& section);
     void applyStartingSettings(Kind kind, const PhidgetBoardPtr& board, int counter);
     void MarkDevice(const PhidgetBoardPtr& board, CellColour colour);

@@ -211,6 +211,40 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     EXPECT_EQ(this->m_eventsOffTheWindowThread, 0);
 }
 
+TYPED_TEST(BothLibraries, OnlyChangesGoOutUnlessTheBoardMayHaveLostThem)
+{
+    this->m_fake.plug("PhidgetLED", 10001, 103);
+    this->startOnLibrary("[PLED64-1]\r\n0,First,1,1\r\n1,Second,2,1\r\n");
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
+    const auto ledCalls = [this] {
+        return this->m_fake.takeCalls().filter(QLatin1StringView(TypeParam::kLedCall)).size();
+    };
+    this->set(FlightDataField::LightBits, 1);
+    this->tick();
+    ledCalls();
+    this->tick();
+    EXPECT_EQ(ledCalls(), 0) << "an unchanged cycle";
+    this->set(FlightDataField::LightBits, 3);
+    this->tick();
+    EXPECT_EQ(ledCalls(), 1) << "one lamp changed";
+
+    // After an error, and after a new attach, every configured lamp is sent again.
+    this->m_fake.error(10001, 13, "Overtemperature");
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
+    this->tick();
+    EXPECT_EQ(ledCalls(), 2);
+    this->m_fake.unplug(10001);
+    this->m_fake.plug("PhidgetLED", 10001, 103);
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
+    ledCalls();
+    this->tick();
+    EXPECT_EQ(ledCalls(), 2);
+
+    // Shutdown darkens every LED, though most were dark already.
+    this->m_cockpit->ShutdownProgram();
+    EXPECT_EQ(ledCalls(), 64);
+}
+
 TEST(PhidgetLibraryChoice, CurrentLibraryFirstThenTheOlderOneThenNone)
 {
     const QString absent = QStringLiteral("/nonexistent/libphidget.so.0");
