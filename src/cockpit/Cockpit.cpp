@@ -629,19 +629,20 @@ void Cockpit::EndOutputTest()
     if (!m_outputUnderTest)
         return;
     driveOutputUnderTest(false);
-    const auto [grid, line] = *std::exchange(m_outputUnderTest, std::nullopt);
-    testable(grid).output->setLineUnderTest(std::nullopt);
-    runSkippingFailure(lcCockpit(), "unmarking the line under test",
-                       [&] { m_view.grid(grid).setCellColour(line + 1, 0, CellColour::Normal); });
+    const OutputUnderTest ended = *std::exchange(m_outputUnderTest, std::nullopt);
+    testable(ended.grid).output->setLineUnderTest(std::nullopt);
+    runSkippingFailure(lcCockpit(), "unmarking the line under test", [&] {
+        m_view.grid(ended.grid).setCellColour(ended.line + 1, 0, CellColour::Normal);
+    });
 }
 
 void Cockpit::driveOutputUnderTest(bool on)
 {
-    const auto [grid, line] = *m_outputUnderTest;
-    const TestableSection section = testable(grid);
-    if (*section.table && line < (*section.table)->rowCount()) {
+    const OutputUnderTest& under = *m_outputUnderTest;
+    const TestableSection section = testable(under.grid);
+    if (*section.table && under.line < (*section.table)->rowCount()) {
         runSkippingFailure(lcCockpit(), "the test of one output",
-                           [&] { section.drive(**section.table, line, on); });
+                           [&] { section.drive(**section.table, under.line, on); });
     }
 }
 
