@@ -44,6 +44,14 @@ ConnectionManager::ConnectionManager(ConnectionView& view, FlightDataCache& cach
     m_streamSilence.setSingleShot(true);
     m_streamSilence.setInterval(kStreamSilenceMs);
     connect(&m_streamSilence, &QTimer::timeout, this, &ConnectionManager::endStreamActivity);
+    m_connectTimeout.setSingleShot(true);
+    m_connectTimeout.setInterval(kConnectTimeoutMs);
+    connect(&m_connectTimeout, &QTimer::timeout, this, [this] {
+        if (!m_streamWanted || fnALumexSock.state() == QAbstractSocket::ConnectedState)
+            return;
+        fnALumexSock.abort();
+        scheduleRetry(QStringLiteral("No answer within %1 s").arg(kConnectTimeoutMs / 1000));
+    });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] {
         if (m_streamWanted && fnALumexSock.state() == QAbstractSocket::UnconnectedState)
@@ -84,6 +92,7 @@ void ConnectionManager::CloseSockets()
 {
     m_streamWanted = false;
     m_retry.stop();
+    m_connectTimeout.stop();
     m_streamSilence.stop();
     fnALumexSock.abort();
     m_framer.clear();
@@ -154,6 +163,7 @@ bool ConnectionManager::requestConnection(Attempt attempt)
         if (fnALumexSock.state() == QAbstractSocket::UnconnectedState) {
             m_errorSinceRequest = false;
             fnALumexSock.connectToHost(host, quint16(port));
+            m_connectTimeout.start();
         }
         if (socketState() != 0)
             break;
@@ -163,6 +173,7 @@ bool ConnectionManager::requestConnection(Attempt attempt)
 
 void ConnectionManager::onConnected()
 {
+    m_connectTimeout.stop();
     m_retryDelayMs = kFirstRetryMs;
     m_framer.clear(); // a server starts its stream on a frame boundary
     m_view.showConnectionStatus(QStringLiteral("Connected"));
@@ -174,15 +185,15 @@ void ConnectionManager::onConnectionLost()
     if (!m_streamWanted)
         return; // closed on purpose
     endStreamActivity();
-    scheduleRetry();
+    scheduleRetry(m_errorSinceRequest ? fnALumexSock.errorString()
+                                      : QStringLiteral("The data server closed the connection"));
 }
 
-void ConnectionManager::scheduleRetry()
+void ConnectionManager::scheduleRetry(const QString& why)
 {
+    m_connectTimeout.stop();
     if (m_retry.isActive())
         return;
-    const QString why = m_errorSinceRequest ? fnALumexSock.errorString()
-                                            : QStringLiteral("The data server closed the connection");
     m_view.showConnectionStatus(QStringLiteral("%1:%2: %3; trying again in %4 s")
                                     .arg(m_view.serverAddress().trimmed(),
                                          m_view.serverPort().trimmed(), why,

@@ -78,6 +78,8 @@ public:
     // Retries of the stream's connection: the first soon, then backing off to the longest.
     static constexpr int kFirstRetryMs = 500;
     static constexpr int kLongestRetryMs = 5000;
+    // A connection not made by then (a server host that drops the request) is given up.
+    static constexpr int kConnectTimeoutMs = 3000;
 
     ConnectionManager(ConnectionView& view, FlightDataCache& cache, FlightDataFactory factory,
                       QObject* parent = nullptr);
@@ -114,7 +116,7 @@ private:
     void onReadyRead();
     void onConnected();
     void onConnectionLost();
-    void scheduleRetry();
+    void scheduleRetry(const QString& why);
     void endStreamActivity();
     void showServerState();
     // `timerDriven`: a failed read of VantorAy clears it (the server is gone); inside the
@@ -131,6 +133,7 @@ private:
     QTimer m_tmrVantorA;
     QTimer m_streamSilence; // runs out when active frames stop coming
     QTimer m_retry;
+    QTimer m_connectTimeout;
     int m_retryDelayMs = kFirstRetryMs;
     bool m_streamWanted = false; // TCP/IP chosen with a usable address and port
     bool m_errorSinceRequest = false;
