@@ -115,14 +115,9 @@ bool DBusFlightData::requestActivity(ActivityDone done)
             done(std::nullopt, describe("Reading VantorAy failed", reply.error()));
             return;
         }
-        const QVariant value = reply.value().variant();
-        if (value.typeId() != QMetaType::Bool && !value.canConvert<double>()) {
-            done(std::nullopt, QStringLiteral("VantorAy is %1, expected a boolean")
-                                   .arg(QLatin1StringView(value.typeName())));
-            return;
-        }
-        done(value.typeId() == QMetaType::Bool ? value.toBool() : value.toDouble() != 0,
-             QString());
+        answerActivity(done, [&reply] {
+            return toBoolean(FlightDataField::VantorAy, reply.value().variant());
+        });
     });
     return true;
 }
@@ -145,6 +140,20 @@ void DBusFlightData::takeSnapshot(QVariantMap snapshot)
         *text = text->toString().left(kMaxTextLength);
     }
     m_snapshot = std::move(snapshot);
+    noteProblems();
+}
+
+void DBusFlightData::noteProblems()
+{
+    // Whether a field reads depends only on its presence and type: check the fields again
+    // only when those change, not on every cycle.
+    QList<int> shape;
+    shape.reserve(qsizetype(flightDataFields().size()));
+    for (const FlightDataFieldInfo& info : flightDataFields())
+        shape << m_snapshot.value(QLatin1StringView(info.name)).typeId();
+    if (shape == m_checkedShape)
+        return;
+    m_checkedShape = shape;
     for (const QString& problem : unreadableFields()) {
         if (!m_problemsTold.contains(problem)) {
             m_problemsTold.insert(problem);

@@ -48,6 +48,7 @@ private:
     QDBusMessage fillAndSnapshotCall();
     QDBusMessage activityCall() const;
     void takeSnapshot(QVariantMap snapshot);
+    void noteProblems();
 
     QDBusConnection m_bus;
     int m_timeoutMs;
@@ -55,6 +56,7 @@ private:
     bool m_longTextLogged = false;
     QStringList m_newProblems;
     QSet<QString> m_problemsTold;
+    QList<int> m_checkedShape; // each field's type id (0: missing) when last checked
     // The requests on their way; deleting one drops its answer.
     std::unique_ptr<QDBusPendingCallWatcher> m_fillAnswer;
     std::unique_ptr<QDBusPendingCallWatcher> m_activityAnswer;

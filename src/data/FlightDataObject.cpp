@@ -88,20 +88,29 @@ bool FlightDataObject::requestFill(FillDone done)
 
 bool FlightDataObject::requestActivity(ActivityDone done)
 {
+    answerActivity(done, [this] { return readBoolean(FlightDataField::VantorAy); });
+    return true;
+}
+
+void FlightDataObject::answerActivity(const ActivityDone& done, const std::function<bool()>& read)
+{
     std::optional<bool> active;
     QString why;
     try {
-        active = readBoolean(FlightDataField::VantorAy);
+        active = read();
     } catch (const FlightDataError& error) {
         why = QString::fromStdString(error.what());
     }
     done(active, why);
-    return true;
 }
 
 bool FlightDataObject::readBoolean(FlightDataField field)
 {
-    const QVariant value = property(field);
+    return toBoolean(field, property(field));
+}
+
+bool FlightDataObject::toBoolean(FlightDataField field, const QVariant& value)
+{
     if (value.typeId() == QMetaType::Bool)
         return value.toBool();
     if (isNumeric(value))

@@ -48,6 +48,8 @@ public:
     double readNumber(FlightDataField field);
     QString readText(FlightDataField field);
     bool readBoolean(FlightDataField field);
+    // `value` of `field` as a boolean: a boolean, or a number other than 0.
+    static bool toBoolean(FlightDataField field, const QVariant& value);
     // Why each field that cannot be read as its type cannot (missing, another type).
     QStringList unreadableFields();
 
@@ -61,6 +63,8 @@ public:
     virtual QStringList takeNewProblems() { return {}; }
 
 protected:
+    // Gives `done` what `read` returns, or why it threw.
+    static void answerActivity(const ActivityDone& done, const std::function<bool()>& read);
     // Only implementations are constructed; the program holds them through this interface.
     FlightDataObject() = default;
 };

@@ -62,19 +62,26 @@ public:
     }
 };
 
-class ChangeOnlyTextLCD final : public ChangeOnlyBoard, public PhidgetTextLCD {
+// What TextLCD and TextLED boards share: rows and a brightness.
+template <typename Display> class ChangeOnlyDisplay : public ChangeOnlyBoard, public Display {
 public:
     using ChangeOnlyBoard::ChangeOnlyBoard;
     void setDisplayString(int row, const QString& text) override
     {
-        sendChanged(Setting::Row, row, text,
-                    [&] { real<PhidgetTextLCD>().setDisplayString(row, text); });
+        sendChanged(Setting::Row, row, text, [&] { real<Display>().setDisplayString(row, text); });
     }
     void setBrightness(int brightness) override
     {
         sendChanged(Setting::Brightness, 0, brightness,
-                    [&] { real<PhidgetTextLCD>().setBrightness(brightness); });
+                    [&] { real<Display>().setBrightness(brightness); });
     }
+};
+
+using ChangeOnlyTextLED = ChangeOnlyDisplay<PhidgetTextLED>;
+
+class ChangeOnlyTextLCD final : public ChangeOnlyDisplay<PhidgetTextLCD> {
+public:
+    using ChangeOnlyDisplay::ChangeOnlyDisplay;
     void setBacklight(bool on) override
     {
         sendChanged(Setting::Backlight, 0, on, [&] { real<PhidgetTextLCD>().setBacklight(on); });
@@ -82,21 +89,6 @@ public:
     void setCursorOn(bool on) override
     {
         sendChanged(Setting::Cursor, 0, on, [&] { real<PhidgetTextLCD>().setCursorOn(on); });
-    }
-};
-
-class ChangeOnlyTextLED final : public ChangeOnlyBoard, public PhidgetTextLED {
-public:
-    using ChangeOnlyBoard::ChangeOnlyBoard;
-    void setDisplayString(int row, const QString& text) override
-    {
-        sendChanged(Setting::Row, row, text,
-                    [&] { real<PhidgetTextLED>().setDisplayString(row, text); });
-    }
-    void setBrightness(int brightness) override
-    {
-        sendChanged(Setting::Brightness, 0, brightness,
-                    [&] { real<PhidgetTextLED>().setBrightness(brightness); });
     }
 };
 
