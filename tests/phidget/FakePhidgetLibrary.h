@@ -2,12 +2,15 @@
 
 // A test's hold on one of the fake Phidget libraries: loads it (the backend under test loads
 // the same file, so both reach one library), clears it, and offers its control functions.
-// Every event a control function raises has reached the library's handlers when it returns.
+// Every event a control function raises has reached the library's handlers when it returns;
+// the calls that reached a board are taken once every asynchronous call has been answered.
 
 #include "phidget/library/LibraryFunctions.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <algorithm>
@@ -26,6 +29,8 @@ public:
         m_library.resolve("FakePhidget_fail", fail);
         m_library.resolve("FakePhidget_takeCalls", m_takeCalls);
         m_library.resolve("FakePhidget_reset", m_reset);
+        m_library.resolve("FakePhidget_idle", m_idle);
+        m_library.resolve("FakePhidget_setLatency", setLatency);
         if (!m_library.problem().isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(m_library.problem()));
             std::abort(); // no test can run without it
@@ -38,18 +43,40 @@ public:
     void (*unplug)(int serial) = nullptr;
     void (*error)(int serial, int code, const char* text) = nullptr;
     void (*fail)(const char* function) = nullptr; // every call of it fails; null for none
+    void (*setLatency)(double milliseconds) = nullptr; // a board's round trip; 0 at first
+
+    // Runs the event loop until every asynchronous call has reached its board and its answer
+    // has reached the program, which may send what was waiting for it.
+    void settle()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 5000) {
+            QCoreApplication::processEvents();
+            if (m_idle()) {
+                QCoreApplication::processEvents();
+                if (m_idle())
+                    return;
+            }
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        ADD_FAILURE() << "the fake library's calls were not all answered";
+    }
 
     // The calls that reached a board since the last time, in order.
     QStringList takeCalls()
     {
+        settle();
         return QString::fromLatin1(m_takeCalls()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    // Those calls board by board (boards attach in any order), less the ones starting with
-    // `prefix`, which must be `count` in number.
-    QStringList takeCallsByBoard(const QString& prefix, int count)
+    // Those calls board by board (boards attach in any order, and answer at their own pace),
+    // less the ones starting with `prefix`, which must be `count` in number.
+    QStringList takeCallsByBoard(const QString& prefix = {}, int count = 0)
     {
         QStringList calls = takeCalls();
-        EXPECT_EQ(calls.removeIf([&](const QString& call) { return call.startsWith(prefix); }),
+        EXPECT_EQ(calls.removeIf([&](const QString& call) {
+            return !prefix.isEmpty() && call.startsWith(prefix);
+        }),
                   count)
             << prefix.toStdString();
         const auto board = [](const QString& call) { return call.section(u' ', 1, 1).left(5); };
@@ -62,6 +89,7 @@ private:
     library::Functions m_library;
     const char* (*m_takeCalls)() = nullptr;
     void (*m_reset)() = nullptr;
+    int (*m_idle)() = nullptr;
 };
 
 } // namespace glimrow::test

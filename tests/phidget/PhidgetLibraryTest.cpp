@@ -156,7 +156,7 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
 
     runOneCycle();
     EXPECT_EQ(
-        m_fake.takeCalls(),
+        m_fake.takeCallsByBoard(),
         QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/0 0.75",
                      "PhidgetDigitalOutput_setState 20001/0 1",
                      "PhidgetLCD_writeText 30001/0 4 0 0 'CHAFF 30            '",

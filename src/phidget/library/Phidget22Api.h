@@ -33,6 +33,8 @@ constexpr int FONT_5x8 = 0x4;
 using ManagerHandler = void (*)(PhidgetManagerHandle manager, void* ctx, PhidgetHandle channel);
 using ChannelHandler = void (*)(PhidgetHandle channel, void* ctx);
 using ErrorHandler = void (*)(PhidgetHandle channel, void* ctx, int code, const char* text);
+// Phidget_AsyncCallback: how an _async call reports its result, on a library thread.
+using AsyncCallback = void (*)(PhidgetHandle channel, void* ctx, int result);
 
 struct Api {
     // Loads the library and looks up every function; null with `error` set when it cannot.
@@ -67,17 +69,23 @@ struct Api {
     // Each channel class's create and delete; the handle is used as a PhidgetHandle.
     int (*PhidgetDigitalOutput_create)(PhidgetHandle* channel);
     int (*PhidgetDigitalOutput_delete)(PhidgetHandle* channel);
-    int (*PhidgetDigitalOutput_setState)(PhidgetHandle channel, int state);
-    int (*PhidgetDigitalOutput_setDutyCycle)(PhidgetHandle channel, double dutyCycle);
+    // The update cycle's calls are the _async ones: they return at once.
+    void (*PhidgetDigitalOutput_setState_async)(PhidgetHandle channel, int state, AsyncCallback,
+                                                void* ctx);
+    void (*PhidgetDigitalOutput_setDutyCycle_async)(PhidgetHandle channel, double dutyCycle,
+                                                    AsyncCallback, void* ctx);
     int (*PhidgetLCD_create)(PhidgetHandle* channel);
     int (*PhidgetLCD_delete)(PhidgetHandle* channel);
-    int (*PhidgetLCD_writeText)(PhidgetHandle channel, int font, int x, int y, const char* text);
-    int (*PhidgetLCD_flush)(PhidgetHandle channel);
+    void (*PhidgetLCD_writeText_async)(PhidgetHandle channel, int font, int x, int y,
+                                       const char* text, AsyncCallback, void* ctx);
+    void (*PhidgetLCD_flush_async)(PhidgetHandle channel, AsyncCallback, void* ctx);
     int (*PhidgetLCD_setBacklight)(PhidgetHandle channel, double backlight);
     int (*PhidgetLCD_setCursorOn)(PhidgetHandle channel, int cursorOn);
     int (*PhidgetRCServo_create)(PhidgetHandle* channel);
     int (*PhidgetRCServo_delete)(PhidgetHandle* channel);
     int (*PhidgetRCServo_setTargetPosition)(PhidgetHandle channel, double position);
+    void (*PhidgetRCServo_setTargetPosition_async)(PhidgetHandle channel, double position,
+                                                   AsyncCallback, void* ctx);
     int (*PhidgetRCServo_setEngaged)(PhidgetHandle channel, int engaged);
     int (*PhidgetRCServo_getMinPosition)(PhidgetHandle channel, double* position);
     int (*PhidgetRCServo_getMaxPosition)(PhidgetHandle channel, double* position);

@@ -1,6 +1,8 @@
 #include "phidget/library/Phidget22Backend.h"
 
+#include "common/SkippedStep.h"
 #include "phidget/library/LibraryFunctions.h"
+#include "phidget/library/Phidget22Sends.h"
 
 #include <QLoggingCategory>
 
@@ -62,6 +64,7 @@ struct Phidget22Backend::Device {
     ~Device()
     {
         close();
+        sends.reset(); // before the channels its calls went to
         for (auto& channel : channels) {
             if (channel->handle)
                 kind.destroy(&channel->handle);
@@ -84,10 +87,22 @@ struct Phidget22Backend::Device {
             }
             channels.push_back(std::move(channel));
         }
+        Phidget22Backend* owner = backend;
+        sends = std::make_unique<Phidget22Sends>(
+            count, [owner](std::function<void()> step) { owner->post(std::move(step)); },
+            [this](const char* call, int code) {
+                backend->sendFailed(info.serial, QLatin1StringView(call) + QStringLiteral(": ") +
+                                                     api->describe(code));
+            });
     }
-    // No handler runs once this returns.
+    // What was sent goes out first (shutdown's darkness included); no handler runs once this
+    // returns.
     void close()
     {
+        if (sends) {
+            sends->finish(std::chrono::seconds(2));
+            sends->stopReporting();
+        }
         for (auto& channel : channels) {
             if (channel->opened)
                 api->Phidget_close(channel->handle);
@@ -124,6 +139,7 @@ struct Phidget22Backend::Device {
     const ChannelKind kind;
     Phidget22Backend* const backend;
     std::vector<std::unique_ptr<Channel>> channels; // fixed once opened: handler contexts
+    std::unique_ptr<Phidget22Sends> sends;
 
 private:
     QString openChannel(Channel& channel)
@@ -166,6 +182,16 @@ protected:
         return m_device->channel(index, what);
     }
     void check(int code, const char* call) const { m_device->check(code, call); }
+    // Sends one _async call to channel `index` without waiting for the board.
+    template <typename Start> void sendAsync(int index, const char* what, const char* call,
+                                             Start start)
+    {
+        PhidgetHandle handle = channel(index, what);
+        m_device->sends->send(index, 0, {{call, [handle, start](AsyncCallback done, void* ctx) {
+                                              start(handle, done, ctx);
+                                          }}});
+    }
+    Phidget22Sends& sends() const { return *m_device->sends; }
 
 private:
     std::shared_ptr<Device> m_device;
@@ -177,8 +203,11 @@ public:
     int NumOutputs() const override { return channelCount(); }
     void setOutputState(int output, bool on) override
     {
-        check(api().PhidgetDigitalOutput_setState(channel(output, "output"), on ? 1 : 0),
-              "PhidgetDigitalOutput_setState");
+        auto* setState = api().PhidgetDigitalOutput_setState_async;
+        sendAsync(output, "output", "PhidgetDigitalOutput_setState",
+                  [setState, on](PhidgetHandle handle, AsyncCallback done, void* ctx) {
+                      setState(handle, on ? 1 : 0, done, ctx);
+                  });
     }
 };
 
@@ -189,8 +218,11 @@ public:
     int LEDCount() const override { return channelCount(); }
     void setDiscreteLED(int led, int brightness) override
     {
-        check(api().PhidgetDigitalOutput_setDutyCycle(channel(led, "LED"), brightness / 100.0),
-              "PhidgetDigitalOutput_setDutyCycle");
+        auto* setDutyCycle = api().PhidgetDigitalOutput_setDutyCycle_async;
+        sendAsync(led, "LED", "PhidgetDigitalOutput_setDutyCycle",
+                  [setDutyCycle, brightness](PhidgetHandle handle, AsyncCallback done, void* ctx) {
+                      setDutyCycle(handle, brightness / 100.0, done, ctx);
+                  });
     }
 };
 
@@ -207,9 +239,15 @@ public:
         const QByteArray characters =
             text.leftJustified(kColumns, QLatin1Char(' '), true).toLatin1();
         PhidgetHandle lcd = channel(0, "LCD");
-        check(api().PhidgetLCD_writeText(lcd, FONT_5x8, 0, row, characters.constData()),
-              "PhidgetLCD_writeText");
-        check(api().PhidgetLCD_flush(lcd), "PhidgetLCD_flush");
+        auto* writeText = api().PhidgetLCD_writeText_async;
+        auto* flush = api().PhidgetLCD_flush_async;
+        sends().send(0, row,
+                     {{"PhidgetLCD_writeText",
+                       [=](AsyncCallback done, void* ctx) {
+                           writeText(lcd, FONT_5x8, 0, row, characters.constData(), done, ctx);
+                       }},
+                      {"PhidgetLCD_flush",
+                       [=](AsyncCallback done, void* ctx) { flush(lcd, done, ctx); }}});
     }
     void setBrightness(int brightness) override
     {
@@ -241,20 +279,28 @@ private:
     bool m_backlightOn = false;
 };
 
-// A motor is engaged with its first position, so it does not move before it has one.
+// A motor is engaged with its first position, so it does not move before it has one: that
+// position is sent and waited for, once per attach; later ones go out without waiting.
 class Servo22 final : public Board22, public PhidgetServo {
 public:
     using Board22::Board22;
     void setMotorPosition(int motor, float position) override
     {
         PhidgetHandle servo = channel(motor, "motor");
+        m_engaged.resize(std::size_t(channelCount()), false);
+        if (m_engaged[std::size_t(motor)]) {
+            auto* setTargetPosition = api().PhidgetRCServo_setTargetPosition_async;
+            sendAsync(motor, "motor", "PhidgetRCServo_setTargetPosition",
+                      [setTargetPosition, position](PhidgetHandle handle, AsyncCallback done,
+                                                    void* ctx) {
+                          setTargetPosition(handle, double(position), done, ctx);
+                      });
+            return;
+        }
         check(api().PhidgetRCServo_setTargetPosition(servo, double(position)),
               "PhidgetRCServo_setTargetPosition");
-        m_engaged.resize(std::size_t(channelCount()), false);
-        if (!m_engaged[std::size_t(motor)]) {
-            check(api().PhidgetRCServo_setEngaged(servo, 1), "PhidgetRCServo_setEngaged");
-            m_engaged[std::size_t(motor)] = true;
-        }
+        check(api().PhidgetRCServo_setEngaged(servo, 1), "PhidgetRCServo_setEngaged");
+        m_engaged[std::size_t(motor)] = true;
     }
     std::pair<double, double> MotorPositionRange(int motor) override
     {
@@ -413,6 +459,16 @@ void Phidget22Backend::boardFound(const Found& found)
         return;
     }
     m_devices.emplace(serial, std::move(device));
+}
+
+void Phidget22Backend::sendFailed(int serial, const QString& failure)
+{
+    // A board already detached is shown so; its failed sends add nothing.
+    if (!isAttached(serial))
+        return;
+    const QByteArray step = "a send to board " + QByteArray::number(serial);
+    logSkippedStep(lcPhidget22(), step.constData(), failure.toUtf8().constData());
+    boardError(serial, failure, 0);
 }
 
 void Phidget22Backend::channelAttached(int serial, int index, bool attached)

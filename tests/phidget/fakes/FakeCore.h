@@ -1,13 +1,15 @@
 #pragma once
 
 // What both fake Phidget libraries share: the boards the test plugged in, the record of the
-// calls that reached a board, the call told to fail, and a thread of the library's own for
-// every event. Each event runs on a new thread while the caller waits for it, so the handlers
-// run off the caller's thread (as the vendor's do) and nothing here is touched by two threads
-// at once.
+// calls that reached a board, the call told to fail, a board's latency, and the library's own
+// threads. Events run on a new thread while the caller waits for it, so the handlers run off
+// the caller's thread (as the vendor's do). Asynchronous calls complete on one worker thread,
+// each a latency after the board finished the one before it, as a board takes its USB packets
+// one at a time.
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -20,13 +22,22 @@ struct Board {
     bool plugged = false;
 };
 
-std::map<int, Board>& boards();
-const Board* plugged(int serial);
+// Guards the boards, the handles' open state, the call record and the failing call: the
+// worker thread reaches boards while the test plugs and unplugs them.
+std::mutex& guard();
+std::map<int, Board>& boards();   // under guard()
+const Board* plugged(int serial); // under guard()
+std::string boardType(int serial);
 
 void onLibraryThread(const std::function<void()>& event);
 
-bool failing(const char* function);
-void record(const std::string& call);
+// A blocking call that reaches a board takes the board's round trip.
+void waitForTheBoard();
+// Runs `complete` on the worker thread once board `serial` has taken the call.
+void later(int serial, std::function<void()> complete);
+
+bool failing(const char* function);    // under guard()
+void record(const std::string& call); // under guard()
 
 // "1 0.5": the arguments as a call record shows them.
 std::string arguments(double value);

@@ -34,6 +34,7 @@ constexpr int EPHIDGET_OK = 0;
 constexpr int EPHIDGET_UNEXPECTED = 3;
 constexpr int EPHIDGET_INVALIDARG = 4;
 constexpr int EPHIDGET_NOTATTACHED = 5;
+constexpr int EPHIDGET_UNSUPPORTED = 11;
 constexpr int EPHIDGET_OUTOFBOUNDS = 14;
 
 std::vector<CPhidgetManager*> managers;
@@ -48,6 +49,7 @@ bool reaches(const CPhidget* handle, int serial, const std::string& type)
 int reach(const char* name, CPhidget* handle, int index, const std::string& arguments,
           int count = 1)
 {
+    std::lock_guard lock(fake::guard());
     if (fake::failing(name))
         return EPHIDGET_UNEXPECTED;
     const fake::Board* board = fake::plugged(handle->serial);
@@ -57,6 +59,15 @@ int reach(const char* name, CPhidget* handle, int index, const std::string& argu
         return EPHIDGET_OUTOFBOUNDS;
     fake::record(std::string(name) + ' ' + std::to_string(handle->serial) + ' ' + arguments);
     return EPHIDGET_OK;
+}
+
+// The library queues a lamp, an output or a motor position for its write thread and returns;
+// display settings and rows go out as USB packets the caller waits for.
+int reachAndWait(const char* name, CPhidget* handle, int index, const std::string& arguments,
+                 int count = 1)
+{
+    fake::waitForTheBoard();
+    return reach(name, handle, index, arguments, count);
 }
 
 int create(CPhidget** handle, const char* type)
@@ -69,7 +80,7 @@ int create(CPhidget** handle, const char* type)
 
 void fake::announce(int serial, bool attached)
 {
-    CPhidget view{boards()[serial].type, serial};
+    CPhidget view{boardType(serial), serial};
     onLibraryThread([&] {
         for (CPhidgetManager* manager : managers) {
             if (manager->opened && attached && manager->onAttach)
@@ -116,10 +127,16 @@ FAKE_EXPORT int CPhidgetManager_set_OnError_Handler(CPhidgetManager*, void*, voi
 FAKE_EXPORT int CPhidgetManager_open(CPhidgetManager* manager)
 {
     manager->opened = true;
-    for (const auto& [serial, board] : fake::boards()) {
-        if (board.plugged)
-            fake::announce(serial, true);
+    std::vector<int> plugged;
+    {
+        std::lock_guard lock(fake::guard());
+        for (const auto& [serial, board] : fake::boards()) {
+            if (board.plugged)
+                plugged.push_back(serial);
+        }
     }
+    for (int serial : plugged)
+        fake::announce(serial, true);
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidgetManager_close(CPhidgetManager* manager)
@@ -136,15 +153,21 @@ FAKE_EXPORT int CPhidgetManager_delete(CPhidgetManager* manager)
 
 FAKE_EXPORT int CPhidget_open(CPhidget* handle, int serial)
 {
-    handle->serial = serial;
-    handle->opened = true;
-    const fake::Board* board = fake::plugged(serial);
-    if (board && board->type == handle->type && handle->onAttach)
+    bool present = false;
+    {
+        std::lock_guard lock(fake::guard());
+        handle->serial = serial;
+        handle->opened = true;
+        const fake::Board* board = fake::plugged(serial);
+        present = board && board->type == handle->type;
+    }
+    if (present && handle->onAttach)
         fake::onLibraryThread([handle] { handle->onAttach(handle, handle->attachContext); });
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int CPhidget_close(CPhidget* handle)
 {
+    std::lock_guard lock(fake::guard());
     handle->opened = false;
     return EPHIDGET_OK;
 }
@@ -174,6 +197,7 @@ FAKE_EXPORT int CPhidget_getSerialNumber(CPhidget* handle, int* serial)
 }
 FAKE_EXPORT int CPhidget_getDeviceVersion(CPhidget* handle, int* version)
 {
+    std::lock_guard lock(fake::guard());
     *version = fake::boards()[handle->serial].version;
     return EPHIDGET_OK;
 }
@@ -222,19 +246,27 @@ FAKE_EXPORT int CPhidgetTextLCD_setDisplayString(CPhidget* h, int row, char* tex
 {
     if (std::strlen(text) > 20)
         return EPHIDGET_INVALIDARG; // the library refuses what does not fit, it does not cut
-    return reach(__func__, h, row, fake::arguments(row) + " '" + text + "'", 2);
+    return reachAndWait(__func__, h, row, fake::arguments(row) + " '" + text + "'", 2);
 }
 FAKE_EXPORT int CPhidgetTextLCD_setBrightness(CPhidget* h, int brightness)
 {
-    return reach(__func__, h, 0, fake::arguments(brightness));
+    {
+        std::lock_guard lock(fake::guard());
+        const fake::Board* board = fake::plugged(h->serial);
+        if (board && board->version < 200)
+            return EPHIDGET_UNSUPPORTED; // older TextLCDs have a backlight, not its brightness
+    }
+    if (brightness < 0 || brightness > 255)
+        return EPHIDGET_INVALIDARG;
+    return reachAndWait(__func__, h, 0, fake::arguments(brightness));
 }
 FAKE_EXPORT int CPhidgetTextLCD_setBacklight(CPhidget* h, int state)
 {
-    return reach(__func__, h, 0, fake::arguments(state));
+    return reachAndWait(__func__, h, 0, fake::arguments(state));
 }
 FAKE_EXPORT int CPhidgetTextLCD_setCursorOn(CPhidget* h, int state)
 {
-    return reach(__func__, h, 0, fake::arguments(state));
+    return reachAndWait(__func__, h, 0, fake::arguments(state));
 }
 FAKE_EXPORT int CPhidgetTextLED_create(CPhidget** h)
 {
@@ -244,11 +276,11 @@ FAKE_EXPORT int CPhidgetTextLED_setDisplayString(CPhidget* h, int row, char* tex
 {
     if (std::strlen(text) > 8)
         return EPHIDGET_INVALIDARG;
-    return reach(__func__, h, row, fake::arguments(row) + " '" + text + "'", 4);
+    return reachAndWait(__func__, h, row, fake::arguments(row) + " '" + text + "'", 4);
 }
 FAKE_EXPORT int CPhidgetTextLED_setBrightness(CPhidget* h, int brightness)
 {
-    return reach(__func__, h, 0, fake::arguments(brightness));
+    return reachAndWait(__func__, h, 0, fake::arguments(brightness));
 }
 FAKE_EXPORT int CPhidgetServo_create(CPhidget** h)
 {

@@ -6,6 +6,7 @@
 
 #include "FakeCore.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ struct PhidgetManager;
 using ManagerHandler = void (*)(PhidgetManager*, void*, struct Phidget*);
 using ChannelHandler = void (*)(struct Phidget*, void*);
 using ErrorHandler = void (*)(struct Phidget*, void*, int, const char*);
+using AsyncCallback = void (*)(struct Phidget*, void*, int);
 
 struct Phidget {
     int channelClass = 0;
@@ -66,7 +68,7 @@ Kind kindOf(const std::string& type)
 std::vector<PhidgetManager*> managers;
 std::vector<Phidget*> handles;
 
-// The handle is open on a channel the plugged board has.
+// The handle is open on a channel the plugged board has. Under fake::guard().
 bool onBoard(const Phidget* handle)
 {
     const fake::Board* board = fake::plugged(handle->serial);
@@ -79,25 +81,54 @@ bool onBoard(const Phidget* handle)
     return false;
 }
 
-int reach(const char* name, Phidget* handle, const std::string& arguments)
+// The board takes a call: its result, and the call recorded when it reached the board.
+int take(const char* name, Phidget* handle, const std::string& arguments, bool fails)
 {
-    if (fake::failing(name))
+    std::lock_guard lock(fake::guard());
+    if (fails)
         return EPHIDGET_UNEXPECTED;
-    if (!onBoard(handle))
+    if (std::find(handles.begin(), handles.end(), handle) == handles.end() || !onBoard(handle))
         return EPHIDGET_NOTATTACHED;
     fake::record(std::string(name) + ' ' + std::to_string(handle->serial) + '/' +
                  std::to_string(handle->channel) + ' ' + arguments);
     return EPHIDGET_OK;
 }
 
+bool failing(const char* name)
+{
+    std::lock_guard lock(fake::guard());
+    return fake::failing(name);
+}
+
+int reach(const char* name, Phidget* handle, const std::string& arguments)
+{
+    fake::waitForTheBoard();
+    return take(name, handle, arguments, failing(name));
+}
+
+// The _async form of `name`: it returns at once, and the handler hears the result on the
+// library's thread once the board took the call. A call told to fail fails as it is made.
+void reachLater(const char* name, Phidget* handle, std::string arguments, AsyncCallback fn,
+                void* context)
+{
+    const bool fails = failing(name);
+    fake::later(handle->serial, [=] {
+        const int result = take(name, handle, arguments, fails);
+        if (fn)
+            fn(handle, context, result);
+    });
+}
+
 int create(Phidget** handle, int channelClass)
 {
+    std::lock_guard lock(fake::guard());
     handles.push_back(*handle = new Phidget{channelClass});
     return EPHIDGET_OK;
 }
 
 int destroy(Phidget** handle)
 {
+    std::lock_guard lock(fake::guard());
     std::erase(handles, *handle);
     delete *handle;
     return EPHIDGET_OK;
@@ -108,7 +139,7 @@ int destroy(Phidget** handle)
 void fake::announce(int serial, bool attached)
 {
     std::vector<Phidget> views; // each channel as the manager shows it
-    for (auto [channelClass, count] : kindOf(boards()[serial].type).channels) {
+    for (auto [channelClass, count] : kindOf(boardType(serial)).channels) {
         for (int channel = 0; channel < count; ++channel)
             views.push_back(Phidget{channelClass, serial, channel});
     }
@@ -122,8 +153,12 @@ void fake::announce(int serial, bool attached)
             }
         }
         for (Phidget* handle : handles) {
-            const bool present =
-                handle->opened && handle->serial == serial && (!attached || onBoard(handle));
+            bool present = false;
+            {
+                std::lock_guard lock(guard());
+                present = handle->opened && handle->serial == serial &&
+                          (!attached || onBoard(handle));
+            }
             if (present && attached && handle->onAttach)
                 handle->onAttach(handle, handle->attachContext);
             if (present && !attached && handle->onDetach)
@@ -167,10 +202,16 @@ FAKE_EXPORT int PhidgetManager_setOnDetachHandler(PhidgetManager* manager, Manag
 FAKE_EXPORT int PhidgetManager_open(PhidgetManager* manager)
 {
     manager->opened = true;
-    for (const auto& [serial, board] : fake::boards()) {
-        if (board.plugged)
-            fake::announce(serial, true);
+    std::vector<int> plugged;
+    {
+        std::lock_guard lock(fake::guard());
+        for (const auto& [serial, board] : fake::boards()) {
+            if (board.plugged)
+                plugged.push_back(serial);
+        }
     }
+    for (int serial : plugged)
+        fake::announce(serial, true);
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int PhidgetManager_close(PhidgetManager* manager)
@@ -181,11 +222,12 @@ FAKE_EXPORT int PhidgetManager_close(PhidgetManager* manager)
 
 FAKE_EXPORT int Phidget_getDeviceClass(Phidget* phid, int* deviceClass)
 {
-    *deviceClass = kindOf(fake::boards()[phid->serial].type).deviceClass;
+    *deviceClass = kindOf(fake::boardType(phid->serial)).deviceClass;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int Phidget_getDeviceClassName(Phidget* phid, const char** name)
 {
+    std::lock_guard lock(fake::guard());
     *name = fake::boards()[phid->serial].type.c_str();
     return EPHIDGET_OK;
 }
@@ -196,13 +238,14 @@ FAKE_EXPORT int Phidget_getDeviceSerialNumber(Phidget* phid, std::int32_t* seria
 }
 FAKE_EXPORT int Phidget_getDeviceVersion(Phidget* phid, int* version)
 {
+    std::lock_guard lock(fake::guard());
     *version = fake::boards()[phid->serial].version;
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int Phidget_getDeviceChannelCount(Phidget* phid, int wanted, std::uint32_t* count)
 {
     *count = 0;
-    for (auto [channelClass, number] : kindOf(fake::boards()[phid->serial].type).channels)
+    for (auto [channelClass, number] : kindOf(fake::boardType(phid->serial)).channels)
         *count += channelClass == wanted ? std::uint32_t(number) : 0;
     return EPHIDGET_OK;
 }
@@ -240,13 +283,19 @@ FAKE_EXPORT int Phidget_setOnErrorHandler(Phidget* phid, ErrorHandler fn, void* 
 }
 FAKE_EXPORT int Phidget_open(Phidget* phid)
 {
-    phid->opened = true;
-    if (onBoard(phid) && phid->onAttach)
+    bool present = false;
+    {
+        std::lock_guard lock(fake::guard());
+        phid->opened = true;
+        present = onBoard(phid);
+    }
+    if (present && phid->onAttach)
         fake::onLibraryThread([phid] { phid->onAttach(phid, phid->attachContext); });
     return EPHIDGET_OK;
 }
 FAKE_EXPORT int Phidget_close(Phidget* phid)
 {
+    std::lock_guard lock(fake::guard());
     phid->opened = false;
     return EPHIDGET_OK;
 }
@@ -259,13 +308,15 @@ FAKE_EXPORT int PhidgetDigitalOutput_delete(Phidget** ch)
 {
     return destroy(ch);
 }
-FAKE_EXPORT int PhidgetDigitalOutput_setState(Phidget* ch, int state)
+FAKE_EXPORT void PhidgetDigitalOutput_setState_async(Phidget* ch, int state, AsyncCallback fn,
+                                                     void* context)
 {
-    return reach(__func__, ch, fake::arguments(state));
+    reachLater("PhidgetDigitalOutput_setState", ch, fake::arguments(state), fn, context);
 }
-FAKE_EXPORT int PhidgetDigitalOutput_setDutyCycle(Phidget* ch, double dutyCycle)
+FAKE_EXPORT void PhidgetDigitalOutput_setDutyCycle_async(Phidget* ch, double dutyCycle,
+                                                         AsyncCallback fn, void* context)
 {
-    return reach(__func__, ch, fake::arguments(dutyCycle));
+    reachLater("PhidgetDigitalOutput_setDutyCycle", ch, fake::arguments(dutyCycle), fn, context);
 }
 FAKE_EXPORT int PhidgetLCD_create(Phidget** ch)
 {
@@ -275,13 +326,15 @@ FAKE_EXPORT int PhidgetLCD_delete(Phidget** ch)
 {
     return destroy(ch);
 }
-FAKE_EXPORT int PhidgetLCD_writeText(Phidget* ch, int font, int x, int y, const char* text)
+FAKE_EXPORT void PhidgetLCD_writeText_async(Phidget* ch, int font, int x, int y, const char* text,
+                                            AsyncCallback fn, void* context)
 {
-    return reach(__func__, ch, fake::arguments(font, x, y) + " '" + text + "'");
+    reachLater("PhidgetLCD_writeText", ch, fake::arguments(font, x, y) + " '" + text + "'", fn,
+               context);
 }
-FAKE_EXPORT int PhidgetLCD_flush(Phidget* ch)
+FAKE_EXPORT void PhidgetLCD_flush_async(Phidget* ch, AsyncCallback fn, void* context)
 {
-    return reach(__func__, ch, "");
+    reachLater("PhidgetLCD_flush", ch, "", fn, context);
 }
 FAKE_EXPORT int PhidgetLCD_setBacklight(Phidget* ch, double backlight)
 {
@@ -302,6 +355,11 @@ FAKE_EXPORT int PhidgetRCServo_delete(Phidget** ch)
 FAKE_EXPORT int PhidgetRCServo_setTargetPosition(Phidget* ch, double position)
 {
     return reach(__func__, ch, fake::arguments(position));
+}
+FAKE_EXPORT void PhidgetRCServo_setTargetPosition_async(Phidget* ch, double position,
+                                                        AsyncCallback fn, void* context)
+{
+    reachLater("PhidgetRCServo_setTargetPosition", ch, fake::arguments(position), fn, context);
 }
 FAKE_EXPORT int PhidgetRCServo_setEngaged(Phidget* ch, int engaged)
 {
