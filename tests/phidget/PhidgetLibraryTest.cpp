@@ -40,6 +40,12 @@ protected:
         m_backend = Library::Backend::load(QString::fromLatin1(Library::kFile), &error);
         EXPECT_TRUE(m_backend) << error.toStdString();
     }
+    // As the program does: the cockpit shuts down while the library is still loaded.
+    ~LibraryBoards() override
+    {
+        if (m_cockpit)
+            m_cockpit->ShutdownProgram();
+    }
 
     // One lamp on an LED board and on a kit, a TextLED and a TextLCD row, and the G-suit.
     void startOnLibrary(const QByteArray& sections =
@@ -170,6 +176,15 @@ TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)
                            "PhidgetLCD_writeText 30001/0 4 0 1 'FLCS FAULT  ENGINE F'",
                            "PhidgetLCD_flush 30001/0 "}));
 
+    // A board that takes 20 ms a call: a lamp changed four times while its first change is on
+    // the way gets that one and the newest, not a backlog.
+    m_fake.setLatency(20);
+    for (int brightness : {100, 0, 100, 30})
+        devices().pRavazLED(1)->setDiscreteLED(5, brightness);
+    EXPECT_EQ(m_fake.takeCalls(), QStringList({"PhidgetDigitalOutput_setDutyCycle 10001/5 1",
+                                               "PhidgetDigitalOutput_setDutyCycle 10001/5 0.3"}));
+    m_fake.setLatency(0);
+
     // The manager telling of an attached board again changes nothing.
     m_fake.plug("PhidgetLED", 10001, 103);
     QCoreApplication::processEvents();
@@ -198,16 +213,25 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     ASSERT_TRUE(this->devices().pRavazLED(1));
     EXPECT_EQ(this->grid(CockpitGrid::Devices).rowCount(), 3);
 
-    this->m_fake.error(10001, 13, "Overtemperature");
-    ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
-
-    // A failing call skips its lamp; the library's error reaches the program as an exception.
+    // A call the library refuses, at once (libphidget21) or in its answer (libphidget22's
+    // _async calls), skips its lamp and marks the board's row; once the board takes calls
+    // again, the lamps are sent again.
     this->m_fake.takeCalls();
     this->m_fake.fail(TypeParam::kLedCall);
     this->runOneCycle();
-    this->m_fake.fail(nullptr);
-    EXPECT_THROW(this->devices().pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
     EXPECT_TRUE(this->m_fake.takeCalls().isEmpty());
+    this->m_fake.fail(nullptr);
+    this->tick();
+    EXPECT_EQ(this->m_fake.takeCalls().size(), 2);
+    EXPECT_THROW(this->devices().pRavazLED(1)->setDiscreteLED(64, 100), PhidgetError);
+
+    // The board's own error.
+    this->m_fake.unplug(10001);
+    this->m_fake.plug("PhidgetLED", 10001, 103);
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Green));
+    this->m_fake.error(10001, 13, "Overtemperature");
+    ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
     EXPECT_EQ(this->m_eventsOffTheWindowThread, 0);
 }
 

@@ -36,6 +36,15 @@ void PhidgetLibraryBackend::boardError(int serial, const QString& description, i
         m_manager->raiseError(found->second.board, description, code);
 }
 
+void PhidgetLibraryBackend::callFailed(int serial, const QString& failure)
+{
+    post([this, serial, failure] {
+        // A board already detached is shown so; its refused calls add nothing.
+        if (isAttached(serial))
+            boardError(serial, failure, 0);
+    });
+}
+
 bool PhidgetLibraryBackend::isAttached(int serial) const
 {
     const auto found = m_boards.find(serial);

@@ -57,6 +57,9 @@ protected:
     void boardDetached(int serial);
     void boardError(int serial, const QString& description, int code);
     bool isAttached(int serial) const;
+    // A call the library refused on an attached board: its row is marked as for the board's
+    // own error, and what the board was told is sent again. Later, on this object's thread.
+    void callFailed(int serial, const QString& failure);
 
 private:
     struct Known {

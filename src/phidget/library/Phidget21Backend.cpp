@@ -45,16 +45,21 @@ struct Phidget21Backend::Device {
         if (opened)
             api->CPhidget_close(handle);
         opened = false;
+        backend = nullptr;
     }
     void check(int code, const char* call) const
     {
-        if (code != EPHIDGET_OK)
-            throw PhidgetError(std::string(call) + ": " + api->describe(code).toStdString());
+        if (code == EPHIDGET_OK)
+            return;
+        const QString failure = QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
+        if (backend)
+            backend->callFailed(info.serial, failure);
+        throw PhidgetError(failure.toStdString());
     }
 
     const std::shared_ptr<const Api> api;
     const BoardInfo info;
-    Phidget21Backend* const backend;
+    Phidget21Backend* backend; // null once closed: the board may outlive the backend
     CPhidgetHandle handle = nullptr;
     bool opened = false;
 };

@@ -91,7 +91,8 @@ struct Phidget22Backend::Device {
         sends = std::make_unique<Phidget22Sends>(
             count, [owner](std::function<void()> step) { owner->post(std::move(step)); },
             [this](const char* call, int code) {
-                backend->sendFailed(info.serial, QLatin1StringView(call) + QStringLiteral(": ") +
+                if (backend)
+                    backend->sendFailed(info.serial, QLatin1StringView(call) + QStringLiteral(": ") +
                                                      api->describe(code));
             });
     }
@@ -108,6 +109,7 @@ struct Phidget22Backend::Device {
                 api->Phidget_close(channel->handle);
             channel->opened = false;
         }
+        backend = nullptr;
     }
     bool anyOpen() const
     {
@@ -130,14 +132,18 @@ struct Phidget22Backend::Device {
     }
     void check(int code, const char* call) const
     {
-        if (code != EPHIDGET_OK)
-            throw PhidgetError(std::string(call) + ": " + api->describe(code).toStdString());
+        if (code == EPHIDGET_OK)
+            return;
+        const QString failure = QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
+        if (backend)
+            backend->callFailed(info.serial, failure);
+        throw PhidgetError(failure.toStdString());
     }
 
     const std::shared_ptr<const Api> api;
     const BoardInfo info;
     const ChannelKind kind;
-    Phidget22Backend* const backend;
+    Phidget22Backend* backend; // null once closed: the board may outlive the backend
     std::vector<std::unique_ptr<Channel>> channels; // fixed once opened: handler contexts
     std::unique_ptr<Phidget22Sends> sends;
 
@@ -463,12 +469,9 @@ void Phidget22Backend::boardFound(const Found& found)
 
 void Phidget22Backend::sendFailed(int serial, const QString& failure)
 {
-    // A board already detached is shown so; its failed sends add nothing.
-    if (!isAttached(serial))
-        return;
     const QByteArray step = "a send to board " + QByteArray::number(serial);
     logSkippedStep(lcPhidget22(), step.constData(), failure.toUtf8().constData());
-    boardError(serial, failure, 0);
+    callFailed(serial, failure);
 }
 
 void Phidget22Backend::channelAttached(int serial, int index, bool attached)

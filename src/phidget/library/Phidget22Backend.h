@@ -48,7 +48,7 @@ private:
 
     void boardFound(const Found& found);
     void channelAttached(int serial, int index, bool attached);
-    // A send the board refused: marked and logged as a failing call is, and sent again.
+    // A send the board refused: logged, then handled as a refused call.
     void sendFailed(int serial, const QString& failure);
 
     std::shared_ptr<const phidget22::Api> m_api;
