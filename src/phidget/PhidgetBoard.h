@@ -62,6 +62,8 @@ class PhidgetTextLCD : public virtual PhidgetBoard {
 public:
     static constexpr int kColumns = 20;
     virtual void setDisplayString(int row, const QString& text) = 0;
+    // The backlight's brightness, 0 to 100 as the Day/Night slider gives it; each backend
+    // brings it to its library's scale.
     virtual void setBrightness(int brightness) = 0;
     virtual void setBacklight(bool on) = 0;
     virtual void setCursorOn(bool on) = 0;
@@ -71,7 +73,7 @@ class PhidgetTextLED : public virtual PhidgetBoard {
 public:
     static constexpr int kColumns = 8;
     virtual void setDisplayString(int row, const QString& text) = 0;
-    virtual void setBrightness(int brightness) = 0;
+    virtual void setBrightness(int brightness) = 0; // 0 to 100
 };
 
 class PhidgetServo : public virtual PhidgetBoard {

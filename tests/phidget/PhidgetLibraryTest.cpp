@@ -116,7 +116,7 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
     EXPECT_EQ(
         m_fake.takeCallsByBoard("CPhidgetInterfaceKit_setOutputState 20001", 16),
         QStringList(
-            {"CPhidgetTextLCD_setBrightness 30001 75", "CPhidgetTextLCD_setBacklight 30001 1",
+            {"CPhidgetTextLCD_setBrightness 30001 191", "CPhidgetTextLCD_setBacklight 30001 1",
              "CPhidgetTextLCD_setCursorOn 30001 0", "CPhidgetTextLCD_setDisplayString 30001 0 ''",
              "CPhidgetTextLCD_setDisplayString 30001 1 ''",
              "CPhidgetTextLED_setBrightness 40001 75", "CPhidgetServo_setPosition 50001 1 0"}));
@@ -129,6 +129,12 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
                            "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
                            "CPhidgetServo_setPosition 50001 0 1.5",
                            "CPhidgetServo_setPosition 50001 1 1.5"}));
+
+    // An older TextLCD has no brightness control: it is driven all the same, row green.
+    m_fake.plug("PhidgetTextLCD", 30002, 113);
+    ASSERT_TRUE(waitFor([&] { return devices().pRavazTextLCD(2) != nullptr; }));
+    EXPECT_EQ(m_fake.takeCalls().filter("30002").first(), "CPhidgetTextLCD_setBacklight 30002 1");
+    EXPECT_EQ(deviceColour(30002), CellColour::Green);
 
     // The library refuses a row longer than the display: it is cut to fit first.
     devices().pRavazTextLED(1)->setDisplayString(1, "MASTER CAUTION");

@@ -16,6 +16,7 @@ using CPhidgetHandle = OpaquePhidget*;
 using CPhidgetManagerHandle = OpaqueManager*;
 
 constexpr int EPHIDGET_OK = 0;
+constexpr int EPHIDGET_UNSUPPORTED = 11; // the board lacks the feature
 
 using AttachHandler = int (*)(CPhidgetHandle phid, void* userPtr);
 using ManagerErrorHandler = int (*)(CPhidgetManagerHandle phidm, void* userPtr, int errorCode,

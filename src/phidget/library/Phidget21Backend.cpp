@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 namespace glimrow {
 
 Q_LOGGING_CATEGORY(lcPhidget21, "glimrow.phidget21", QtWarningMsg)
@@ -126,9 +128,19 @@ public:
         check(api().CPhidgetTextLCD_setDisplayString(handle(), row, characters.data()),
               "setDisplayString");
     }
+    // The library's brightness runs 0-255. Older TextLCDs answer "unsupported": their
+    // backlight has one level, which is no fault of the board.
     void setBrightness(int brightness) override
     {
-        check(api().CPhidgetTextLCD_setBrightness(handle(), brightness), "setBrightness");
+        if (!m_brightnessControl)
+            return;
+        const int code = api().CPhidgetTextLCD_setBrightness(
+            handle(), std::clamp(brightness, 0, 100) * 255 / 100);
+        if (code == EPHIDGET_UNSUPPORTED) {
+            m_brightnessControl = false;
+            return;
+        }
+        check(code, "setBrightness");
     }
     void setBacklight(bool on) override
     {
@@ -138,6 +150,9 @@ public:
     {
         check(api().CPhidgetTextLCD_setCursorOn(handle(), on ? 1 : 0), "setCursorOn");
     }
+
+private:
+    bool m_brightnessControl = true;
 };
 
 class TextLED21 final : public Board21, public PhidgetTextLED {

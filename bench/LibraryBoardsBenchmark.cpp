@@ -1,0 +1,247 @@
+// The update cycle driving real boards through libphidget22 — here its fake, whose boards take
+// 2 ms for each USB round trip: two LED-64 boards with all 64 LEDs configured, 16 outputs of
+// both interface kits, both TextLCD boards and the servo (both TextLED boards are configured
+// too, but libphidget22 does not know them). Figures: the window thread's time in one cycle
+// with every value changing and with nothing changing (target: 2 ms each), and the time from
+// a light-bit change to the boards' LED calls at 20 ms polling (target: one polling period
+// plus 10 ms).
+
+#include "support/MemoryFlightData.h"
+
+#include "cockpit/Cockpit.h"
+#include "cockpit/HeadlessView.h"
+#include "phidget/library/LibraryFunctions.h"
+#include "phidget/library/Phidget22Backend.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <vector>
+
+namespace {
+
+using namespace glimrow;
+
+constexpr double kRoundTripMs = 2;
+constexpr int kPollingMs = 20;
+
+QByteArray boardsConfig()
+{
+    QByteArray config;
+    for (const char* board : {"[PLED64-1]", "[PLED64-2]"}) {
+        config += QByteArray(board) + "\r\n";
+        for (int led = 0; led < 64; ++led)
+            config += QByteArray::number(led) + ",Lamp," + QByteArray::number(1u << (led % 32)) +
+                      ',' + QByteArray::number(1 + led / 32) + "\r\n";
+    }
+    for (const char* kit : {"[P01616-1]", "[P01616-2]"}) {
+        config += QByteArray(kit) + "\r\n";
+        for (int output = 0; output < 16; ++output)
+            config += QByteArray::number(output) + ",Output," + QByteArray::number(1 << output) +
+                      ",3\r\n";
+    }
+    config += "[PTLED-1]\r\n0,Fuel Flow,FUELFLOW,0\r\n1,Totalizer,TOTALIZER,0\r\n"
+              "[PTLED-2]\r\n0,CMDS,CMDS1,NO GO\r\n"
+              "[PTLCD-1]\r\n1,Chaff,CMDS,CHAFF:\r\n2,Flares,CMDS,FLARE:\r\n"
+              "[PTLCD-2]\r\n1,Chaff,CMDS,CHAFF:\r\n2,Flares,CMDS,FLARE:\r\n"
+              "[SKITS]\r\n[EPICAnalogs]\r\n";
+    return config;
+}
+
+// The fake library's own controls, beside the vendor's functions the backend loads.
+struct FakeControls {
+    library::Functions functions{QStringLiteral(FAKE_PHIDGET22)};
+    void (*plug)(const char*, int, int) = nullptr;
+    void (*setLatency)(double) = nullptr;
+    int (*idle)() = nullptr;
+    const char* (*takeCalls)() = nullptr;
+    void (*reset)() = nullptr;
+
+    FakeControls()
+    {
+        functions.resolve("FakePhidget_plug", plug);
+        functions.resolve("FakePhidget_setLatency", setLatency);
+        functions.resolve("FakePhidget_idle", idle);
+        functions.resolve("FakePhidget_takeCalls", takeCalls);
+        functions.resolve("FakePhidget_reset", reset);
+    }
+};
+
+class CockpitOnFakeBoards {
+public:
+    CockpitOnFakeBoards()
+    {
+        if (!m_fake.functions.problem().isEmpty())
+            return;
+        m_fake.reset();
+        m_fake.setLatency(kRoundTripMs);
+        for (int board : {1, 2}) {
+            m_fake.plug("PhidgetLED", 10000 + board, 103);
+            m_fake.plug("PhidgetInterfaceKit", 20000 + board, 825);
+            m_fake.plug("PhidgetTextLCD", 30000 + board, 200);
+            m_fake.plug("PhidgetTextLED", 40000 + board, 113);
+        }
+        m_fake.plug("PhidgetServo", 50001, 313);
+        QString error;
+        m_backend = Phidget22Backend::load(QStringLiteral(FAKE_PHIDGET22), &error);
+        QFile file(m_dir.filePath("Glimrow.cfg"));
+        if (!m_backend || !file.open(QIODevice::WriteOnly))
+            return;
+        file.write(boardsConfig());
+        file.close();
+
+        CockpitSettings settings;
+        settings.configFilePath = file.fileName();
+        settings.instanceLockPath = m_dir.filePath("lock");
+        settings.flightDataFactory = [this] {
+            auto data = std::make_unique<test::MemoryFlightData>();
+            for (const FlightDataFieldInfo& field : flightDataFields())
+                data->set(field.field, field.type == FlightDataType::Text ? QVariant(QString()) : 0);
+            data->set(FlightDataField::VantorAy, true);
+            m_data = data.get();
+            return data;
+        };
+        settings.openPhidgets = [this](PhidgetManager& manager) { m_backend->open(manager); };
+        m_cockpit = std::make_unique<Cockpit>(m_view, settings);
+        if (!m_cockpit->Start())
+            return;
+        QElapsedTimer waited;
+        waited.start();
+        while (!allAttached() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        settle();
+    }
+    ~CockpitOnFakeBoards()
+    {
+        if (m_cockpit)
+            m_cockpit->ShutdownProgram();
+        m_cockpit.reset();
+        m_backend.reset();
+        m_fake.reset();
+    }
+
+    bool ready() const { return m_data && allAttached(); }
+    Cockpit& cockpit() { return *m_cockpit; }
+    FakeControls& fake() { return m_fake; }
+
+    // Every value the cycle sends, the one way or the other.
+    void setEverything(bool phase)
+    {
+        for (FlightDataField bits :
+             {FlightDataField::LightBits, FlightDataField::LightBits2, FlightDataField::LightBits3})
+            m_data->set(bits, phase ? -1 : 0);
+        m_data->set(FlightDataField::GS, phase ? 1.5 : 4.0);
+        m_data->set(FlightDataField::FuelFlow, phase ? 2400 : 3100);
+        m_data->set(FlightDataField::ChaffCount, phase ? 30 : 12);
+        m_data->set(FlightDataField::Flarecount, phase ? 20 : 8);
+    }
+    void setLightBits(int bits) { m_data->set(FlightDataField::LightBits, bits); }
+
+    // Until every call sent has reached its board and been answered.
+    void settle()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 10000) {
+            QCoreApplication::processEvents();
+            if (m_fake.idle()) {
+                QCoreApplication::processEvents();
+                if (m_fake.idle())
+                    break;
+            }
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        }
+        m_fake.takeCalls();
+    }
+
+private:
+    bool allAttached() const
+    {
+        const PhidgetDeviceManager& devices = m_cockpit->devices();
+        return devices.pRavazLED(2) && devices.pRavaz01616(2) && devices.pRavazTextLCD(2) &&
+               devices.pRavazServo(1);
+    }
+
+    FakeControls m_fake;
+    QTemporaryDir m_dir;
+    HeadlessView m_view;
+    std::unique_ptr<Phidget22Backend> m_backend;
+    test::MemoryFlightData* m_data = nullptr; // owned by the cockpit
+    std::unique_ptr<Cockpit> m_cockpit;
+};
+
+// The window thread's time in one cycle; range(0): 1 when every value changes each cycle.
+void CycleOnLibraryBoards(benchmark::State& state)
+{
+    CockpitOnFakeBoards boards;
+    if (!boards.ready()) {
+        state.SkipWithError("the boards of the fake libphidget22 did not attach");
+        return;
+    }
+    const bool changing = state.range(0) != 0;
+    boards.cockpit().setPollingInterval(250); // the cycles measured are the benchmark's own
+    bool phase = false;
+    boards.setEverything(phase);
+    boards.cockpit().updateCycle().run();
+    boards.settle();
+    QElapsedTimer clock;
+    for (auto _ : state) {
+        if (changing)
+            boards.setEverything(phase = !phase);
+        clock.start();
+        boards.cockpit().updateCycle().run();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        boards.settle(); // the boards take what was sent, as they would before the next cycle
+    }
+    state.SetLabel(changing ? "every value changing" : "nothing changing");
+}
+BENCHMARK(CycleOnLibraryBoards)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// From a light-bit change, at a random moment of the polling period, to the LED call on both
+// LED-64 boards (the lamp of bit 0 is LED 0 of each).
+void LightBitToBoard(benchmark::State& state)
+{
+    CockpitOnFakeBoards boards;
+    if (!boards.ready()) {
+        state.SkipWithError("the boards of the fake libphidget22 did not attach");
+        return;
+    }
+    boards.cockpit().setPollingInterval(kPollingMs);
+    std::vector<double> latencies;
+    QRandomGenerator random(7);
+    QElapsedTimer clock;
+    int bits = 0;
+    for (auto _ : state) {
+        clock.start();
+        const qint64 pause = random.bounded(kPollingMs);
+        while (clock.elapsed() < pause)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        boards.fake().takeCalls();
+        boards.setLightBits(bits ^= 1);
+        clock.restart();
+        QByteArray calls;
+        while (!(calls.contains("setDutyCycle 10001/0 ") && calls.contains("setDutyCycle 10002/0 ")) &&
+               clock.elapsed() < 1000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+            calls += boards.fake().takeCalls();
+        }
+        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["p50_ms"] = latencies[latencies.size() / 2];
+    state.counters["p99_ms"] = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+}
+BENCHMARK(LightBitToBoard)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
