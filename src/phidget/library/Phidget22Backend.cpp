@@ -188,13 +188,15 @@ protected:
         return m_device->channel(index, what);
     }
     void check(int code, const char* call) const { m_device->check(code, call); }
-    // Sends one _async call to channel `index` without waiting for the board.
-    template <typename Start> void sendAsync(int index, const char* what, const char* call,
-                                             Start start)
+    // Sends `call`, one of the library's _async functions, with `arguments` to channel `index`
+    // without waiting for the board.
+    template <typename Call, typename... Arguments>
+    void sendAsync(int index, const char* what, const char* name, Call call,
+                   Arguments... arguments)
     {
         PhidgetHandle handle = channel(index, what);
-        m_device->sends->send(index, 0, {{call, [handle, start](AsyncCallback done, void* ctx) {
-                                              start(handle, done, ctx);
+        m_device->sends->send(index, 0, {{name, [=](AsyncCallback done, void* ctx) {
+                                              call(handle, arguments..., done, ctx);
                                           }}});
     }
     Phidget22Sends& sends() const { return *m_device->sends; }
@@ -209,11 +211,8 @@ public:
     int NumOutputs() const override { return channelCount(); }
     void setOutputState(int output, bool on) override
     {
-        auto* setState = api().PhidgetDigitalOutput_setState_async;
         sendAsync(output, "output", "PhidgetDigitalOutput_setState",
-                  [setState, on](PhidgetHandle handle, AsyncCallback done, void* ctx) {
-                      setState(handle, on ? 1 : 0, done, ctx);
-                  });
+                  api().PhidgetDigitalOutput_setState_async, on ? 1 : 0);
     }
 };
 
@@ -224,11 +223,8 @@ public:
     int LEDCount() const override { return channelCount(); }
     void setDiscreteLED(int led, int brightness) override
     {
-        auto* setDutyCycle = api().PhidgetDigitalOutput_setDutyCycle_async;
         sendAsync(led, "LED", "PhidgetDigitalOutput_setDutyCycle",
-                  [setDutyCycle, brightness](PhidgetHandle handle, AsyncCallback done, void* ctx) {
-                      setDutyCycle(handle, brightness / 100.0, done, ctx);
-                  });
+                  api().PhidgetDigitalOutput_setDutyCycle_async, brightness / 100.0);
     }
 };
 
@@ -295,12 +291,8 @@ public:
         PhidgetHandle servo = channel(motor, "motor");
         m_engaged.resize(std::size_t(channelCount()), false);
         if (m_engaged[std::size_t(motor)]) {
-            auto* setTargetPosition = api().PhidgetRCServo_setTargetPosition_async;
             sendAsync(motor, "motor", "PhidgetRCServo_setTargetPosition",
-                      [setTargetPosition, position](PhidgetHandle handle, AsyncCallback done,
-                                                    void* ctx) {
-                          setTargetPosition(handle, double(position), done, ctx);
-                      });
+                      api().PhidgetRCServo_setTargetPosition_async, double(position));
             return;
         }
         check(api().PhidgetRCServo_setTargetPosition(servo, double(position)),
