@@ -130,6 +130,17 @@ std::string boardType(int serial)
     return boards()[serial].type;
 }
 
+std::vector<int> pluggedSerials()
+{
+    std::lock_guard lock(guard());
+    std::vector<int> serials;
+    for (const auto& [serial, board] : boards()) {
+        if (board.plugged)
+            serials.push_back(serial);
+    }
+    return serials;
+}
+
 void onLibraryThread(const std::function<void()>& event)
 {
     std::thread(event).join();
@@ -180,10 +191,9 @@ FAKE_EXPORT void FakePhidget_unplug(int serial)
 {
     {
         std::lock_guard lock(fake::guard());
-        const auto board = fake::boards().find(serial);
-        if (board == fake::boards().end() || !board->second.plugged)
+        if (!fake::plugged(serial))
             return;
-        board->second.plugged = false;
+        fake::boards()[serial].plugged = false;
     }
     fake::announce(serial, false);
 }

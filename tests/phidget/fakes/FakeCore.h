@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -28,6 +29,7 @@ std::mutex& guard();
 std::map<int, Board>& boards();   // under guard()
 const Board* plugged(int serial); // under guard()
 std::string boardType(int serial);
+std::vector<int> pluggedSerials();
 
 void onLibraryThread(const std::function<void()>& event);
 

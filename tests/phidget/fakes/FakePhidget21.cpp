@@ -127,15 +127,7 @@ FAKE_EXPORT int CPhidgetManager_set_OnError_Handler(CPhidgetManager*, void*, voi
 FAKE_EXPORT int CPhidgetManager_open(CPhidgetManager* manager)
 {
     manager->opened = true;
-    std::vector<int> plugged;
-    {
-        std::lock_guard lock(fake::guard());
-        for (const auto& [serial, board] : fake::boards()) {
-            if (board.plugged)
-                plugged.push_back(serial);
-        }
-    }
-    for (int serial : plugged)
+    for (int serial : fake::pluggedSerials())
         fake::announce(serial, true);
     return EPHIDGET_OK;
 }

@@ -202,15 +202,7 @@ FAKE_EXPORT int PhidgetManager_setOnDetachHandler(PhidgetManager* manager, Manag
 FAKE_EXPORT int PhidgetManager_open(PhidgetManager* manager)
 {
     manager->opened = true;
-    std::vector<int> plugged;
-    {
-        std::lock_guard lock(fake::guard());
-        for (const auto& [serial, board] : fake::boards()) {
-            if (board.plugged)
-                plugged.push_back(serial);
-        }
-    }
-    for (int serial : plugged)
+    for (int serial : fake::pluggedSerials())
         fake::announce(serial, true);
     return EPHIDGET_OK;
 }
