@@ -170,7 +170,7 @@ void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot, int oldRo
 void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QString& version,
                                       const QString& serial, const QString& section)
 {
-    m_rowColours[int(ReadNumber(serial))] = CellColour::Green;
+    m_rowColours[serial] = CellColour::Green;
     for (int row = 1; row < m_deviceList.rowCount(); ++row) {
         if (m_deviceList.text(row, kSerialColumn) == serial) {
             m_deviceList.setCellColour(row, kPhidgetColumn, CellColour::Green);
@@ -230,7 +230,7 @@ void PhidgetDeviceManager::MarkDevice(const PhidgetBoardPtr& board, CellColour c
         const QString listed = m_deviceList.text(row, kSerialColumn);
         if (!listed.isEmpty() && ReadNumber(listed) == serial) {
             // A board that keeps failing beeps once, not on every refused call.
-            if (std::exchange(m_rowColours[serial], colour) != colour)
+            if (std::exchange(m_rowColours[listed], colour) != colour)
                 m_view.beep();
             m_deviceList.setCellColour(row, kPhidgetColumn, colour);
             return;

@@ -129,8 +129,8 @@ private:
     std::function<QString(Kind, int)> m_sectionOf;
     // Serial numbers of the board objects seen, for a board that can no longer tell its own.
     std::vector<std::pair<std::weak_ptr<PhidgetBoard>, int>> m_knownSerials;
-    // The colour each listed board's row was given last, by serial number.
-    std::map<int, CellColour> m_rowColours;
+    // The colour each listed board's row was given last, by the row's serial number text.
+    std::map<QString, CellColour> m_rowColours;
 };
 
 template <typename Board> std::shared_ptr<Board> BoardSlot::board() const

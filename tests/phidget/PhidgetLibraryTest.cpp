@@ -227,6 +227,7 @@ TYPED_TEST(BothLibraries, DetachErrorAndFailingCallsAsWithTheVirtualBoards)
     this->runOneCycle();
     ASSERT_TRUE(this->waitForColour(10001, CellColour::Yellow));
     EXPECT_TRUE(this->m_fake.takeCalls().isEmpty());
+    EXPECT_EQ(this->m_view.beeps, 3); // the row turning yellow beeps, not each refused call
     this->m_fake.fail(nullptr);
     this->tick();
     EXPECT_EQ(this->m_fake.takeCalls().size(), 2);
