@@ -1,16 +1,18 @@
-// The update cycle driving real boards through libphidget22 — here its fake, whose boards take
-// 2 ms for each USB round trip: two LED-64 boards with all 64 LEDs configured, 16 outputs of
-// both interface kits, both TextLCD boards and the servo (both TextLED boards are configured
-// too, but libphidget22 does not know them). Figures: the window thread's time in one cycle
-// with every value changing and with nothing changing (target: 2 ms each), and the time from
-// a light-bit change to the boards' LED calls at 20 ms polling (target: one polling period
-// plus 10 ms).
+// The update cycle driving real boards through the vendor's libraries — here their fakes,
+// whose boards take 2 ms for each USB round trip (libphidget21 queues lamps, outputs and servo
+// positions and waits only for display rows and settings): two LED-64 boards with all 64 LEDs
+// configured, 16 outputs of both interface kits, both TextLCD and TextLED boards (which
+// libphidget22 does not know) and the servo. Figures: the window thread's time in one cycle
+// with every value changing and with nothing changing, under each library (target: 2 ms
+// each), and the time from a light-bit change to the boards' LED calls at 20 ms polling under
+// libphidget22 (target: one polling period plus 10 ms).
 
 #include "support/MemoryFlightData.h"
 
 #include "cockpit/Cockpit.h"
 #include "cockpit/HeadlessView.h"
 #include "phidget/library/LibraryFunctions.h"
+#include "phidget/library/Phidget21Backend.h"
 #include "phidget/library/Phidget22Backend.h"
 
 #include <QCoreApplication>
@@ -55,14 +57,7 @@ QByteArray boardsConfig()
 
 // The fake library's own controls, beside the vendor's functions the backend loads.
 struct FakeControls {
-    library::Functions functions{QStringLiteral(FAKE_PHIDGET22)};
-    void (*plug)(const char*, int, int) = nullptr;
-    void (*setLatency)(double) = nullptr;
-    int (*idle)() = nullptr;
-    const char* (*takeCalls)() = nullptr;
-    void (*reset)() = nullptr;
-
-    FakeControls()
+    explicit FakeControls(const QString& file) : functions(file)
     {
         functions.resolve("FakePhidget_plug", plug);
         functions.resolve("FakePhidget_setLatency", setLatency);
@@ -70,11 +65,31 @@ struct FakeControls {
         functions.resolve("FakePhidget_takeCalls", takeCalls);
         functions.resolve("FakePhidget_reset", reset);
     }
+
+    library::Functions functions;
+    void (*plug)(const char*, int, int) = nullptr;
+    void (*setLatency)(double) = nullptr;
+    int (*idle)() = nullptr;
+    const char* (*takeCalls)() = nullptr;
+    void (*reset)() = nullptr;
 };
+
+QString fakeLibrary(int version)
+{
+    return QStringLiteral("%1").arg(version == 21 ? FAKE_PHIDGET21 : FAKE_PHIDGET22);
+}
+
+std::unique_ptr<PhidgetLibraryBackend> loadBackend(int version, QString* error)
+{
+    if (version == 21)
+        return Phidget21Backend::load(fakeLibrary(21), error);
+    return Phidget22Backend::load(fakeLibrary(22), error);
+}
 
 class CockpitOnFakeBoards {
 public:
-    CockpitOnFakeBoards()
+    // Over the fake libphidget21 or libphidget22.
+    explicit CockpitOnFakeBoards(int version) : m_fake(fakeLibrary(version)), m_version(version)
     {
         if (!m_fake.functions.problem().isEmpty())
             return;
@@ -88,7 +103,7 @@ public:
         }
         m_fake.plug("PhidgetServo", 50001, 313);
         QString error;
-        m_backend = Phidget22Backend::load(QStringLiteral(FAKE_PHIDGET22), &error);
+        m_backend = loadBackend(version, &error);
         QFile file(m_dir.filePath("Glimrow.cfg"));
         if (!m_backend || !file.open(QIODevice::WriteOnly))
             return;
@@ -149,9 +164,9 @@ public:
         waited.start();
         while (waited.elapsed() < 10000) {
             QCoreApplication::processEvents();
-            if (m_fake.idle()) {
+            if (idle()) {
                 QCoreApplication::processEvents();
-                if (m_fake.idle())
+                if (idle())
                     break;
             }
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
@@ -160,25 +175,28 @@ public:
     }
 
 private:
+    bool idle() const { return m_fake.idle() && m_backend->sendsIdle(); }
     bool allAttached() const
     {
         const PhidgetDeviceManager& devices = m_cockpit->devices();
         return devices.pRavazLED(2) && devices.pRavaz01616(2) && devices.pRavazTextLCD(2) &&
-               devices.pRavazServo(1);
+               devices.pRavazServo(1) && (m_version == 22 || devices.pRavazTextLED(2));
     }
 
     FakeControls m_fake;
+    int m_version;
     QTemporaryDir m_dir;
     HeadlessView m_view;
-    std::unique_ptr<Phidget22Backend> m_backend;
+    std::unique_ptr<PhidgetLibraryBackend> m_backend;
     test::MemoryFlightData* m_data = nullptr; // owned by the cockpit
     std::unique_ptr<Cockpit> m_cockpit;
 };
 
-// The window thread's time in one cycle; range(0): 1 when every value changes each cycle.
+// The window thread's time in one cycle; range(0): 1 when every value changes each cycle;
+// range(1): the library, 21 or 22.
 void CycleOnLibraryBoards(benchmark::State& state)
 {
-    CockpitOnFakeBoards boards;
+    CockpitOnFakeBoards boards(int(state.range(1)));
     if (!boards.ready()) {
         state.SkipWithError("the boards of the fake libphidget22 did not attach");
         return;
@@ -198,11 +216,16 @@ void CycleOnLibraryBoards(benchmark::State& state)
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         boards.settle(); // the boards take what was sent, as they would before the next cycle
     }
-    state.SetLabel(changing ? "every value changing" : "nothing changing");
+    state.SetLabel(QStringLiteral("libphidget%1, %2")
+                       .arg(state.range(1))
+                       .arg(changing ? "every value changing" : "nothing changing")
+                       .toStdString());
 }
 BENCHMARK(CycleOnLibraryBoards)
-    ->Arg(1)
-    ->Arg(0)
+    ->Args({1, 22})
+    ->Args({0, 22})
+    ->Args({1, 21})
+    ->Args({0, 21})
     ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -211,7 +234,7 @@ BENCHMARK(CycleOnLibraryBoards)
 // LED-64 boards (the lamp of bit 0 is LED 0 of each).
 void LightBitToBoard(benchmark::State& state)
 {
-    CockpitOnFakeBoards boards;
+    CockpitOnFakeBoards boards(22);
     if (!boards.ready()) {
         state.SkipWithError("the boards of the fake libphidget22 did not attach");
         return;

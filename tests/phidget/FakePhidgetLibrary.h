@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 namespace glimrow::test {
 
@@ -45,23 +46,27 @@ public:
     void (*fail)(const char* function) = nullptr; // every call of it fails; null for none
     void (*setLatency)(double milliseconds) = nullptr; // a board's round trip; 0 at first
 
-    // Runs the event loop until every asynchronous call has reached its board and its answer
-    // has reached the program, which may send what was waiting for it.
+    // Runs the event loop until every call the program sent has reached its board, on the
+    // library's thread or the program's own, and its answer has reached the program, which may
+    // send what was waiting for it.
     void settle()
     {
+        const auto idle = [this] { return m_idle() && (!m_programIdle || m_programIdle()); };
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 5000) {
             QCoreApplication::processEvents();
-            if (m_idle()) {
+            if (idle()) {
                 QCoreApplication::processEvents();
-                if (m_idle())
+                if (idle())
                     return;
             }
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
         ADD_FAILURE() << "the fake library's calls were not all answered";
     }
+    // What says the program has nothing on its way to a board.
+    void alsoWaitFor(std::function<bool()> programIdle) { m_programIdle = std::move(programIdle); }
 
     // The calls that reached a board since the last time, in order.
     QStringList takeCalls()
@@ -90,6 +95,7 @@ private:
     const char* (*m_takeCalls)() = nullptr;
     void (*m_reset)() = nullptr;
     int (*m_idle)() = nullptr;
+    std::function<bool()> m_programIdle;
 };
 
 } // namespace glimrow::test

@@ -39,6 +39,7 @@ protected:
         QString error;
         m_backend = Library::Backend::load(QString::fromLatin1(Library::kFile), &error);
         EXPECT_TRUE(m_backend) << error.toStdString();
+        m_fake.alsoWaitFor([this] { return !m_backend || m_backend->sendsIdle(); });
     }
     // As the program does: the cockpit shuts down while the library is still loaded.
     ~LibraryBoards() override
@@ -122,11 +123,11 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
              "CPhidgetTextLED_setBrightness 40001 75", "CPhidgetServo_setPosition 50001 1 0"}));
 
     runOneCycle();
-    EXPECT_EQ(m_fake.takeCalls(),
+    EXPECT_EQ(m_fake.takeCallsByBoard(),
               QStringList({"CPhidgetLED_setDiscreteLED 10001 0 75",
                            "CPhidgetInterfaceKit_setOutputState 20001 0 1",
-                           "CPhidgetTextLED_setDisplayString 40001 0 'CHAFF 30'",
                            "CPhidgetTextLCD_setDisplayString 30001 0 'CHAFF 30'",
+                           "CPhidgetTextLED_setDisplayString 40001 0 'CHAFF 30'",
                            "CPhidgetServo_setPosition 50001 0 1.5",
                            "CPhidgetServo_setPosition 50001 1 1.5"}));
 
@@ -139,9 +140,9 @@ TEST_F(Phidget21, BoardsAttachIntoTheirSlotsAndACycleArrivesAsLibraryCalls)
     // The library refuses a row longer than the display: it is cut to fit first.
     devices().pRavazTextLED(1)->setDisplayString(1, "MASTER CAUTION");
     devices().pRavazTextLCD(1)->setDisplayString(1, "FLCS FAULT  ENGINE FAULT");
-    EXPECT_EQ(m_fake.takeCalls(), QStringList({"CPhidgetTextLED_setDisplayString 40001 1 'MASTER C'",
-                                               "CPhidgetTextLCD_setDisplayString 30001 1 "
-                                               "'FLCS FAULT  ENGINE F'"}));
+    EXPECT_EQ(m_fake.takeCallsByBoard(),
+              QStringList({"CPhidgetTextLCD_setDisplayString 30001 1 'FLCS FAULT  ENGINE F'",
+                           "CPhidgetTextLED_setDisplayString 40001 1 'MASTER C'"}));
 }
 
 TEST_F(Phidget22, ChannelsAreGroupedIntoBoardsAndACycleArrivesAsChannelCalls)

@@ -1,8 +1,13 @@
 #include "phidget/library/LibraryBackend.h"
 
+#include "common/SkippedStep.h"
 #include "phidget/PhidgetManager.h"
 
+#include <QLoggingCategory>
+
 namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcBoardSends, "glimrow.phidget.sends", QtWarningMsg)
 
 void PhidgetLibraryBackend::post(std::function<void()> step)
 {
@@ -43,6 +48,13 @@ void PhidgetLibraryBackend::callFailed(int serial, const QString& failure)
         if (isAttached(serial))
             boardError(serial, failure, 0);
     });
+}
+
+void PhidgetLibraryBackend::sendRefused(int serial, const QString& failure)
+{
+    const QByteArray step = "a send to board " + QByteArray::number(serial);
+    logSkippedStep(lcBoardSends(), step.constData(), failure.toUtf8().constData());
+    callFailed(serial, failure);
 }
 
 bool PhidgetLibraryBackend::isAttached(int serial) const

@@ -43,6 +43,8 @@ public:
     virtual void open(PhidgetManager& manager) = 0;
     // The Devices frame's line, "Phidget library: libphidget22 1.19".
     virtual QString description() const = 0;
+    // Every value the outputs sent has reached its board and been answered.
+    virtual bool sendsIdle() const = 0;
 
 protected:
     explicit PhidgetLibraryBackend(QObject* parent = nullptr) : QObject(parent) {}
@@ -60,6 +62,9 @@ protected:
     // A call the library refused on an attached board: its row is marked as for the board's
     // own error, and what the board was told is sent again. Later, on this object's thread.
     void callFailed(int serial, const QString& failure);
+    // A send refused in the board's answer, after the output that sent it went on: logged
+    // once, then handled as a refused call.
+    void sendRefused(int serial, const QString& failure);
 
 private:
     struct Known {

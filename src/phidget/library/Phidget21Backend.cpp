@@ -1,5 +1,6 @@
 #include "phidget/library/Phidget21Backend.h"
 
+#include "phidget/library/BoardSends.h"
 #include "phidget/library/LibraryFunctions.h"
 
 #include <QLoggingCategory>
@@ -20,6 +21,8 @@ struct Phidget21Backend::Device {
     ~Device()
     {
         close();
+        thread.reset(); // before the handle its calls went to
+        sends.reset();
         if (handle)
             api->CPhidget_delete(handle);
     }
@@ -39,11 +42,18 @@ struct Phidget21Backend::Device {
         if (int code = api->CPhidget_open(handle, info.serial); code != EPHIDGET_OK)
             return api->describe(code);
         opened = true;
+        if (info.type == phidget_type::TextLCD || info.type == phidget_type::TextLED)
+            startSendThread();
         return {};
     }
-    // No handler runs once this returns.
+    // What was sent goes out first (shutdown's blank rows included); no handler runs once this
+    // returns.
     void close()
     {
+        if (sends) {
+            sends->finish(std::chrono::seconds(2));
+            sends->stopReporting();
+        }
         if (opened)
             api->CPhidget_close(handle);
         opened = false;
@@ -64,6 +74,24 @@ struct Phidget21Backend::Device {
     Phidget21Backend* backend; // null once closed: the board may outlive the backend
     CPhidgetHandle handle = nullptr;
     bool opened = false;
+    // A display's rows: the library writes them packet by packet while the caller waits, so
+    // they are written on a thread of the board's own.
+    std::unique_ptr<BoardSends> sends;
+    std::unique_ptr<SendThread> thread;
+
+private:
+    void startSendThread()
+    {
+        Phidget21Backend* owner = backend;
+        sends = std::make_unique<BoardSends>(
+            1, [owner](std::function<void()> step) { owner->post(std::move(step)); },
+            [this](const char* call, int code) {
+                if (backend)
+                    backend->sendRefused(info.serial, QLatin1StringView(call) +
+                                                          QStringLiteral(": ") + api->describe(code));
+            });
+        thread = std::make_unique<SendThread>();
+    }
 };
 
 namespace {
@@ -83,6 +111,25 @@ protected:
     const Api& api() const { return *m_device->api; }
     CPhidgetHandle handle() const { return m_device->handle; }
     void check(int code, const char* call) const { m_device->check(code, call); }
+    // Writes a display row on the board's send thread; the window goes on at once.
+    void sendRow(int row, int rows, int columns, const char* name,
+                 int (*setDisplayString)(CPhidgetHandle, int, char*), const QString& text)
+    {
+        if (row < 0 || row >= rows)
+            throw PhidgetError("row index out of range");
+        if (!m_device->opened)
+            throw PhidgetError(std::string(name) + ": the board is closed");
+        QByteArray characters = text.left(columns).toLatin1();
+        CPhidgetHandle board = handle();
+        SendThread* thread = m_device->thread.get();
+        m_device->sends->send(0, row, {{name, [=](phidget22::AsyncCallback done, void* ctx) {
+                                            thread->run([=]() mutable {
+                                                done(nullptr, ctx,
+                                                     setDisplayString(board, row,
+                                                                      characters.data()));
+                                            });
+                                        }}});
+    }
 
 private:
     std::shared_ptr<Device> m_device;
@@ -124,9 +171,8 @@ public:
     using Board21::Board21;
     void setDisplayString(int row, const QString& text) override
     {
-        QByteArray characters = text.left(kColumns).toLatin1();
-        check(api().CPhidgetTextLCD_setDisplayString(handle(), row, characters.data()),
-              "setDisplayString");
+        sendRow(row, 2, kColumns, "setDisplayString", api().CPhidgetTextLCD_setDisplayString,
+                text);
     }
     // The library's brightness runs 0-255. Older TextLCDs answer "unsupported": their
     // backlight has one level, which is no fault of the board.
@@ -160,9 +206,9 @@ public:
     using Board21::Board21;
     void setDisplayString(int row, const QString& text) override
     {
-        QByteArray characters = text.left(kColumns).toLatin1();
-        check(api().CPhidgetTextLED_setDisplayString(handle(), row, characters.data()),
-              "setDisplayString");
+        // Up to four rows (the 4x8 board); the library refuses the rows a 1x8 does not have.
+        sendRow(row, 4, kColumns, "setDisplayString", api().CPhidgetTextLED_setDisplayString,
+                text);
     }
     void setBrightness(int brightness) override
     {
@@ -335,6 +381,13 @@ void Phidget21Backend::boardFound(const BoardInfo& info)
         return;
     }
     m_devices.emplace(info.serial, std::move(device));
+}
+
+bool Phidget21Backend::sendsIdle() const
+{
+    return std::all_of(m_devices.begin(), m_devices.end(), [](const auto& device) {
+        return !device.second->sends || device.second->sends->idle();
+    });
 }
 
 void Phidget21Backend::deviceReady(int serial)

@@ -21,6 +21,7 @@ public:
 
     void open(PhidgetManager& manager) override;
     QString description() const override;
+    bool sendsIdle() const override;
 
     struct Device; // an open handle of one board
 

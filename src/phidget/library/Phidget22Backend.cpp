@@ -1,8 +1,7 @@
 #include "phidget/library/Phidget22Backend.h"
 
-#include "common/SkippedStep.h"
 #include "phidget/library/LibraryFunctions.h"
-#include "phidget/library/Phidget22Sends.h"
+#include "phidget/library/BoardSends.h"
 
 #include <QLoggingCategory>
 
@@ -88,11 +87,11 @@ struct Phidget22Backend::Device {
             channels.push_back(std::move(channel));
         }
         Phidget22Backend* owner = backend;
-        sends = std::make_unique<Phidget22Sends>(
+        sends = std::make_unique<BoardSends>(
             count, [owner](std::function<void()> step) { owner->post(std::move(step)); },
             [this](const char* call, int code) {
                 if (backend)
-                    backend->sendFailed(info.serial, QLatin1StringView(call) + QStringLiteral(": ") +
+                    backend->sendRefused(info.serial, QLatin1StringView(call) + QStringLiteral(": ") +
                                                      api->describe(code));
             });
     }
@@ -145,7 +144,7 @@ struct Phidget22Backend::Device {
     const ChannelKind kind;
     Phidget22Backend* backend; // null once closed: the board may outlive the backend
     std::vector<std::unique_ptr<Channel>> channels; // fixed once opened: handler contexts
-    std::unique_ptr<Phidget22Sends> sends;
+    std::unique_ptr<BoardSends> sends;
 
 private:
     QString openChannel(Channel& channel)
@@ -199,7 +198,7 @@ protected:
                                               call(handle, arguments..., done, ctx);
                                           }}});
     }
-    Phidget22Sends& sends() const { return *m_device->sends; }
+    BoardSends& sends() const { return *m_device->sends; }
 
 private:
     std::shared_ptr<Device> m_device;
@@ -459,11 +458,10 @@ void Phidget22Backend::boardFound(const Found& found)
     m_devices.emplace(serial, std::move(device));
 }
 
-void Phidget22Backend::sendFailed(int serial, const QString& failure)
+bool Phidget22Backend::sendsIdle() const
 {
-    const QByteArray step = "a send to board " + QByteArray::number(serial);
-    logSkippedStep(lcPhidget22(), step.constData(), failure.toUtf8().constData());
-    callFailed(serial, failure);
+    return std::all_of(m_devices.begin(), m_devices.end(),
+                       [](const auto& device) { return device.second->sends->idle(); });
 }
 
 void Phidget22Backend::channelAttached(int serial, int index, bool attached)

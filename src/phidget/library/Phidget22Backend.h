@@ -23,6 +23,7 @@ public:
 
     void open(PhidgetManager& manager) override;
     QString description() const override;
+    bool sendsIdle() const override;
 
     struct Device;  // the open channels of one board
     struct Channel; // one of them, the context of its handlers
@@ -48,8 +49,6 @@ private:
 
     void boardFound(const Found& found);
     void channelAttached(int serial, int index, bool attached);
-    // A send the board refused: logged, then handled as a refused call.
-    void sendFailed(int serial, const QString& failure);
 
     std::shared_ptr<const phidget22::Api> m_api;
     phidget22::PhidgetManagerHandle m_managerHandle = nullptr;

@@ -1,21 +1,19 @@
-#include "phidget/library/Phidget22Sends.h"
+#include "phidget/library/BoardSends.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 
 namespace glimrow {
 
 using namespace phidget22;
 
-struct Phidget22Sends::Shared {
+struct BoardSends::Shared {
     std::mutex mutex;
     std::condition_variable answered;
     std::vector<int> inFlight;          // calls per channel
     std::vector<const char*> failedCall; // per channel: the first refused call of its send
     std::vector<int> failedCode;
     Post post;                          // empty once nothing is reported
-    Phidget22Sends* owner = nullptr;    // read and cleared on the window's thread only
+    BoardSends* owner = nullptr;    // read and cleared on the window's thread only
 
     bool idle() const
     {
@@ -27,7 +25,7 @@ namespace {
 
 // The context of one call in flight; the answer frees it.
 struct InFlight {
-    std::shared_ptr<Phidget22Sends::Shared> shared;
+    std::shared_ptr<BoardSends::Shared> shared;
     int channel = 0;
     const char* name = nullptr;
 };
@@ -35,7 +33,7 @@ struct InFlight {
 } // namespace
 
 // On a library thread.
-void Phidget22Sends::onAnswer(PhidgetHandle, void* context, int result)
+void BoardSends::onAnswer(PhidgetHandle, void* context, int result)
 {
     const std::unique_ptr<InFlight> call(static_cast<InFlight*>(context));
     Shared& shared = *call->shared;
@@ -58,7 +56,7 @@ void Phidget22Sends::onAnswer(PhidgetHandle, void* context, int result)
     });
 }
 
-Phidget22Sends::Phidget22Sends(int channels, Post post, Failed failed)
+BoardSends::BoardSends(int channels, Post post, Failed failed)
     : m_shared(std::make_shared<Shared>()), m_waiting(std::size_t(channels)),
       m_failed(std::move(failed))
 {
@@ -69,13 +67,13 @@ Phidget22Sends::Phidget22Sends(int channels, Post post, Failed failed)
     m_shared->owner = this;
 }
 
-Phidget22Sends::~Phidget22Sends()
+BoardSends::~BoardSends()
 {
     stopReporting();
     m_shared->owner = nullptr;
 }
 
-void Phidget22Sends::send(int channel, int setting, std::vector<Call> calls)
+void BoardSends::send(int channel, int setting, std::vector<Call> calls)
 {
     auto& waiting = m_waiting[std::size_t(channel)];
     if (waiting.empty() && !busy(channel)) {
@@ -90,7 +88,7 @@ void Phidget22Sends::send(int channel, int setting, std::vector<Call> calls)
         waiting.push_back(Waiting{setting, std::move(calls)});
 }
 
-void Phidget22Sends::finish(std::chrono::milliseconds limit)
+void BoardSends::finish(std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
@@ -109,19 +107,28 @@ void Phidget22Sends::finish(std::chrono::milliseconds limit)
     }
 }
 
-void Phidget22Sends::stopReporting()
+void BoardSends::stopReporting()
 {
     std::lock_guard lock(m_shared->mutex);
     m_shared->post = nullptr;
 }
 
-bool Phidget22Sends::busy(int channel) const
+bool BoardSends::idle() const
+{
+    if (std::any_of(m_waiting.begin(), m_waiting.end(),
+                    [](const auto& waiting) { return !waiting.empty(); }))
+        return false;
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->idle();
+}
+
+bool BoardSends::busy(int channel) const
 {
     std::lock_guard lock(m_shared->mutex);
     return m_shared->inFlight[std::size_t(channel)] > 0;
 }
 
-void Phidget22Sends::start(int channel, std::vector<Call> calls)
+void BoardSends::start(int channel, std::vector<Call> calls)
 {
     {
         std::lock_guard lock(m_shared->mutex);
@@ -132,7 +139,7 @@ void Phidget22Sends::start(int channel, std::vector<Call> calls)
         call.start(&onAnswer, new InFlight{m_shared, channel, call.name});
 }
 
-void Phidget22Sends::startWaiting(int channel)
+void BoardSends::startWaiting(int channel)
 {
     auto& waiting = m_waiting[std::size_t(channel)];
     if (waiting.empty() || busy(channel))
@@ -142,11 +149,46 @@ void Phidget22Sends::startWaiting(int channel)
     start(channel, std::move(calls));
 }
 
-void Phidget22Sends::answered(int channel, const char* failedCall, int code)
+void BoardSends::answered(int channel, const char* failedCall, int code)
 {
     if (failedCall)
         m_failed(failedCall, code);
     startWaiting(channel);
+}
+
+SendThread::SendThread() : m_thread([this] {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping)
+            return;
+        std::function<void()> call = std::move(m_queue.front());
+        m_queue.pop_front();
+        lock.unlock();
+        call();
+        lock.lock();
+    }
+})
+{
+}
+
+SendThread::~SendThread()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void SendThread::run(std::function<void()> call)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(call));
+    }
+    m_wake.notify_all();
 }
 
 } // namespace glimrow
