@@ -116,7 +116,8 @@ public:
         settings.flightDataFactory = [this] {
             auto data = std::make_unique<test::MemoryFlightData>();
             for (const FlightDataFieldInfo& field : flightDataFields())
-                data->set(field.field, field.type == FlightDataType::Text ? QVariant(QString()) : 0);
+                data->set(field.field,
+                          field.type == FlightDataType::Text ? QVariant(QString()) : 0);
             data->set(FlightDataField::VantorAy, true);
             m_data = data.get();
             return data;
@@ -253,8 +254,9 @@ void LightBitToBoard(benchmark::State& state)
         boards.setLightBits(bits ^= 1);
         clock.restart();
         QByteArray calls;
-        while (!(calls.contains("setDutyCycle 10001/0 ") && calls.contains("setDutyCycle 10002/0 ")) &&
-               clock.elapsed() < 1000) {
+        while (
+            !(calls.contains("setDutyCycle 10001/0 ") && calls.contains("setDutyCycle 10002/0 ")) &&
+            clock.elapsed() < 1000) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
             calls += boards.fake().takeCalls();
         }
@@ -263,7 +265,8 @@ void LightBitToBoard(benchmark::State& state)
     }
     std::sort(latencies.begin(), latencies.end());
     state.counters["p50_ms"] = latencies[latencies.size() / 2];
-    state.counters["p99_ms"] = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+    state.counters["p99_ms"] =
+        latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
 }
 BENCHMARK(LightBitToBoard)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 

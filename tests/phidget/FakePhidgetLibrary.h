@@ -43,7 +43,7 @@ public:
     void (*plug)(const char* type, int serial, int version) = nullptr;
     void (*unplug)(int serial) = nullptr;
     void (*error)(int serial, int code, const char* text) = nullptr;
-    void (*fail)(const char* function) = nullptr; // every call of it fails; null for none
+    void (*fail)(const char* function) = nullptr;      // every call of it fails; null for none
     void (*setLatency)(double milliseconds) = nullptr; // a board's round trip; 0 at first
 
     // Runs the event loop until every call the program sent has reached its board, on the

@@ -9,11 +9,11 @@ using namespace phidget22;
 struct BoardSends::Shared {
     std::mutex mutex;
     std::condition_variable answered;
-    std::vector<int> inFlight;          // calls per channel
+    std::vector<int> inFlight;           // calls per channel
     std::vector<const char*> failedCall; // per channel: the first refused call of its send
     std::vector<int> failedCode;
-    Post post;                          // empty once nothing is reported
-    BoardSends* owner = nullptr;    // read and cleared on the window's thread only
+    Post post;                   // empty once nothing is reported
+    BoardSends* owner = nullptr; // read and cleared on the window's thread only
 
     bool idle() const
     {
@@ -156,19 +156,20 @@ void BoardSends::answered(int channel, const char* failedCall, int code)
     startWaiting(channel);
 }
 
-SendThread::SendThread() : m_thread([this] {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_stopping)
-            return;
-        std::function<void()> call = std::move(m_queue.front());
-        m_queue.pop_front();
-        lock.unlock();
-        call();
-        lock.lock();
-    }
-})
+SendThread::SendThread()
+    : m_thread([this] {
+          std::unique_lock lock(m_mutex);
+          for (;;) {
+              m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+              if (m_stopping)
+                  return;
+              std::function<void()> call = std::move(m_queue.front());
+              m_queue.pop_front();
+              lock.unlock();
+              call();
+              lock.lock();
+          }
+      })
 {
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/SkippedStep.h"
 #include "phidget/PhidgetManager.h"
+#include "phidget/library/BoardSends.h"
 
 #include <QLoggingCategory>
 
@@ -50,11 +51,18 @@ void PhidgetLibraryBackend::callFailed(int serial, const QString& failure)
     });
 }
 
-void PhidgetLibraryBackend::sendRefused(int serial, const QString& failure)
+std::unique_ptr<BoardSends> PhidgetLibraryBackend::makeSends(int serial, int channels,
+                                                             std::function<QString(int)> describe)
 {
-    const QByteArray step = "a send to board " + QByteArray::number(serial);
-    logSkippedStep(lcBoardSends(), step.constData(), failure.toUtf8().constData());
-    callFailed(serial, failure);
+    // The board closes its sends before this object goes, so neither function outlives it.
+    return std::make_unique<BoardSends>(
+        channels, [this](std::function<void()> step) { post(std::move(step)); },
+        [this, serial, describe = std::move(describe)](const char* call, int code) {
+            const QString failure = QLatin1StringView(call) + QStringLiteral(": ") + describe(code);
+            const QByteArray step = "a send to board " + QByteArray::number(serial);
+            logSkippedStep(lcBoardSends(), step.constData(), failure.toUtf8().constData());
+            callFailed(serial, failure);
+        });
 }
 
 bool PhidgetLibraryBackend::isAttached(int serial) const

@@ -12,8 +12,11 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace glimrow {
+
+class BoardSends;
 
 // The three properties of a board, copied on the library's thread when it attached.
 struct BoardInfo {
@@ -62,9 +65,10 @@ protected:
     // A call the library refused on an attached board: its row is marked as for the board's
     // own error, and what the board was told is sent again. Later, on this object's thread.
     void callFailed(int serial, const QString& failure);
-    // A send refused in the board's answer, after the output that sent it went on: logged
-    // once, then handled as a refused call.
-    void sendRefused(int serial, const QString& failure);
+    // The sends of board `serial`, whose refused answers are logged once and then handled as
+    // refused calls; `describe` gives the library's text for a result code.
+    std::unique_ptr<BoardSends> makeSends(int serial, int channels,
+                                          std::function<QString(int code)> describe);
 
 private:
     struct Known {

@@ -63,7 +63,8 @@ struct Phidget21Backend::Device {
     {
         if (code == EPHIDGET_OK)
             return;
-        const QString failure = QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
+        const QString failure =
+            QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
         if (backend)
             backend->callFailed(info.serial, failure);
         throw PhidgetError(failure.toStdString());
@@ -82,14 +83,8 @@ struct Phidget21Backend::Device {
 private:
     void startSendThread()
     {
-        Phidget21Backend* owner = backend;
-        sends = std::make_unique<BoardSends>(
-            1, [owner](std::function<void()> step) { owner->post(std::move(step)); },
-            [this](const char* call, int code) {
-                if (backend)
-                    backend->sendRefused(info.serial, QLatin1StringView(call) +
-                                                          QStringLiteral(": ") + api->describe(code));
-            });
+        sends = backend->makeSends(info.serial, 1,
+                                   [library = api](int code) { return library->describe(code); });
         thread = std::make_unique<SendThread>();
     }
 };
@@ -122,13 +117,12 @@ protected:
         QByteArray characters = text.left(columns).toLatin1();
         CPhidgetHandle board = handle();
         SendThread* thread = m_device->thread.get();
-        m_device->sends->send(0, row, {{name, [=](phidget22::AsyncCallback done, void* ctx) {
-                                            thread->run([=]() mutable {
-                                                done(nullptr, ctx,
-                                                     setDisplayString(board, row,
-                                                                      characters.data()));
-                                            });
-                                        }}});
+        m_device->sends->send(
+            0, row, {{name, [=](phidget22::AsyncCallback done, void* ctx) {
+                          thread->run([=]() mutable {
+                              done(nullptr, ctx, setDisplayString(board, row, characters.data()));
+                          });
+                      }}});
     }
 
 private:
@@ -171,8 +165,7 @@ public:
     using Board21::Board21;
     void setDisplayString(int row, const QString& text) override
     {
-        sendRow(row, 2, kColumns, "setDisplayString", api().CPhidgetTextLCD_setDisplayString,
-                text);
+        sendRow(row, 2, kColumns, "setDisplayString", api().CPhidgetTextLCD_setDisplayString, text);
     }
     // The library's brightness runs 0-255. Older TextLCDs answer "unsupported": their
     // backlight has one level, which is no fault of the board.
@@ -207,8 +200,7 @@ public:
     void setDisplayString(int row, const QString& text) override
     {
         // Up to four rows (the 4x8 board); the library refuses the rows a 1x8 does not have.
-        sendRow(row, 4, kColumns, "setDisplayString", api().CPhidgetTextLED_setDisplayString,
-                text);
+        sendRow(row, 4, kColumns, "setDisplayString", api().CPhidgetTextLED_setDisplayString, text);
     }
     void setBrightness(int brightness) override
     {

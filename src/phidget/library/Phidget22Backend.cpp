@@ -1,7 +1,7 @@
 #include "phidget/library/Phidget22Backend.h"
 
-#include "phidget/library/LibraryFunctions.h"
 #include "phidget/library/BoardSends.h"
+#include "phidget/library/LibraryFunctions.h"
 
 #include <QLoggingCategory>
 
@@ -86,14 +86,8 @@ struct Phidget22Backend::Device {
             }
             channels.push_back(std::move(channel));
         }
-        Phidget22Backend* owner = backend;
-        sends = std::make_unique<BoardSends>(
-            count, [owner](std::function<void()> step) { owner->post(std::move(step)); },
-            [this](const char* call, int code) {
-                if (backend)
-                    backend->sendRefused(info.serial, QLatin1StringView(call) + QStringLiteral(": ") +
-                                                     api->describe(code));
-            });
+        sends = backend->makeSends(info.serial, count,
+                                   [library = api](int code) { return library->describe(code); });
     }
     // What was sent goes out first (shutdown's darkness included); no handler runs once this
     // returns.
@@ -133,7 +127,8 @@ struct Phidget22Backend::Device {
     {
         if (code == EPHIDGET_OK)
             return;
-        const QString failure = QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
+        const QString failure =
+            QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
         if (backend)
             backend->callFailed(info.serial, failure);
         throw PhidgetError(failure.toStdString());
@@ -190,8 +185,7 @@ protected:
     // Sends `call`, one of the library's _async functions, with `arguments` to channel `index`
     // without waiting for the board.
     template <typename Call, typename... Arguments>
-    void sendAsync(int index, const char* what, const char* name, Call call,
-                   Arguments... arguments)
+    void sendAsync(int index, const char* what, const char* name, Call call, Arguments... arguments)
     {
         PhidgetHandle handle = channel(index, what);
         m_device->sends->send(index, 0, {{name, [=](AsyncCallback done, void* ctx) {
@@ -242,13 +236,13 @@ public:
         PhidgetHandle lcd = channel(0, "LCD");
         auto* writeText = api().PhidgetLCD_writeText_async;
         auto* flush = api().PhidgetLCD_flush_async;
-        sends().send(0, row,
-                     {{"PhidgetLCD_writeText",
-                       [=](AsyncCallback done, void* ctx) {
-                           writeText(lcd, FONT_5x8, 0, row, characters.constData(), done, ctx);
-                       }},
-                      {"PhidgetLCD_flush",
-                       [=](AsyncCallback done, void* ctx) { flush(lcd, done, ctx); }}});
+        sends().send(
+            0, row,
+            {{"PhidgetLCD_writeText",
+              [=](AsyncCallback done, void* ctx) {
+                  writeText(lcd, FONT_5x8, 0, row, characters.constData(), done, ctx);
+              }},
+             {"PhidgetLCD_flush", [=](AsyncCallback done, void* ctx) { flush(lcd, done, ctx); }}});
     }
     void setBrightness(int brightness) override
     {

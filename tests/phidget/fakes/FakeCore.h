@@ -38,7 +38,7 @@ void waitForTheBoard();
 // Runs `complete` on the worker thread once board `serial` has taken the call.
 void later(int serial, std::function<void()> complete);
 
-bool failing(const char* function);    // under guard()
+bool failing(const char* function);   // under guard()
 void record(const std::string& call); // under guard()
 
 // "1 0.5": the arguments as a call record shows them.

@@ -156,8 +156,8 @@ void fake::announce(int serial, bool attached)
             bool present = false;
             {
                 std::lock_guard lock(guard());
-                present = handle->opened && handle->serial == serial &&
-                          (!attached || onBoard(handle));
+                present =
+                    handle->opened && handle->serial == serial && (!attached || onBoard(handle));
             }
             if (present && attached && handle->onAttach)
                 handle->onAttach(handle, handle->attachContext);
