@@ -8,6 +8,7 @@
 // libphidget22 (target: one polling period plus 10 ms).
 
 #include "support/MemoryFlightData.h"
+#include "support/Waiting.h"
 
 #include "cockpit/Cockpit.h"
 #include "cockpit/HeadlessView.h"
@@ -161,17 +162,7 @@ public:
     // Until every call sent has reached its board and been answered.
     void settle()
     {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 10000) {
-            QCoreApplication::processEvents();
-            if (idle()) {
-                QCoreApplication::processEvents();
-                if (idle())
-                    break;
-            }
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
-        }
+        test::waitUntilSettled([this] { return idle(); }, 10000);
         m_fake.takeCalls();
     }
 

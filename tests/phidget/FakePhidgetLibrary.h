@@ -6,11 +6,10 @@
 // the calls that reached a board are taken once every asynchronous call has been answered.
 
 #include "phidget/library/LibraryFunctions.h"
+#include "support/Waiting.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QStringList>
 
 #include <algorithm>
@@ -51,19 +50,8 @@ public:
     // send what was waiting for it.
     void settle()
     {
-        const auto idle = [this] { return m_idle() && (!m_programIdle || m_programIdle()); };
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 5000) {
-            QCoreApplication::processEvents();
-            if (idle()) {
-                QCoreApplication::processEvents();
-                if (idle())
-                    return;
-            }
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
-        ADD_FAILURE() << "the fake library's calls were not all answered";
+        if (!waitUntilSettled([this] { return m_idle() && (!m_programIdle || m_programIdle()); }))
+            ADD_FAILURE() << "the fake library's calls were not all answered";
     }
     // What says the program has nothing on its way to a board.
     void alsoWaitFor(std::function<bool()> programIdle) { m_programIdle = std::move(programIdle); }

@@ -8,14 +8,31 @@
 
 namespace glimrow::test {
 
-template <typename Condition>
-bool waitFor(Condition condition, int milliseconds = 5000)
+template <typename Condition> bool waitFor(Condition condition, int milliseconds = 5000)
 {
     QElapsedTimer waited;
     waited.start();
     while (!condition() && waited.elapsed() < milliseconds)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     return condition();
+}
+
+// Runs the event loop until `idle` holds before and after the events then waiting are handled:
+// work that other threads answer (a board's calls) is done, and so is what the answers started.
+template <typename Idle> bool waitUntilSettled(Idle idle, int milliseconds = 5000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < milliseconds) {
+        QCoreApplication::processEvents();
+        if (idle()) {
+            QCoreApplication::processEvents();
+            if (idle())
+                return true;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return false;
 }
 
 } // namespace glimrow::test

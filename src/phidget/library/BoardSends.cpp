@@ -88,7 +88,13 @@ void BoardSends::send(int channel, int setting, std::vector<Call> calls)
         waiting.push_back(Waiting{setting, std::move(calls)});
 }
 
-void BoardSends::finish(std::chrono::milliseconds limit)
+void BoardSends::close(std::chrono::milliseconds limit)
+{
+    waitForAnswers(limit);
+    stopReporting();
+}
+
+void BoardSends::waitForAnswers(std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {

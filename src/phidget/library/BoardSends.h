@@ -41,11 +41,9 @@ public:
     // Sends `calls` for `setting` of `channel` (a row, or 0), now if the channel is free, else
     // once it is; a waiting send of the same setting is replaced.
     void send(int channel, int setting, std::vector<Call> calls);
-    // Waits, at most `limit`, until every send has gone out and been answered: before the
-    // board is closed, so what shutdown sent is on the board.
-    void finish(std::chrono::milliseconds limit);
-    // Nothing is reported any more; answers still to come are let go.
-    void stopReporting();
+    // Before the board is closed: waits, at most `limit`, until every send has gone out and
+    // been answered, so what shutdown sent is on the board; then reports nothing any more.
+    void close(std::chrono::milliseconds limit);
     // Every send has gone out and been answered.
     bool idle() const;
 
@@ -58,6 +56,8 @@ private:
     };
 
     static void onAnswer(phidget22::PhidgetHandle, void* context, int result);
+    void waitForAnswers(std::chrono::milliseconds limit);
+    void stopReporting(); // answers still to come are let go
     bool busy(int channel) const;
     void start(int channel, std::vector<Call> calls);
     void startWaiting(int channel);

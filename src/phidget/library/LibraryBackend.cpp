@@ -42,6 +42,24 @@ void PhidgetLibraryBackend::boardError(int serial, const QString& description, i
         m_manager->raiseError(found->second.board, description, code);
 }
 
+namespace {
+
+QString refusal(const char* call, const QString& description)
+{
+    return QLatin1StringView(call) + QStringLiteral(": ") + description;
+}
+
+} // namespace
+
+void PhidgetLibraryBackend::refuseCall(PhidgetLibraryBackend* backend, int serial, const char* call,
+                                       const QString& description)
+{
+    const QString failure = refusal(call, description);
+    if (backend)
+        backend->callFailed(serial, failure);
+    throw PhidgetError(failure.toStdString());
+}
+
 void PhidgetLibraryBackend::callFailed(int serial, const QString& failure)
 {
     post([this, serial, failure] {
@@ -58,7 +76,7 @@ std::unique_ptr<BoardSends> PhidgetLibraryBackend::makeSends(int serial, int cha
     return std::make_unique<BoardSends>(
         channels, [this](std::function<void()> step) { post(std::move(step)); },
         [this, serial, describe = std::move(describe)](const char* call, int code) {
-            const QString failure = QLatin1StringView(call) + QStringLiteral(": ") + describe(code);
+            const QString failure = refusal(call, describe(code));
             const QByteArray step = "a send to board " + QByteArray::number(serial);
             logSkippedStep(lcBoardSends(), step.constData(), failure.toUtf8().constData());
             callFailed(serial, failure);

@@ -62,15 +62,20 @@ protected:
     void boardDetached(int serial);
     void boardError(int serial, const QString& description, int code);
     bool isAttached(int serial) const;
-    // A call the library refused on an attached board: its row is marked as for the board's
-    // own error, and what the board was told is sent again. Later, on this object's thread.
-    void callFailed(int serial, const QString& failure);
+    // A call the library refused on board `serial`: thrown as a PhidgetError, and (while
+    // `backend` is there) its row marked as for the board's own error, so that what the board
+    // was told is sent again.
+    [[noreturn]] static void refuseCall(PhidgetLibraryBackend* backend, int serial,
+                                        const char* call, const QString& description);
     // The sends of board `serial`, whose refused answers are logged once and then handled as
     // refused calls; `describe` gives the library's text for a result code.
     std::unique_ptr<BoardSends> makeSends(int serial, int channels,
                                           std::function<QString(int code)> describe);
 
 private:
+    // Later, on this object's thread: the row of an attached board marked.
+    void callFailed(int serial, const QString& failure);
+
     struct Known {
         PhidgetBoardPtr board; // the object of its latest attach
         bool attached = false;

@@ -50,10 +50,8 @@ struct Phidget21Backend::Device {
     // returns.
     void close()
     {
-        if (sends) {
-            sends->finish(std::chrono::seconds(2));
-            sends->stopReporting();
-        }
+        if (sends)
+            sends->close(std::chrono::seconds(2));
         if (opened)
             api->CPhidget_close(handle);
         opened = false;
@@ -61,13 +59,8 @@ struct Phidget21Backend::Device {
     }
     void check(int code, const char* call) const
     {
-        if (code == EPHIDGET_OK)
-            return;
-        const QString failure =
-            QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
-        if (backend)
-            backend->callFailed(info.serial, failure);
-        throw PhidgetError(failure.toStdString());
+        if (code != EPHIDGET_OK)
+            refuseCall(backend, info.serial, call, api->describe(code));
     }
 
     const std::shared_ptr<const Api> api;

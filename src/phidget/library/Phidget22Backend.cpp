@@ -93,10 +93,8 @@ struct Phidget22Backend::Device {
     // returns.
     void close()
     {
-        if (sends) {
-            sends->finish(std::chrono::seconds(2));
-            sends->stopReporting();
-        }
+        if (sends)
+            sends->close(std::chrono::seconds(2));
         for (auto& channel : channels) {
             if (channel->opened)
                 api->Phidget_close(channel->handle);
@@ -125,13 +123,8 @@ struct Phidget22Backend::Device {
     }
     void check(int code, const char* call) const
     {
-        if (code == EPHIDGET_OK)
-            return;
-        const QString failure =
-            QLatin1StringView(call) + QStringLiteral(": ") + api->describe(code);
-        if (backend)
-            backend->callFailed(info.serial, failure);
-        throw PhidgetError(failure.toStdString());
+        if (code != EPHIDGET_OK)
+            refuseCall(backend, info.serial, call, api->describe(code));
     }
 
     const std::shared_ptr<const Api> api;
