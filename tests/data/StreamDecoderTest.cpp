@@ -135,3 +135,75 @@ TEST(StreamFramer, JunkAndEndlessFieldsNeverMakeAFrame)
     EXPECT_EQ(framer.takeDroppedBytes(), 0);
     EXPECT_EQ(framesOf({"\n" + streamFrame()}, framer), QList<QByteArray>{streamFrame()});
 }
+
+namespace {
+
+// A frame as a real server writes it: every field a number of its own, some of several
+// characters; or, as a quiet server writes it, every field "0".
+QByteArray serverFrame(int lightBits, bool quiet)
+{
+    std::map<int, QByteArray> fields;
+    for (int field = 1; field <= 80; ++field)
+        fields[field] = quiet ? QByteArray("0") : QByteArray::number(field * 0.25);
+    fields[StreamDecoder::kLightBitsField] = QByteArray::number(lightBits);
+    return streamFrame(fields);
+}
+
+} // namespace
+
+TEST(StreamFramer, NoiseCostsOnlyTheFramesItTouches)
+{
+    const QList<QByteArray> noises = {QByteArray(1, '\0'), "\xff", QByteArray(5000, '@')};
+    for (const bool quiet : {false, true}) {
+        for (const QByteArray lineEnd : {"", "\r\n"}) {
+            const QByteArray before = serverFrame(3, quiet) + lineEnd;
+            const QByteArray after = serverFrame(5, quiet) + lineEnd;
+            for (const QByteArray& noise : noises) {
+                for (qsizetype at = 0; at <= before.size(); at += noise.size() > 1 ? 7 : 1) {
+                    // One read per write, as a server writes a frame at a time.
+                    StreamFramer framer;
+                    FlightDataCache cache;
+                    QList<std::int32_t> shown;
+                    for (const QByteArray& read :
+                         {before, QByteArray(before).insert(at, noise), after, after}) {
+                        if (const std::optional<QByteArray> frame = framer.take(read)) {
+                            StreamDecoder::decode(*frame, cache);
+                            shown << cache.LightBits;
+                        }
+                    }
+                    const auto where = [&] {
+                        return testing::Message() << "noise of " << noise.size() << " at " << at
+                                                  << (quiet ? " (quiet)" : "")
+                                                  << (lineEnd.isEmpty() ? "" : " (line ends)");
+                    };
+                    EXPECT_EQ(cache.LightBits, 5) << where();
+                    EXPECT_TRUE(cache.VantorAy) << where();
+                    for (std::int32_t lightBits : shown)
+                        ASSERT_TRUE(lightBits == 3 || lightBits == 5) << lightBits << where();
+                }
+            }
+        }
+    }
+}
+
+TEST(StreamFramer, AFrameMayOpenWithAnyCharacterWhereAFrameSurelyStarts)
+{
+    // Some servers write a frame's leading separator as another character; a line end, or a
+    // write of its own, says where such a frame starts.
+    QByteArray frame = streamFrame({{32, "5"}});
+    frame[0] = 'X';
+    for (qsizetype cut = 0; cut <= frame.size() + 2; ++cut) {
+        StreamFramer framer;
+        const QByteArray lines = frame + "\r\n" + frame + "\r\n";
+        const QList<QByteArray> frames =
+            framesOf({lines.first(frame.size() + cut), lines.sliced(frame.size() + cut)}, framer);
+        ASSERT_FALSE(frames.isEmpty()) << "cut at " << cut;
+        EXPECT_EQ(frames.back(), frame) << "cut at " << cut;
+    }
+    StreamFramer framer;
+    EXPECT_EQ(framesOf({frame, frame, frame.first(30), frame.sliced(30)}, framer),
+              (QList<QByteArray>{frame, frame, frame}));
+    // Elsewhere a frame still starts at "@".
+    EXPECT_EQ(framesOf({streamFrame() + "X" + streamFrame({{32, "5"}})}, framer),
+              QList<QByteArray>{streamFrame({{32, "5"}})});
+}

@@ -70,3 +70,45 @@ TEST_F(StreamFlood, NoiseNeitherGrowsMemoryNorKeepsGoodFramesFromDecoding)
         EXPECT_LT(memoryPeak - memoryBefore, 20 * 1024) << "kB above the start";
     }
 }
+
+TEST_F(StreamFlood, InjectedNoiseAndOtherFramingsStillDriveTheLamps)
+{
+    // LightBits 5 lights the lines of masks 1 and 4, and only those.
+    start(withRequiredSections(tcpKeys() + "[PLED64-1]\r\n0,One,1,1\r\n1,Two,2,1\r\n"
+                                           "2,Four,4,1\r\n"));
+    ASSERT_TRUE(test::waitFor([this] { return m_stream.hasPendingConnections(); }));
+    QTcpSocket* peer = m_stream.nextPendingConnection();
+    // Each piece is a write of its own, read as it arrives, as a server's frames are.
+    const auto send = [peer](const QByteArray& bytes) {
+        peer->write(bytes);
+        ASSERT_TRUE(peer->waitForBytesWritten(1000));
+        QCoreApplication::processEvents();
+    };
+    const auto lampsShow = [this](bool one, bool four) {
+        return test::waitFor([&] {
+            tick();
+            const std::vector<int>& leds = board(10001).leds;
+            return (leds[0] > 0) == one && leds[1] == 0 && (leds[2] > 0) == four;
+        });
+    };
+    int round = 0;
+    for (const QByteArray& noise : {QByteArray(1, '\0'), QByteArray("\xff"), QByteArray(5000, '@')}) {
+        for (const char* lineEnd : {"", "\r\n"}) {
+            QByteArray spoiled = test::streamFrame({{32, "0"}}) + lineEnd;
+            spoiled.insert(40 + ++round, noise);
+            send(spoiled);
+            send(test::streamFrame({{32, "5"}}) + lineEnd);
+            send(test::streamFrame({{32, "5"}}) + lineEnd);
+            EXPECT_TRUE(lampsShow(true, true))
+                << "noise of " << noise.size() << (*lineEnd ? " with line ends" : "");
+            send(test::streamFrame({{32, "0"}}) + lineEnd);
+            ASSERT_TRUE(lampsShow(false, false));
+        }
+    }
+    // A server that writes a frame's leading separator as another character, a frame a line.
+    QByteArray other = test::streamFrame({{32, "4"}}) + "\r\n";
+    other[0] = 'X';
+    send(other + other.first(90));
+    send(other.sliced(90));
+    EXPECT_TRUE(lampsShow(false, true));
+}
