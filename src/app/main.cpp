@@ -138,6 +138,14 @@ private:
     ShutdownSignals m_signals;
 };
 
+// The event loop, unless the program was asked to end before it could start (a signal while the
+// window was being set up): the loop would then never be told to end.
+void runUnlessEnded(QCoreApplication& app, const Cockpit& cockpit)
+{
+    if (!cockpit.isEnded())
+        app.exec();
+}
+
 // What the options' values must be; the reason when one is not.
 QString badOptionValue(const Options& options)
 {
@@ -231,7 +239,7 @@ int runHeadless(int argc, char* argv[], const Options& options)
         return cockpit.exitCode();
     if (options.parser.isSet(options.polling))
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
-    app.exec();
+    runUnlessEnded(app, cockpit);
     return cockpit.exitCode();
 }
 
@@ -273,7 +281,7 @@ int runWindow(int argc, char* argv[], const Options& options)
         scheduleScreenshots(window, hardwareWindow.get(),
                             options.parser.value(options.screenshots));
     }
-    app.exec();
+    runUnlessEnded(app, cockpit);
     return window.exitCode();
 }
 

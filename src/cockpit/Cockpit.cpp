@@ -207,6 +207,8 @@ Cockpit::~Cockpit() = default;
 
 void Cockpit::setUpUpdateCycle()
 {
+    m_updateCycle.setGate([this] { return updateCycleMayRun(); });
+    m_updateCycle.setCycleEnded([this] { takeDeferredActions(); });
     ConfigTables& t = m_tables;
     m_updateCycle.setDcomSteps({
         sectionStep("BuildTextLEDStrings [PTLED-1]", t.maPTLED_1, m_texts,
@@ -249,6 +251,16 @@ void Cockpit::setUpUpdateCycle()
 
 bool Cockpit::Start()
 {
+    m_startingUp = true;
+    const bool started = runStartupStepsReportingErrors();
+    m_startingUp = false;
+    // A stop asked for while start-up let events run is taken now.
+    takeDeferredActions();
+    return started && !m_ended;
+}
+
+bool Cockpit::runStartupStepsReportingErrors()
+{
     try {
         return runStartupSteps();
     } catch (const StartupError& error) {
@@ -261,6 +273,7 @@ bool Cockpit::Start()
                            StartupError::SubscriptOutOfRange);
     }
     m_exitCode = 1;
+    m_startingUp = false;
     ShutdownProgram();
     return false;
 }
@@ -402,14 +415,8 @@ void Cockpit::ClearGSuitPanel()
 
 bool Cockpit::ReloadConfiguration()
 {
-    // Not in the middle of a cycle or of another reload (the user may press Ctrl+R while
-    // either lets events run): their procedures are still reading the tables. The reload
-    // follows as soon as they end.
-    if (m_updateCycle.isRunning() || m_reloading) {
-        m_reloadPending = true;
+    if (deferredWhileBusy([this] { ReloadConfiguration(); }))
         return false;
-    }
-    m_reloadPending = false;
     ConfigTables tables;
     ReloadedKeys keys;
     ConfigProblems problems;
@@ -432,7 +439,7 @@ bool Cockpit::ReloadConfiguration()
     m_configProblems = problems;
     reportConfigProblems();
     m_reloading = true;
-    EndOutputTest(); // its line may not be there any more
+    endOutputTestNow(); // its line may not be there any more
     const ConfigTables before = std::exchange(m_tables, std::move(tables));
     keys.applyTo(*this);
     for (CockpitGrid grid :
@@ -446,8 +453,7 @@ bool Cockpit::ReloadConfiguration()
     resendChangedSections(before);
     m_epic.setLines(tableOrNull(m_tables.maEPICAnalogs));
     m_reloading = false;
-    if (m_reloadPending)
-        ReloadConfiguration();
+    takeDeferredActions();
     return true;
 }
 
@@ -479,7 +485,7 @@ void Cockpit::endAtOnce()
 
 void Cockpit::ShutdownProgram()
 {
-    if (m_ended)
+    if (m_ended || deferredWhileBusy([this] { ShutdownProgram(); }))
         return;
     m_ended = true;
     // Every step runs whatever the one before did; a step that fails is skipped.
@@ -487,7 +493,7 @@ void Cockpit::ShutdownProgram()
         runSkippingFailure(lcCockpit(), name, run);
     };
     step("stopping the polling timer", [this] { m_tmrGlimrow.stop(); });
-    step("ending the test of one output", [this] { EndOutputTest(); });
+    step("ending the test of one output", [this] { endOutputTestNow(); });
     step("darkening every output", [this] { TestAllOutputs(false, true); });
     step("releasing the board slots", [this] { m_devices.ReleaseSlots(); });
     step("closing the EPIC card", [this] {
@@ -533,6 +539,8 @@ QString Cockpit::applyGSuitFormula(int motor, const QString& formula)
 
 void Cockpit::setAllLampsOn(bool checked)
 {
+    if (deferredWhileBusy([this, checked] { setAllLampsOn(checked); }))
+        return;
     if (m_allLampsOn == checked)
         return;
     m_allLampsOn = checked;
@@ -552,17 +560,23 @@ void Cockpit::setPollingInterval(int milliseconds)
 
 void Cockpit::ChooseConnectType(int index)
 {
+    if (deferredWhileBusy([this, index] { ChooseConnectType(index); }))
+        return;
     m_connectTypeChosen = true;
     m_connection.ChooseConnectType(index);
 }
 
 void Cockpit::OpenEpicCard()
 {
+    if (deferredWhileBusy([this] { OpenEpicCard(); }))
+        return;
     m_epic.OpenEpicCard(tableOrNull(m_tables.maEPICAnalogs));
 }
 
 void Cockpit::CloseEpicCard()
 {
+    if (deferredWhileBusy([this] { CloseEpicCard(); }))
+        return;
     m_epic.CloseEpicCard();
 }
 
@@ -612,7 +626,9 @@ Cockpit::TestableSection Cockpit::testable(CockpitGrid grid)
 
 bool Cockpit::TestOutput(CockpitGrid grid, int line)
 {
-    EndOutputTest();
+    if (deferredWhileBusy([this, grid, line] { TestOutput(grid, line); }))
+        return true;
+    endOutputTestNow();
     const TestableSection section = testable(grid);
     if (!section.table || !*section.table || line < 0 || line >= (*section.table)->rowCount())
         return false;
@@ -625,6 +641,12 @@ bool Cockpit::TestOutput(CockpitGrid grid, int line)
 }
 
 void Cockpit::EndOutputTest()
+{
+    if (!deferredWhileBusy([this] { EndOutputTest(); }))
+        endOutputTestNow();
+}
+
+void Cockpit::endOutputTestNow()
 {
     if (!m_outputUnderTest)
         return;
@@ -650,16 +672,41 @@ void Cockpit::tmrGlimrow_Timer()
 {
     if (!m_cache.VantorAy)
         m_connection.pollSilentServer();
-    if (m_allLampsOn || !m_cache.VantorAy)
-        return;
     m_updateCycle.run();
-    if (m_reloadPending && !m_updateCycle.isRunning())
-        ReloadConfiguration();
+}
+
+bool Cockpit::updateCycleMayRun() const
+{
+    // A tick that falls into a pause of other work is dropped; the next one comes soon.
+    return !m_allLampsOn && m_cache.VantorAy && !m_startingUp && !m_reloading && !m_ended;
 }
 
 void Cockpit::letEventsRun()
 {
+    ++m_pauseDepth;
     QCoreApplication::processEvents();
+    --m_pauseDepth;
+}
+
+bool Cockpit::deferredWhileBusy(std::function<void()> action)
+{
+    if (m_pauseDepth == 0 || !isBusy())
+        return false;
+    m_deferred.push_back(std::move(action));
+    return true;
+}
+
+void Cockpit::takeDeferredActions()
+{
+    while (!m_deferred.empty() && !isBusy()) {
+        if (m_ended) {
+            m_deferred.clear(); // nothing more to do once the program is over
+            return;
+        }
+        const std::function<void()> action = std::move(m_deferred.front());
+        m_deferred.pop_front();
+        action();
+    }
 }
 
 } // namespace glimrow

@@ -25,6 +25,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -65,7 +66,8 @@ public:
 
     // The start-up sequence that needs no window: the single-copy check, the Phidget manager,
     // Glimrow.cfg read and applied, the grids built, DCOM unless the file chose. False when
-    // the program ended during it (exitCode() says how), the user having been told why.
+    // the program ended during it (exitCode() says how), the user having been told why, or
+    // was asked to end while it ran (a signal, the end of --run-for).
     bool Start();
     // Reads Glimrow.cfg again. On success the tables, grids and option keys are replaced, and
     // boards whose section changed get their starting settings again; the connection, the
@@ -136,6 +138,7 @@ signals:
     void ended(int exitCode);
 
 private:
+    bool runStartupStepsReportingErrors();
     bool runStartupSteps();
     void reportStartupError(const QString& description, const QString& source, int number);
     void endAtOnce();
@@ -157,6 +160,16 @@ private:
     TestableSection testable(CockpitGrid grid);
     void driveOutputUnderTest(bool on);
     void setUpUpdateCycle();
+    // Start-up, a reload or an update cycle is under way: what arrives while it lets events
+    // run waits for its end, so that it neither runs on half-changed tables nor is undone by
+    // the rest of that work.
+    bool isBusy() const { return m_startingUp || m_reloading || m_updateCycle.isRunning(); }
+    // Keeps `action` for later when it arrives during such a pause; false when it may run now.
+    bool deferredWhileBusy(std::function<void()> action);
+    // Runs what was kept, in order, once the work has ended.
+    void takeDeferredActions();
+    bool updateCycleMayRun() const;
+    void endOutputTestNow();
 
     // DeviceManagerView.
     void enableBoardControls(BoardKind kind) override { m_view.enableBoardControls(kind); }
@@ -194,8 +207,11 @@ private:
     bool m_mbUpdateEpicAnyway = false;
     bool m_allLampsOn = false;
     bool m_connectTypeChosen = false;
+    bool m_startingUp = false;
     bool m_reloading = false;
-    bool m_reloadPending = false; // asked for while a cycle or a reload was running
+    int m_pauseDepth = 0; // how deep in letEventsRun
+    // What the user or a signal asked for while work was paused for events, in order.
+    std::deque<std::function<void()>> m_deferred;
     std::optional<OutputUnderTest> m_outputUnderTest;
     int m_lampBrightness = kDefaultBrightness;
 

@@ -291,6 +291,12 @@ std::optional<ConfigProblem> Parser::readDeviceLines(const QString& name, int he
         const QStringView line = m_lines.next();
         if (line.isEmpty())
             return error(line, kBlankLine);
+        if (table.rowCount() == ConfigFileParser::kMaxLinesPerSection) {
+            return error(line, QStringLiteral("more than %1 lines in [%2]; no cockpit has that "
+                                              "many outputs on one board")
+                                   .arg(ConfigFileParser::kMaxLinesPerSection)
+                                   .arg(name));
+        }
         table.appendRow(splitFields(line), m_lines.lineNumber());
     }
     if (std::optional<SectionTable>* slot = m_tables.tableForSection(name)) {

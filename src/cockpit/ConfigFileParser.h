@@ -38,6 +38,10 @@ protected:
 
 class ConfigFileParser {
 public:
+    // Lines one device section may hold: far more than any board has outputs (an LED-64 has
+    // 64), and few enough that a runaway file cannot make the window take gigabytes.
+    static constexpr qsizetype kMaxLinesPerSection = 1000;
+
     // The message shown when the file breaks the rules.
     static QString formatErrorText();
 

@@ -44,7 +44,7 @@ UpdateCycle::UpdateCycle(FlightDataSource& source, FlightDataCache& cache,
 
 void UpdateCycle::run()
 {
-    if (m_running)
+    if (m_running || !mayRun())
         return;
     FlightDataObject* object = m_source.isDcomSelected() ? m_source.flightDataObject() : nullptr;
     if (!object) {
@@ -68,7 +68,8 @@ void UpdateCycle::afterFill(FillOutcome outcome, const QString& why)
         for (const QString& problem : object->takeNewProblems())
             m_source.reportServerProblem(problem);
     }
-    runCycle();
+    if (mayRun())
+        runCycle();
 }
 
 void UpdateCycle::runCycle()
@@ -76,17 +77,15 @@ void UpdateCycle::runCycle()
     if (m_running)
         return;
     m_running = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{m_running};
     ++m_cyclesRun;
-
     if (m_source.isDcomSelected())
         runDcomBlock();
     runStep("pause for window events", m_letEventsRun);
     for (const Step& step : m_outputSteps)
         runStep(step.name, step.run);
+    m_running = false;
+    if (m_cycleEnded)
+        m_cycleEnded();
 }
 
 void UpdateCycle::runDcomBlock()

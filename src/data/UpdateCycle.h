@@ -34,6 +34,13 @@ public:
     // gauges, EPIC, G-suit), in their order.
     void setOutputSteps(std::vector<Step> steps) { m_outputSteps = std::move(steps); }
 
+    // Whether a cycle may run now ("All Lamps On" clear, the server active, no other work
+    // under way). Asked before a cycle starts and again when a refresh's answer arrives, since
+    // either may have changed while it was on its way.
+    void setGate(std::function<bool()> mayRun) { m_mayRun = std::move(mayRun); }
+    // Called after every cycle, when the outputs are the cycle's own.
+    void setCycleEnded(std::function<void()> ended) { m_cycleEnded = std::move(ended); }
+
     // One cycle, or in DCOM mode the request that starts one. A call made while a cycle runs
     // (a tick that fell into one of its pauses for window events) or while its refresh is on
     // its way is dropped: a second cycle never runs inside the first, nor piles up behind it.
@@ -44,6 +51,7 @@ public:
 
 private:
     void afterFill(FillOutcome outcome, const QString& why);
+    bool mayRun() const { return !m_mayRun || m_mayRun(); }
     void runCycle();
     void runDcomBlock();
     void copyCache(FlightDataObject& object);
@@ -53,6 +61,8 @@ private:
     std::function<void()> m_letEventsRun;
     std::vector<Step> m_dcomSteps;
     std::vector<Step> m_outputSteps;
+    std::function<bool()> m_mayRun;
+    std::function<void()> m_cycleEnded;
     bool m_running = false;
     long m_cyclesRun = 0;
 };

@@ -84,7 +84,7 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
                    DecimalText(board->DeviceVersion()), QString::number(board->SerialNumber()),
                    section);
     });
-    QCoreApplication::processEvents();
+    m_view.letEventsRun();
 }
 
 int PhidgetDeviceManager::storeInSlot(Kind kind, const PhidgetBoardPtr& source, int serial)

@@ -33,6 +33,8 @@ public:
     virtual void beep() = 0;
     // The brightness slider's value now (50 to 100).
     virtual int lampBrightness() const = 0;
+    // Lets pending window events run, as the owner rules for such pauses.
+    virtual void letEventsRun() = 0;
 
 protected:
     DeviceManagerView() = default;

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -334,6 +335,54 @@ TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEve
     EXPECT_EQ(board(40002).rows[0], "");
     EXPECT_FALSE(cockpit.devices().pRavazLED(1)); // slots released
     EXPECT_FALSE(cockpit.tmrGlimrow().isActive());
+}
+
+TEST_F(CockpitTest, AStopWhileStartUpLetsEventsRunEndsTheProgramWhenItIsOver)
+{
+    // A signal or the end of --run-for: taken inside start-up, the request to end was lost.
+    writeConfig(kEverySection);
+    auto starting = std::make_unique<Cockpit>(m_view, settings());
+    QSignalSpy ended(starting.get(), &Cockpit::ended);
+    QTimer::singleShot(0, starting.get(), [&] { starting->ShutdownProgram(); });
+    EXPECT_FALSE(starting->Start());
+    EXPECT_TRUE(starting->isEnded());
+    EXPECT_EQ(starting->exitCode(), 0);
+    EXPECT_EQ(ended.count(), 1);
+    // Start-up did not go on after the shutdown: nothing it made is left open.
+    EXPECT_EQ(starting->connection().flightDataObject(), nullptr);
+}
+
+TEST_F(CockpitTest, WhatArrivesWhileACycleLetsEventsRunWaitsForItsEnd)
+{
+    // "All Lamps On" clicked while a cycle lets events run: the rest of the cycle does not
+    // undo it, every time.
+    Cockpit& cockpit = start(tcpKeys() + kEverySection);
+    cockpit.setPollingInterval(1);
+    for (int click = 0; click < 10; ++click) {
+        QTimer::singleShot(0, &cockpit, [&] { cockpit.setAllLampsOn(true); });
+        tick();
+        EXPECT_EQ(board(10001).leds, std::vector<int>(64, 75)) << "click " << click;
+        EXPECT_EQ(board(20002).outputs, std::vector<bool>(16, true)) << "click " << click;
+        cockpit.setAllLampsOn(false);
+        tick();
+    }
+
+    // A reload asked for during a cycle waits for it: the cycle's steps never meet tables
+    // half replaced.
+    QStringList skipped;
+    static QStringList* logged = nullptr;
+    logged = &skipped;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (text.contains("skipped"))
+                *logged << text;
+        });
+    writeConfig(tcpKeys() + QByteArray(kEverySection).replace("1,Engine fire,1,1\r\n", ""));
+    QTimer::singleShot(0, &cockpit, [&] { cockpit.ReloadConfiguration(); });
+    tick();
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(skipped, QStringList());
+    EXPECT_EQ(grid(CockpitGrid::PLED64_2).rowCount(), 1);
 }
 
 TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)

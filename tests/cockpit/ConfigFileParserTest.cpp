@@ -157,6 +157,20 @@ TEST(ConfigFileParser, BadInputEndsInAFormatErrorOrACleanParse)
     auto big = parse(huge);
     ASSERT_TRUE(big->ok);
     EXPECT_EQ(big->tables.maEPICAnalogs->field(1, 0).size(), 1024 * 1024);
+
+    // A section longer than any board: refused at its first line too many, which is named.
+    QStringList lamps{"[PLED64-1]"};
+    for (qsizetype line = 0; line <= ConfigFileParser::kMaxLinesPerSection; ++line)
+        lamps << QString("%1,Lamp,1,1").arg(line % 64);
+    ConfigTables tables;
+    RecordingKeys keys;
+    ConfigProblems problems;
+    EXPECT_FALSE(ConfigFileParser::parse(crlf(lamps), tables, keys, &problems));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].line, ConfigFileParser::kMaxLinesPerSection + 2);
+    EXPECT_TRUE(problems[0].message.contains("more than 1000 lines in [PLED64-1]"));
+    lamps.removeLast();
+    EXPECT_TRUE(parse(crlf(lamps))->ok);
 }
 
 TEST(ConfigFileParser, ExampleConfigurationRoundTrips)

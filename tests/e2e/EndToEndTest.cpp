@@ -57,7 +57,8 @@ protected:
     }
 
     // Glimrow headless on the example configuration, as on a cockpit computer without a screen.
-    void startProgram(const QStringList& options)
+    enum class Wait { ForBoards, No };
+    void startProgram(const QStringList& options, Wait wait = Wait::ForBoards)
     {
         QProcessEnvironment environment = m_simulator.processEnvironment();
         for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -66,6 +67,8 @@ protected:
         m_program.setWorkingDirectory(m_dir.path());
         m_program.start(GLIMROW_PATH, QStringList({"--virtual-hardware", "--headless"}) + options);
         ASSERT_TRUE(m_program.waitForStarted());
+        if (wait == Wait::No)
+            return;
         ASSERT_EQ(eventually([this] {
                       return m_client.interface()->isServiceRegistered(
                                  VirtualHardwareService::kService)
@@ -189,6 +192,19 @@ TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
         })) << "signal "
             << signal;
     }
+}
+
+TEST_F(EndToEnd, AStopDuringASlowStartUpIsNotLost)
+{
+    // Thousands of comment lines make start-up take a while; --run-for ends it in the middle.
+    QFile config(m_dir.filePath("Glimrow.cfg"));
+    ASSERT_TRUE(config.open(QIODevice::Append));
+    for (int line = 0; line < 200000; ++line)
+        config.write("/ a long comment that start-up has to read through\r\n");
+    config.close();
+    startProgram({"--run-for", "0.001"}, Wait::No);
+    expectCleanExit();
+    EXPECT_TRUE(m_program.readAllStandardError().contains("update cycles run"));
 }
 
 TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
