@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace glimrow {
 
 std::optional<GSuitFormula> GSuitFormula::parse(const QString& text, QString* problem)
@@ -35,6 +37,11 @@ std::optional<GSuitFormula> GSuitFormula::parse(const QString& text, QString* pr
         formula.m_offset = match.captured(6).toDouble();
         if (match.captured(5) == u"-")
             formula.m_offset = -formula.m_offset;
+    }
+    // A number too long for a double reads as infinity: G times it is no position at all.
+    if (!std::isfinite(formula.m_scale) || !std::isfinite(formula.m_offset)) {
+        *problem = QStringLiteral("a number too large; no motor position comes of it");
+        return std::nullopt;
     }
     return formula;
 }

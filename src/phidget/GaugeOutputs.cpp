@@ -1,10 +1,17 @@
 #include "phidget/GaugeOutputs.h"
 
 #include "common/NumberText.h"
+#include "common/SkippedStep.h"
+
+#include <QLoggingCategory>
 
 #include <algorithm>
+#include <cmath>
 
 namespace glimrow {
+
+Q_LOGGING_CATEGORY(lcGauges, "glimrow.gauges", QtWarningMsg)
+
 namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951;
@@ -97,26 +104,34 @@ void GaugeOutputs::DriveGSuit()
     if (m_options.screenUpdate())
         m_panel.gForce.setText(panelText);
     if (m_devices.servoPresent()) {
-        const auto servo = m_servo.board<PhidgetServo>();
-        OutputLabel* shownOn[] = {&m_panel.servoOutput1, &m_panel.servoOutput2};
+        const std::shared_ptr<PhidgetServo> servo = m_servo.board<PhidgetServo>();
+        // Each motor on its own: one that cannot be driven leaves the other to be.
         for (int motor : {0, 1}) {
-            // Without a formula the motor is told the load factor as it is.
-            double sent = loadFactor;
-            if (const auto& formula = m_formulas[std::size_t(motor)]) {
-                sent = (*formula)(loadFactor);
-                if (servo) {
-                    const auto [lowest, highest] = servo->MotorPositionRange(motor);
-                    sent = std::clamp(sent, lowest, highest);
-                }
-            }
-            if (servo)
-                servo->setMotorPosition(motor, ToSingle(sent));
-            // What was sent, as plain text: 1.500 shows as 1.5.
-            if (m_options.screenUpdate())
-                shownOn[motor]->setText(DecimalText(ReadNumber(FormatThreeDecimals(sent))));
+            runSkippingFailure(lcGauges(), motor == 0 ? "G-suit motor 1" : "G-suit motor 2",
+                               [&] { driveMotor(motor, loadFactor, servo.get()); });
         }
     }
     m_options.letEventsRun();
+}
+
+void GaugeOutputs::driveMotor(int motor, double loadFactor, PhidgetServo* servo)
+{
+    // Without a formula the motor is told the load factor as it is, within its range.
+    double sent = loadFactor;
+    if (const auto& formula = m_formulas[std::size_t(motor)])
+        sent = (*formula)(loadFactor);
+    if (!std::isfinite(sent))
+        return; // no position to go to: the motor stays where it is
+    if (servo) {
+        const auto [lowest, highest] = servo->MotorPositionRange(motor);
+        sent = std::clamp(sent, lowest, highest);
+        servo->setMotorPosition(motor, ToSingle(sent));
+    }
+    // What was sent, as plain text: 1.500 shows as 1.5.
+    if (m_options.screenUpdate()) {
+        OutputLabel& shownOn = motor == 0 ? m_panel.servoOutput1 : m_panel.servoOutput2;
+        shownOn.setText(DecimalText(ReadNumber(FormatThreeDecimals(sent))));
+    }
 }
 
 } // namespace glimrow

@@ -37,7 +37,8 @@ public:
     static const QStringList& gaugeKeywords();
     void ShowGauges(const SectionTable& table);
     // The motors follow the load factor read from the data, whether or not the panel is being
-    // refreshed: through their formula when they have one, kept within the motor's range.
+    // refreshed: through their formula when they have one, kept within the motor's range. A
+    // position that is not a finite number leaves its motor where it is.
     void DriveGSuit();
     // Motor 0 or 1; nothing: the load factor itself, as it is.
     void setGSuitFormula(int motor, std::optional<GSuitFormula> formula);
@@ -45,6 +46,7 @@ public:
 private:
     FlightDataObject& object();
     std::optional<double> gaugeValue(const QString& keyword);
+    void driveMotor(int motor, double loadFactor, PhidgetServo* servo);
 
     FlightDataSource& m_data;
     OutputOptions& m_options;

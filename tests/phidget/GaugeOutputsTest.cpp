@@ -63,12 +63,31 @@ TEST_F(Gauges, TheGSuitFollowsTheLoadFactorThroughItsFormulaWithinTheMotorsRange
     tick();
     EXPECT_EQ(board(50001).motors[0], 1.5);
 
+    // A formula whose numbers overflow is refused as it is read; a load factor that is no
+    // number leaves each motor where it is; without a formula the load factor is kept within
+    // the motor's range too.
+    const QString huge(400, u'9');
+    EXPECT_NE(cockpit.applyGSuitFormula(1, huge + "*G-" + huge), "");
+    EXPECT_EQ(cockpit.applyGSuitFormula(2, "30*G"), "");
+    set(FlightDataField::GS, 2.0);
+    tick();
+    EXPECT_EQ(board(50001).motors, (std::vector<double>{2, 60, 0, 0}));
+    for (double notANumber : {qInf(), -qInf(), qQNaN()}) {
+        set(FlightDataField::GS, notANumber);
+        tick();
+        EXPECT_EQ(board(50001).motors, (std::vector<double>{2, 60, 0, 0})) << notANumber;
+    }
+    set(FlightDataField::GS, -3.0);
+    tick();
+    EXPECT_EQ(board(50001).motors, (std::vector<double>{0, 0, 0, 0}));
+    EXPECT_EQ(cockpit.applyGSuitFormula(2, ""), "");
+
     // With the screen not refreshed the motors still follow the data.
     cockpit.setNoScreenUpdate(true);
     set(FlightDataField::GS, 4.0);
     tick();
     EXPECT_EQ(board(50001).motors[0], 4.0);
-    EXPECT_EQ(label(CockpitLabel::GForce), "1.500");
+    EXPECT_EQ(label(CockpitLabel::GForce), "-3.000");
 }
 
 TEST(GSuitFormula, LinearFormulasInGAreReadAndAnythingElseIsSaidWhy)
