@@ -463,8 +463,8 @@ void Cockpit::resendChangedSections(const ConfigTables& before)
         const std::optional<SectionTable>& old = before.*section.table;
         if (sameLines(old, m_tables.*section.table, section.fields))
             continue;
-        const int oldRows = old ? int(qMin<qsizetype>(old->rowCount(), 64)) : 0;
-        m_devices.ResendStartingSettings(section.kind, section.slot, oldRows);
+        m_devices.ResendStartingSettings(section.kind, section.slot,
+                                         old ? displayRowsNamed(*old) : QList<int>());
     }
 }
 

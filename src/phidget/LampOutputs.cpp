@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 #include "common/SkippedStep.h"
+#include "phidget/TextDisplays.h"
 
 #include <QLoggingCategory>
 
@@ -119,10 +120,10 @@ void TestAllOutputs(const PhidgetDeviceManager& devices, const OutputOptions& op
         const SectionTable* table = textLedTables[slot - 1];
         if (!textLed)
             continue;
-        for (qsizetype row = 0; table && row < table->rowCount(); ++row)
-            skippingErrors([&] {
-                textLed->setDisplayString(int(row), on ? QStringLiteral("1234") : QString());
-            });
+        for (int row : table ? displayRowsNamed(*table) : QList<int>()) {
+            skippingErrors(
+                [&] { textLed->setDisplayString(row, on ? QStringLiteral("1234") : QString()); });
+        }
         if (alsoDimmers)
             skippingErrors([&] { textLed->setBrightness(on ? options.lampBrightness() : 0); });
     }

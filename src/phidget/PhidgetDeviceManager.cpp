@@ -146,7 +146,8 @@ void PhidgetDeviceManager::applyStartingSettings(Kind kind, const PhidgetBoardPt
     }
 }
 
-void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot, int oldRows)
+void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot,
+                                                  const QList<int>& rowsToClear)
 {
     const PhidgetBoardPtr board = activeBoard(kind, slot);
     if (!board)
@@ -160,7 +161,7 @@ void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot, int oldRo
         });
     }
     if (kind == Kind::TextLED) {
-        for (int row = 0; row < oldRows; ++row)
+        for (int row : rowsToClear)
             skippingErrors("TextLED row cleared",
                            [&] { as<PhidgetTextLED>(board)->setDisplayString(row, QString()); });
     }

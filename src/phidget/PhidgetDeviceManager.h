@@ -98,8 +98,8 @@ public:
     // The board in slot 1 or 2 of `kind`; nullptr when the slot is empty or unplugged.
     PhidgetBoardPtr activeBoard(Kind kind, int slot) const;
     // After a reload changed what a slot's section drives: the board's starting settings again,
-    // with lamps darkened and the old section's display rows cleared.
-    void ResendStartingSettings(Kind kind, int slot, int oldRows);
+    // with lamps darkened and the display rows the old section's lines named cleared.
+    void ResendStartingSettings(Kind kind, int slot, const QList<int>& rowsToClear);
 
     // Shutdown: kind by kind (interface kits, TextLCD, TextLED, servo, LED), the first slot and,
     // only when it held a board, the second.

@@ -35,6 +35,17 @@ std::int16_t rowNumber(const QString& text)
 
 } // namespace
 
+QList<int> displayRowsNamed(const SectionTable& table)
+{
+    QList<int> rows;
+    for (qsizetype line = 0; line < table.rowCount(); ++line) {
+        const std::optional<std::int16_t> row = ToInt16(ReadNumber(table.field(0, line)));
+        if (row && !rows.contains(*row))
+            rows << *row;
+    }
+    return rows;
+}
+
 TextDisplays::TextDisplays(FlightDataSource& data, const FlightDataCache& cache,
                            OutputOptions& options, OutputLabel& dedMirror, OutputLabel& pflMirror)
     : m_data(data), m_cache(cache), m_options(options), m_dedMirror(dedMirror),

@@ -21,6 +21,10 @@
 
 namespace glimrow {
 
+// The TextLED rows the lines of a section write to, each once, in the order of the lines (a
+// line whose row cannot be read names none).
+QList<int> displayRowsNamed(const SectionTable& table);
+
 // The texts computed from the flight data, and the screen mirrors of the DED and PFL.
 class TextDisplays {
 public:

@@ -300,6 +300,23 @@ TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
     tick();
     EXPECT_EQ(board(10001).leds[5], 75);
     EXPECT_EQ(board(40002).rows[2], "  NEW");
+
+    // Rows are cleared by the rows the old lines named, on reload and on the lamp test's end.
+    const QByteArray probe = QByteArray(kEverySection).replace("0,Fuel flow,FUELFLOW,     0",
+                                                               "3,Probe,FUELFLOW,ABCD");
+    writeConfig(tcpKeys() + probe);
+    ASSERT_TRUE(cockpit.ReloadConfiguration());
+    tick();
+    EXPECT_EQ(board(40001).rows[3], "ABCD");
+    cockpit.setAllLampsOn(true);
+    EXPECT_EQ(board(40001).rows, QStringList({"", "", "", "1234"}));
+    cockpit.setAllLampsOn(false);
+    EXPECT_EQ(board(40001).rows, QStringList({"", "", "", ""}));
+    tick();
+    writeConfig(tcpKeys() + QByteArray(probe).replace("3,Probe,FUELFLOW,ABCD\r\n", ""));
+    ASSERT_TRUE(cockpit.ReloadConfiguration());
+    tick();
+    EXPECT_EQ(board(40001).rows, QStringList({"", "", "", ""}));
 }
 
 TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEverythingOnce)
@@ -308,7 +325,7 @@ TEST_F(CockpitTest, AllLampsOnLightsEverythingUntilReleasedAndShutdownDarkensEve
     cockpit.setAllLampsOn(true);
     EXPECT_EQ(board(10002).leds, std::vector<int>(64, 75));
     EXPECT_EQ(board(20001).outputs, std::vector<bool>(16, true));
-    EXPECT_EQ(board(40002).rows, QStringList({"1234", "", "", ""})); // one per configured line
+    EXPECT_EQ(board(40002).rows, QStringList({"", "1234", "", ""})); // the rows the lines name
     EXPECT_EQ(board(30002).rows, QStringList({"TextLCD-2 1", "TextLCD-2 2"}));
 
     tick(); // while the lamp test is on, data does not reach the lamps
