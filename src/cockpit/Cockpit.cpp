@@ -3,6 +3,7 @@
 #include "GlimrowVersion.h"
 #include "cockpit/ConfigCheck.h"
 #include "cockpit/GridSetup.h"
+#include "cockpit/InstanceLock.h"
 #include "cockpit/StartupError.h"
 #include "common/SkippedStep.h"
 #include "data/DBusFlightData.h"
@@ -10,14 +11,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QLoggingCategory>
-#include <QStandardPaths>
 
 #include <cstdio>
 #include <new>
 
-#include <unistd.h>
 
 namespace glimrow {
 
@@ -152,14 +150,6 @@ bool sameLines(const std::optional<SectionTable>& a, const std::optional<Section
 }
 
 } // namespace
-
-QString defaultInstanceLockPath()
-{
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath() + QStringLiteral("/glimrow-%1").arg(::getuid());
-    return folder + QStringLiteral("/glimrow.lock");
-}
 
 Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
     : QObject(parent), m_view(view), m_settings(std::move(settings)),
@@ -315,24 +305,28 @@ bool Cockpit::runStartupSteps()
 
 bool Cockpit::acquireInstanceLock()
 {
-    const QString path = m_settings.instanceLockPath.isEmpty() ? defaultInstanceLockPath()
-                                                               : m_settings.instanceLockPath;
-    QDir().mkpath(QFileInfo(path).path());
-    m_instanceLock = std::make_unique<QLockFile>(path);
-    // A lock left by a crashed copy is recognised as stale (its process is gone) and taken.
-    if (m_instanceLock->tryLock(0))
+    QString problem;
+    const QString path = m_settings.instanceLockPath.isEmpty()
+                             ? InstanceLock::defaultPath(&problem)
+                             : m_settings.instanceLockPath;
+    if (!problem.isEmpty()) {
+        m_view.showMessage(kErrorTitle, QStringLiteral("Cannot create the lock file %1: %2")
+                                            .arg(path, problem));
+        return false;
+    }
+    m_instanceLock = std::make_unique<InstanceLock>(path);
+    switch (m_instanceLock->tryLock(&problem)) {
+    case InstanceLock::Outcome::Locked:
         return true;
-    if (m_instanceLock->error() == QLockFile::LockFailedError) {
+    case InstanceLock::Outcome::HeldByAnotherCopy:
         m_view.showMessage(QStringLiteral("Duplicate Execution"),
                            QStringLiteral("A Previous Instance of ") + productName() +
                                QStringLiteral(" Is Running.  Please Press Ok"));
-    } else {
-        const bool denied = m_instanceLock->error() == QLockFile::PermissionError;
-        m_view.showMessage(kErrorTitle, QStringLiteral("Cannot create the lock file %1: %2")
-                                            .arg(path, denied ? QStringLiteral("permission denied")
-                                                              : QStringLiteral("no such folder, "
-                                                                               "or not writable")));
+        return false;
+    case InstanceLock::Outcome::Failed:
+        break;
     }
+    m_view.showMessage(kErrorTitle, problem);
     return false;
 }
 

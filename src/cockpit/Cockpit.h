@@ -29,18 +29,14 @@
 #include <functional>
 #include <memory>
 
-class QLockFile;
-
 namespace glimrow {
 
-// The single-copy lock: in the user's runtime folder, so copies of different users never see
-// each other; in a folder of the user's own under the temporary folder when there is none.
-QString defaultInstanceLockPath();
+class InstanceLock;
 
 // Where start-up looks for things; tests point these elsewhere.
 struct CockpitSettings {
     QString configFilePath = QStringLiteral("Glimrow.cfg");
-    QString instanceLockPath; // empty: defaultInstanceLockPath()
+    QString instanceLockPath; // empty: InstanceLock::defaultPath()
     // Makes the data server's flight-data object when DCOM is chosen; by default the D-Bus
     // object on the session bus.
     FlightDataFactory flightDataFactory;
@@ -180,7 +176,7 @@ private:
 
     CockpitView& m_view;
     CockpitSettings m_settings;
-    std::unique_ptr<QLockFile> m_instanceLock;
+    std::unique_ptr<InstanceLock> m_instanceLock;
     QString msConfigFile; // the file's whole text while it is being parsed
     ConfigProblems m_configProblems;
 

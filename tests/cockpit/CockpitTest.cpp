@@ -6,6 +6,8 @@
 #include "support/QtPrinters.h"
 #include "support/VirtualEpicCard.h"
 
+#include "cockpit/InstanceLock.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace glimrow;
 using namespace glimrow::test;
@@ -266,6 +269,35 @@ TEST_F(CockpitTest, CopiesWithLocksInOtherFoldersRunAndAnUnwritableLockFolderIsS
     EXPECT_EQ(view.messages,
               QStringList("Vantor Lumex-Mon Error: Cannot create the lock file " +
                           unwritable.instanceLockPath + ": no such folder, or not writable"));
+
+    // Without a runtime folder the lock goes in a folder under the temporary one, which others
+    // can write to: it is made private, and one that others could steer is refused.
+    const QString fallback = m_dir.filePath("glimrow-fallback");
+    EXPECT_EQ(InstanceLock::privateFolderProblem(fallback), "");
+    EXPECT_EQ(QFileInfo(fallback).permissions() & 0x0077, 0) << "open to others";
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("victim's .ssh"));
+    ASSERT_TRUE(QFile::link(m_dir.filePath("victim's .ssh"), m_dir.filePath("planted link")));
+    EXPECT_TRUE(InstanceLock::privateFolderProblem(m_dir.filePath("planted link"))
+                    .contains("is a symbolic link"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("open to all"));
+    ::chmod(QFile::encodeName(m_dir.filePath("open to all")).constData(), 0777);
+    EXPECT_TRUE(InstanceLock::privateFolderProblem(m_dir.filePath("open to all"))
+                    .contains("can be opened by other users"));
+    if (::getuid() == 0) { // only root can give a folder to another user
+        ASSERT_TRUE(QDir(m_dir.path()).mkdir("another's"));
+        ASSERT_EQ(::chown(QFile::encodeName(m_dir.filePath("another's")).constData(), 65534,
+                          65534),
+                  0);
+        EXPECT_TRUE(InstanceLock::privateFolderProblem(m_dir.filePath("another's"))
+                        .contains("belongs to another user"));
+    }
+    ASSERT_TRUE(QFile::link(m_dir.filePath("victim's .ssh/authorized_keys"),
+                            fallback + "/glimrow.lock"));
+    InstanceLock steered(fallback + "/glimrow.lock");
+    QString why;
+    EXPECT_EQ(steered.tryLock(&why), InstanceLock::Outcome::Failed);
+    EXPECT_TRUE(why.contains("symbolic link")) << why.toStdString();
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("victim's .ssh/authorized_keys")));
 }
 
 TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
