@@ -169,22 +169,48 @@ QString badOptionValue(const Options& options)
 
 // --user-config: the program runs in the user's configuration folder, where a first start puts
 // a copy of the installed example (a user starting it from the menu has no Glimrow.cfg in the
-// home folder). Without an example to copy, start-up says "Missing Config" there.
-void enterUserConfigFolder(MessageReporter& messages)
+// home folder). Without an example to copy, start-up says "Missing Config" there. Gives why the
+// folder cannot be used, or "": running on whatever Glimrow.cfg the starting folder holds
+// instead would drive the cockpit from the wrong file.
+QString enterUserConfigFolder(MessageReporter& messages)
 {
+    if (qEnvironmentVariableIsEmpty("HOME"))
+        return QStringLiteral("--user-config: HOME is not set, so there is no ~/.config/glimrow");
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (folder.isEmpty())
+        return QStringLiteral("--user-config: no configuration folder is known for this user");
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("--user-config: %1 is not a folder").arg(folder);
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("--user-config: cannot make the folder %1").arg(folder);
     const QString config = QDir(folder).filePath(QStringLiteral("Glimrow.cfg"));
     const QString example =
         QDir(QCoreApplication::applicationDirPath())
             .filePath(QStringLiteral("../share/doc/glimrow/examples/Glimrow.cfg"));
-    if (!QFileInfo::exists(config) && QDir().mkpath(folder) && QFile::copy(example, config)) {
+    if (!QFileInfo::exists(config) && QFileInfo::exists(example)) {
+        if (!QFile::copy(example, config))
+            return QStringLiteral("--user-config: cannot write %1").arg(config);
         messages.showMessage(QString::fromLatin1(version::kProductName),
                              QStringLiteral("Your Glimrow.cfg was made in %1 from the example. "
                                             "Change it to fit your cockpit, then use File, "
                                             "Reload Configuration.")
                                  .arg(folder));
     }
-    QDir::setCurrent(folder);
+    if (!QDir::setCurrent(folder))
+        return QStringLiteral("--user-config: cannot enter the folder %1").arg(folder);
+    return {};
+}
+
+// With --user-config: in the folder, or the user told why not.
+bool enteredUserConfigFolder(const Options& options, MessageReporter& messages)
+{
+    if (!options.parser.isSet(options.userConfig))
+        return true;
+    const QString problem = enterUserConfigFolder(messages);
+    if (!problem.isEmpty())
+        messages.showMessage(QStringLiteral("Vantor Lumex-Mon Error"), problem);
+    return problem.isEmpty();
 }
 
 // Opens the Virtual Hardware window where it hides neither the main window's tabs nor itself.
@@ -231,8 +257,8 @@ int runHeadless(int argc, char* argv[], const Options& options)
     QCoreApplication app(argc, argv);
     Boards boards(options.parser.isSet(options.virtualHardware));
     HeadlessView view;
-    if (options.parser.isSet(options.userConfig))
-        enterUserConfigFolder(view);
+    if (!enteredUserConfigFolder(options, view))
+        return 1;
     Cockpit cockpit(view, boards.settings);
     const WaysOut waysOut(options, cockpit, app);
     if (!cockpit.Start())
@@ -256,8 +282,8 @@ int runWindow(int argc, char* argv[], const Options& options)
         hardwareWindow = std::make_unique<VirtualHardwareWindow>(boards.hardware);
 
     MessageBoxReporter messages;
-    if (options.parser.isSet(options.userConfig))
-        enterUserConfigFolder(messages);
+    if (!enteredUserConfigFolder(options, messages))
+        return 1;
     frmGlimrow window(messages, boards.settings, boards.libraryLine);
     Cockpit& cockpit = window.cockpit();
     const WaysOut waysOut(options, cockpit, app);

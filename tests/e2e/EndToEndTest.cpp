@@ -243,3 +243,40 @@ TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
     EXPECT_TRUE(output.startsWith((file + ":6: warning: unknown gauge keyword").toUtf8()))
         << output.toStdString();
 }
+
+TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
+{
+    // The folder it is started in holds a Glimrow.cfg that must not be used instead.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg", dir.filePath("Glimrow.cfg")));
+    const auto run = [&dir](const QString& home) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("XDG_CONFIG_HOME");
+        environment.remove("HOME");
+        if (!home.isNull())
+            environment.insert("HOME", home);
+        environment.insert("XDG_RUNTIME_DIR", dir.path());
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(dir.path());
+        program.start(GLIMROW_PATH, {"--headless", "--user-config", "--run-for", "5"});
+        EXPECT_TRUE(program.waitForFinished(10000));
+        return std::pair(program.exitCode(), QString(program.readAllStandardError()));
+    };
+    const auto [noHomeCode, noHome] = run(QString());
+    EXPECT_EQ(noHomeCode, 1);
+    EXPECT_TRUE(noHome.contains("HOME is not set")) << noHome.toStdString();
+
+    ASSERT_TRUE(QDir(dir.path()).mkpath("home/.config"));
+    QFile(dir.filePath("home/.config/glimrow")).open(QIODevice::WriteOnly);
+    const auto [fileCode, file] = run(dir.filePath("home"));
+    EXPECT_EQ(fileCode, 1);
+    EXPECT_TRUE(file.contains("glimrow is not a folder")) << file.toStdString();
+
+    // ~/.config itself not a folder: glimrow cannot be made in it.
+    ASSERT_TRUE(QDir(dir.filePath("home/.config")).removeRecursively());
+    QFile(dir.filePath("home/.config")).open(QIODevice::WriteOnly);
+    const auto [blockedCode, blocked] = run(dir.filePath("home"));
+    EXPECT_EQ(blockedCode, 1);
+    EXPECT_TRUE(blocked.contains("cannot make the folder")) << blocked.toStdString();
+}
