@@ -91,6 +91,9 @@ void ConnectionManager::ChooseConnectType(int index)
 void ConnectionManager::CloseSockets()
 {
     m_streamWanted = false;
+    m_retryDelayMs = kFirstRetryMs;
+    m_lastFailure.clear();
+    m_failureRepeats = 0;
     m_retry.stop();
     m_connectTimeout.stop();
     m_streamSilence.stop();
@@ -174,9 +177,24 @@ bool ConnectionManager::requestConnection(Attempt attempt)
 void ConnectionManager::onConnected()
 {
     m_connectTimeout.stop();
-    m_retryDelayMs = kFirstRetryMs;
     m_framer.clear(); // a server starts its stream on a frame boundary
-    m_view.showConnectionStatus(QStringLiteral("Connected"));
+    // After failures, a connection is a success only once it delivers an active frame: a
+    // server that accepts and closes at once must not reset the back-off.
+    if (m_lastFailure.isEmpty())
+        m_view.showConnectionStatus(QStringLiteral("Connected"));
+}
+
+void ConnectionManager::streamDelivered()
+{
+    m_retryDelayMs = kFirstRetryMs;
+    if (m_lastFailure.isEmpty())
+        return;
+    m_view.showConnectionStatus(
+        m_failureRepeats > 1
+            ? QStringLiteral("Connected (the failure before happened %1 times)").arg(m_failureRepeats)
+            : QStringLiteral("Connected"));
+    m_lastFailure.clear();
+    m_failureRepeats = 0;
 }
 
 void ConnectionManager::onConnectionLost()
@@ -194,10 +212,18 @@ void ConnectionManager::scheduleRetry(const QString& why)
     m_connectTimeout.stop();
     if (m_retry.isActive())
         return;
-    m_view.showConnectionStatus(QStringLiteral("%1:%2: %3; trying again in %4 s")
-                                    .arg(m_view.serverAddress().trimmed(),
-                                         m_view.serverPort().trimmed(), why,
-                                         QString::number(m_retryDelayMs / 1000.0)));
+    // The same failure again is counted, not said again: a server that keeps failing the same
+    // way would otherwise fill the log.
+    if (why == m_lastFailure) {
+        ++m_failureRepeats;
+    } else {
+        m_lastFailure = why;
+        m_failureRepeats = 1;
+        m_view.showConnectionStatus(QStringLiteral("%1:%2: %3; trying again in %4 s")
+                                        .arg(m_view.serverAddress().trimmed(),
+                                             m_view.serverPort().trimmed(), why,
+                                             QString::number(m_retryDelayMs / 1000.0)));
+    }
     m_retry.start(m_retryDelayMs);
     m_retryDelayMs = qMin(m_retryDelayMs * 2, kLongestRetryMs);
 }
@@ -218,8 +244,10 @@ void ConnectionManager::onReadyRead()
         return;
     const bool wasActive = m_cache.VantorAy;
     StreamDecoder::decode(*frame, m_cache);
-    if (m_cache.VantorAy)
+    if (m_cache.VantorAy) {
         m_streamSilence.start();
+        streamDelivered();
+    }
     if (m_cache.VantorAy != wasActive)
         showServerState();
     emit frameDecoded();

@@ -117,6 +117,8 @@ private:
     void onConnected();
     void onConnectionLost();
     void scheduleRetry(const QString& why);
+    // An active frame came: the connection works, whatever failed before.
+    void streamDelivered();
     void endStreamActivity();
     void showServerState();
     // `timerDriven`: a failed read of VantorAy clears it (the server is gone); inside the
@@ -135,6 +137,8 @@ private:
     QTimer m_retry;
     QTimer m_connectTimeout;
     int m_retryDelayMs = kFirstRetryMs;
+    QString m_lastFailure; // of the retries since the stream last delivered
+    int m_failureRepeats = 0;
     bool m_streamWanted = false; // TCP/IP chosen with a usable address and port
     bool m_errorSinceRequest = false;
     bool m_serverSilent = false; // the last refresh got no answer

@@ -99,6 +99,33 @@ TEST_F(Connection, AServerStartedAfterTheProgramIsFound)
     EXPECT_TRUE(m_view.connectionStatus().isEmpty());
 }
 
+TEST_F(Connection, AServerThatAcceptsAndClosesAtOnceIsTriedLessAndLessOftenAndSaidOnce)
+{
+    QList<qint64> accepted;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&m_stream, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = m_stream.nextPendingConnection()) {
+            accepted << clock.elapsed();
+            socket->close();
+        }
+    });
+    const QStringList& said = m_view.connectionStatuses;
+    start(withRequiredSections(tcpKeys()));
+    ASSERT_TRUE(waitFor([&] { return accepted.size() >= 3; }, 10000));
+    // 0.5 s, then 1 s: a connection that delivered nothing does not reset the back-off.
+    EXPECT_GE(accepted[2] - accepted[1], 900);
+    EXPECT_EQ(said.count("Connected"), 1) << said.join(" | ").toStdString();
+    EXPECT_EQ(said.filter("closed the connection").size(), 1) << said.join(" | ").toStdString();
+
+    // Once a connection delivers, the next failure is said again.
+    QObject::disconnect(&m_stream, &QTcpServer::newConnection, nullptr, nullptr);
+    peer()->write(frame(5));
+    ASSERT_TRUE(waitFor([this] { return m_cockpit->cache().LightBits == 5; }));
+    EXPECT_TRUE(said.back().startsWith("Connected (the failure before happened"))
+        << said.back().toStdString();
+}
+
 TEST_F(Connection, UnusableAddressesNeverHangTheWindow)
 {
     QElapsedTimer clock;

@@ -27,7 +27,15 @@ public:
     void enableBoardControls(BoardKind kind) override { enabled.insert(kind); }
     void setServerFieldsEnabled(bool usable) override { serverFieldsEnabled = usable; }
     void setTcpCaptionBold(bool bold) override { tcpCaptionBold = bold; }
+    // Every status the stream's connection said, as the log shows them.
+    void showConnectionStatus(const QString& text) override
+    {
+        if (text != connectionStatus() && !text.isEmpty())
+            connectionStatuses << text;
+        HeadlessView::showConnectionStatus(text);
+    }
     int beeps = 0;
+    QStringList connectionStatuses;
     std::set<BoardKind> enabled;
     bool serverFieldsEnabled = true;
     bool tcpCaptionBold = false;
