@@ -79,7 +79,7 @@ void FillAndSnapshot(benchmark::State& state)
     SimulatorOnPrivateBus simulator;
     if (!simulator.ready(state))
         return;
-    glimrow::DBusFlightData object(simulator.connection);
+    glimrow::DBusFlightData object(simulator.bus.connector());
     for (auto _ : state) {
         object.FillFlightData();
         benchmark::DoNotOptimize(object.readNumber(glimrow::FlightDataField::RPM));
@@ -121,7 +121,7 @@ BENCHMARK(SingleRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
 // active, and the watchdog's read of VantorAy every second while it is not.
 class DcomProgram : public glimrow::FlightDataSource {
 public:
-    explicit DcomProgram(const QDBusConnection& connection) : m_object(connection)
+    explicit DcomProgram(const glimrow::test::PrivateBus& bus) : m_object(bus.connector())
     {
         m_polling.callOnTimeout([this] {
             if (active)
@@ -175,7 +175,7 @@ void WindowWhileServerStopped(benchmark::State& state)
     SimulatorOnPrivateBus simulator;
     if (!simulator.ready(state))
         return;
-    DcomProgram program(simulator.connection);
+    DcomProgram program(simulator.bus);
     qint64 longest = 0;
     for (auto _ : state) {
         simulator.freeze(true);

@@ -33,7 +33,7 @@ QString productName()
 
 FlightDataFactory sessionBusFlightData()
 {
-    return [] { return std::make_unique<DBusFlightData>(QDBusConnection::sessionBus()); };
+    return [] { return std::make_unique<DBusFlightData>(DBusFlightData::sessionBus()); };
 }
 
 // The sections without which the text, gauge and EPIC grids cannot be set up.

@@ -45,12 +45,49 @@ const QString DBusFlightData::kService = QStringLiteral("Telvox.clsFlightData");
 const QString DBusFlightData::kPath = QStringLiteral("/clsFlightData");
 const QString DBusFlightData::kInterface = QStringLiteral("Telvox.clsFlightData");
 
-DBusFlightData::DBusFlightData(const QDBusConnection& bus, int timeoutMs)
-    : m_bus(bus), m_timeoutMs(timeoutMs)
+DBusFlightData::BusConnector DBusFlightData::sessionBus()
 {
+    return [](const QString& name) {
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    };
 }
 
-DBusFlightData::~DBusFlightData() = default;
+DBusFlightData::DBusFlightData(BusConnector connector, int timeoutMs)
+    : m_connector(std::move(connector)), m_bus(QString()), m_timeoutMs(timeoutMs)
+{
+    connectAfresh();
+}
+
+DBusFlightData::~DBusFlightData()
+{
+    m_fillAnswer.reset();
+    m_activityAnswer.reset();
+    QDBusConnection::disconnectFromBus(m_connectionName);
+}
+
+void DBusFlightData::connectAfresh()
+{
+    static int connections = 0;
+    if (!m_connectionName.isEmpty())
+        QDBusConnection::disconnectFromBus(m_connectionName);
+    m_connectionName = QStringLiteral("glimrow-flight-data-%1").arg(++connections);
+    m_bus = m_connector(m_connectionName);
+}
+
+void DBusFlightData::replaceBrokenConnection()
+{
+    const qint64 forgottenAfterMs = 4 * qint64(m_timeoutMs) + 1000;
+    const bool fillForgotten = m_fillAnswer && m_fillAsked.elapsed() > forgottenAfterMs;
+    const bool activityForgotten =
+        m_activityAnswer && m_activityAsked.elapsed() > forgottenAfterMs;
+    if (m_bus.isConnected() && !fillForgotten && !activityForgotten)
+        return;
+    qCWarning(lcFlightData, "the bus connection to the data server broke; making a new one");
+    // Deleting the watchers drops the answers that will never come.
+    m_fillAnswer.reset();
+    m_activityAnswer.reset();
+    connectAfresh();
+}
 
 QDBusMessage DBusFlightData::fillAndSnapshotCall()
 {
@@ -88,8 +125,10 @@ void DBusFlightData::FillFlightData()
 
 bool DBusFlightData::requestFill(FillDone done)
 {
+    replaceBrokenConnection();
     if (m_fillAnswer)
         return false;
+    m_fillAsked.start();
     const QDBusPendingCall call = m_bus.asyncCall(fillAndSnapshotCall(), m_timeoutMs);
     watch(m_fillAnswer, call, [this, done](QDBusPendingCallWatcher& answer) {
         const QDBusPendingReply<QVariantMap> snapshot = answer;
@@ -106,8 +145,10 @@ bool DBusFlightData::requestFill(FillDone done)
 
 bool DBusFlightData::requestActivity(ActivityDone done)
 {
+    replaceBrokenConnection();
     if (m_activityAnswer)
         return false;
+    m_activityAsked.start();
     const QDBusPendingCall call = m_bus.asyncCall(activityCall(), m_timeoutMs);
     watch(m_activityAnswer, call, [done](QDBusPendingCallWatcher& answer) {
         const QDBusPendingReply<QDBusVariant> reply = answer;

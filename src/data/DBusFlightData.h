@@ -9,15 +9,22 @@
 // so both cost one round trip. The program asks without waiting (requestFill,
 // requestActivity): a server that hangs must not freeze the window, and one that does not
 // answer within the timeout counts as not answering at all.
+//
+// The object talks over a bus connection of its own. An answer too large for the bus library
+// (tens of megabytes of text) can leave a connection that never answers again; on its own
+// connection that harms nothing else, and a connection whose question goes unanswered far past
+// the timeout is dropped and made afresh, so the object recovers once the server behaves.
 
 #include "data/FlightDataObject.h"
 
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -31,7 +38,11 @@ public:
     // The renderers need 130 characters; a longer text is cut to this many.
     static constexpr qsizetype kMaxTextLength = 4096;
 
-    explicit DBusFlightData(const QDBusConnection& bus, int timeoutMs = 500);
+    // Makes a connection to the bus under the name given.
+    using BusConnector = std::function<QDBusConnection(const QString& name)>;
+    static BusConnector sessionBus();
+
+    explicit DBusFlightData(BusConnector connector, int timeoutMs = 500);
     ~DBusFlightData() override;
 
     // Blocks for at most the timeout; the program uses requestFill.
@@ -45,13 +56,21 @@ public:
     QStringList takeNewProblems() override { return std::exchange(m_newProblems, {}); }
 
 private:
+    // A fresh connection when the bus library dropped this one, or when a question has gone
+    // unanswered far past its timeout (the library then never answers it).
+    void replaceBrokenConnection();
+    void connectAfresh();
     QDBusMessage fillAndSnapshotCall();
     QDBusMessage activityCall() const;
     void takeSnapshot(QVariantMap snapshot);
     void noteProblems();
 
+    BusConnector m_connector;
+    QString m_connectionName;
     QDBusConnection m_bus;
     int m_timeoutMs;
+    QElapsedTimer m_fillAsked;
+    QElapsedTimer m_activityAsked;
     QVariantMap m_snapshot;
     bool m_longTextLogged = false;
     QStringList m_newProblems;

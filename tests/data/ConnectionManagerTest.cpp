@@ -155,7 +155,7 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     FlightDataServer server(bus);
     server.setRecord({{"VantorAy", true}});
     start(withRequiredSections(tcpKeys()), [&bus] {
-        return std::make_unique<DBusFlightData>(bus.connect(QStringLiteral("program")));
+        return std::make_unique<DBusFlightData>(bus.connector());
     });
     peer();
 

@@ -207,6 +207,39 @@ TEST_F(EndToEnd, AStopDuringASlowStartUpIsNotLost)
     EXPECT_TRUE(m_program.readAllStandardError().contains("update cycles run"));
 }
 
+TEST_F(EndToEnd, HugeAnswersFromTheDataServerNeverWedgeTheBus)
+{
+    m_simulator.terminate();
+    ASSERT_TRUE(m_simulator.waitForFinished(5000));
+    // A server whose texts grow to 10 MB each: a 40 MB answer to every fill.
+    test::FlightDataServer server(m_bus);
+    QVariantMap record;
+    for (const FlightDataFieldInfo& field : flightDataFields())
+        record[field.name] = field.type == FlightDataType::Text ? QVariant(QString()) : QVariant(0);
+    record["VantorAy"] = true;
+    record["LightBits"] = 5;
+    server.setRecord(record);
+    startProgram({});
+    ASSERT_EQ(eventually([this] {
+                  return ledsShow(5, qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
+              }),
+              "");
+    const int fillsBefore = server.fillCount();
+    const QString huge(10 * 1024 * 1024, u'D');
+    for (const char* text : {"DEDLines", "PFLLines", "DEDInvert", "PFLInvert"})
+        server.setValue(text, huge);
+    ASSERT_TRUE(waitFor([&] { return server.fillCount() >= fillsBefore + 2; }, 20000));
+    // The program's own service on the same bus still answers.
+    EXPECT_EQ(qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)).size(), 64);
+    for (const char* text : {"DEDLines", "PFLLines", "DEDInvert", "PFLInvert"})
+        server.setValue(text, QString("short"));
+    server.setValue("LightBits", 6);
+    EXPECT_EQ(eventually([this] {
+                  return ledsShow(6, qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
+              }),
+              "");
+}
+
 TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
 {
     const auto run = [](const QStringList& arguments, QByteArray* output = nullptr) {

@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
 namespace glimrow::test {
@@ -27,6 +28,11 @@ public:
     const QString& address() const { return m_address; }
     // A new connection to the bus under a name of its own.
     QDBusConnection connect(const QString& name) const;
+    // What makes such connections, for objects that make their own.
+    std::function<QDBusConnection(const QString& name)> connector() const
+    {
+        return [this](const QString& name) { return connect(name); };
+    }
 
 private:
     QProcess m_daemon;
