@@ -289,6 +289,10 @@ void ConnectionManager::watchdogTick(bool timerDriven)
 void ConnectionManager::takeActivity(std::optional<bool> active, const QString& why,
                                      bool timerDriven)
 {
+    if (m_flightData) {
+        for (const QString& problem : m_flightData->takeNewProblems())
+            reportServerProblem(problem);
+    }
     if (!active) {
         qCDebug(lcConnection) << "VantorAy not readable:" << why;
         // Inside the choice procedure the tick just ends and everything keeps its value.

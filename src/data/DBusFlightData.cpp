@@ -25,6 +25,20 @@ bool isNoAnswer(const QDBusError& error)
            error.type() == QDBusError::TimedOut;
 }
 
+// Whether the server answered, refusing the property itself (rather than not being there).
+bool isPropertyRefused(const QDBusError& error)
+{
+    switch (error.type()) {
+    case QDBusError::InvalidArgs:
+    case QDBusError::UnknownProperty:
+    case QDBusError::UnknownInterface:
+    case QDBusError::PropertyReadOnly:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Runs `finished` once the call is answered or has timed out, unless `slot` is emptied first.
 template <typename Finished>
 void watch(std::unique_ptr<QDBusPendingCallWatcher>& slot, const QDBusPendingCall& call,
@@ -150,14 +164,22 @@ bool DBusFlightData::requestActivity(ActivityDone done)
         return false;
     m_activityAsked.start();
     const QDBusPendingCall call = m_bus.asyncCall(activityCall(), m_timeoutMs);
-    watch(m_activityAnswer, call, [done](QDBusPendingCallWatcher& answer) {
+    watch(m_activityAnswer, call, [this, done](QDBusPendingCallWatcher& answer) {
         const QDBusPendingReply<QDBusVariant> reply = answer;
         if (reply.isError()) {
+            // A VantorAy the server does not have is told like any other property.
+            if (isPropertyRefused(reply.error()))
+                noteProblem(QStringLiteral("Property VantorAy is not available"));
             done(std::nullopt, describe("Reading VantorAy failed", reply.error()));
             return;
         }
-        answerActivity(done, [&reply] {
-            return toBoolean(FlightDataField::VantorAy, reply.value().variant());
+        answerActivity(done, [this, &reply] {
+            try {
+                return toBoolean(FlightDataField::VantorAy, reply.value().variant());
+            } catch (const FlightDataError& error) {
+                noteProblem(QString::fromStdString(error.what()));
+                throw;
+            }
         });
     });
     return true;
@@ -195,11 +217,15 @@ void DBusFlightData::noteProblems()
     if (shape == m_checkedShape)
         return;
     m_checkedShape = shape;
-    for (const QString& problem : unreadableFields()) {
-        if (!m_problemsTold.contains(problem)) {
-            m_problemsTold.insert(problem);
-            m_newProblems << problem;
-        }
+    for (const QString& problem : unreadableFields())
+        noteProblem(problem);
+}
+
+void DBusFlightData::noteProblem(const QString& problem)
+{
+    if (!m_problemsTold.contains(problem)) {
+        m_problemsTold.insert(problem);
+        m_newProblems << problem;
     }
 }
 

@@ -64,6 +64,8 @@ private:
     QDBusMessage activityCall() const;
     void takeSnapshot(QVariantMap snapshot);
     void noteProblems();
+    // Keeps `problem` to be told, unless it was told before.
+    void noteProblem(const QString& problem);
 
     BusConnector m_connector;
     QString m_connectionName;

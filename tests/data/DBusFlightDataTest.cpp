@@ -32,6 +32,29 @@ public slots:
     void FillFlightData() {}
 };
 
+// A server whose VantorAy is a text.
+class WordyServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "Telvox.clsFlightData")
+    Q_PROPERTY(QString VantorAy READ text)
+
+public:
+    QString text() const { return QStringLiteral("yes"); }
+};
+
+// What the server answered for VantorAy, and the problems told, after `asks` reads.
+QStringList activityProblems(DBusFlightData& object, int asks)
+{
+    QStringList told;
+    for (int ask = 0; ask < asks; ++ask) {
+        bool answered = false;
+        object.requestActivity([&](std::optional<bool>, const QString&) { answered = true; });
+        EXPECT_TRUE(waitFor([&] { return answered; }));
+        told += object.takeNewProblems();
+    }
+    return told;
+}
+
 // How one request of the object ended, once it has.
 struct Answer {
     std::optional<FillOutcome> outcome;
@@ -124,6 +147,18 @@ TEST(DBusFlightData, WrongTypesAndMissingPropertiesAreToldOnceAndLongTextsCut)
     ASSERT_TRUE(requestFill(object, answer));
     ASSERT_TRUE(waitFor([&] { return answer.outcome.has_value(); }));
     EXPECT_TRUE(object.takeNewProblems().isEmpty()) << "each problem is told once";
+
+    // VantorAy, read live between cycles (while the server is inactive, only it is read), is
+    // told like the others: missing, or a text.
+    DBusFlightData watchdogOnly(bus.connector());
+    EXPECT_EQ(activityProblems(watchdogOnly, 2),
+              QStringList("Property VantorAy is not available"));
+    serverBus.unregisterObject(DBusFlightData::kPath);
+    WordyServer wordy;
+    ASSERT_TRUE(serverBus.registerObject(DBusFlightData::kPath, &wordy,
+                                         QDBusConnection::ExportAllContents));
+    EXPECT_EQ(activityProblems(watchdogOnly, 2),
+              QStringList("Property VantorAy is QString, expected a boolean"));
 }
 
 TEST(DBusFlightData, AConnectionTheBusLibraryClosedIsMadeAfresh)

@@ -34,8 +34,14 @@ public:
             connectionStatuses << text;
         HeadlessView::showConnectionStatus(text);
     }
+    void showServerProblem(const QString& text) override
+    {
+        serverProblems << text;
+        HeadlessView::showServerProblem(text);
+    }
     int beeps = 0;
     QStringList connectionStatuses;
+    QStringList serverProblems;
     std::set<BoardKind> enabled;
     bool serverFieldsEnabled = true;
     bool tcpCaptionBold = false;
