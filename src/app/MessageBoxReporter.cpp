@@ -1,5 +1,7 @@
 #include "app/MessageBoxReporter.h"
 
+#include "common/PrintableText.h"
+
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -11,6 +13,7 @@ void MessageBoxReporter::showMessage(const QString& title, const QString& text)
 {
     QString shown = text;
     shown.replace(u'\r', u'\n'); // Qt's labels break lines on LF only
+    shown = printableText(shown);
     // Said on standard error too, for the log of a program started without a terminal; and
     // where no window can be seen (the offscreen platform), only there: nobody could press OK.
     std::fprintf(stderr, "glimrow: %s: %s\n", qPrintable(title), qPrintable(shown));

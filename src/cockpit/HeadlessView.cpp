@@ -1,8 +1,19 @@
 #include "cockpit/HeadlessView.h"
 
+#include "common/PrintableText.h"
+
 #include <cstdio>
 
 namespace glimrow {
+namespace {
+
+// A line of the log on standard error; what it quotes may come from the file or the server.
+void say(const QString& text)
+{
+    std::fprintf(stderr, "glimrow: %s\n", qPrintable(printableText(text)));
+}
+
+} // namespace
 
 // The grids' design shapes; the configuration resizes the section grids.
 HeadlessView::HeadlessView()
@@ -17,14 +28,13 @@ void HeadlessView::showMessage(const QString& title, const QString& text)
     QString shown = text;
     shown.replace(u'\r', u'\n');
     messages << title + QStringLiteral(": ") + shown;
-    std::fprintf(stderr, "glimrow: %s: %s\n", qPrintable(title), qPrintable(shown));
+    say(title + QStringLiteral(": ") + shown);
 }
 
 void HeadlessView::showGSuitFormula(int motor, const QString& formula, const QString& problem)
 {
     if (!problem.isEmpty()) {
-        std::fprintf(stderr, "glimrow: G-suit formula %d \"%s\": %s\n", motor, qPrintable(formula),
-                     qPrintable(problem));
+        say(QStringLiteral("G-suit formula %1 \"%2\": %3").arg(motor).arg(formula, problem));
     }
 }
 
@@ -32,19 +42,19 @@ void HeadlessView::showServerState(const QString& text)
 {
     // Said when it changes, not on every watchdog tick.
     if (text != m_serverState)
-        std::fprintf(stderr, "glimrow: %s\n", qPrintable(text));
+        say(text);
     m_serverState = text;
 }
 
 void HeadlessView::showServerProblem(const QString& text)
 {
-    std::fprintf(stderr, "glimrow: data server: %s\n", qPrintable(text));
+    say(QStringLiteral("data server: ") + text);
 }
 
 void HeadlessView::showConnectionStatus(const QString& text)
 {
     if (text != m_connectionStatus && !text.isEmpty())
-        std::fprintf(stderr, "glimrow: %s\n", qPrintable(text));
+        say(text);
     m_connectionStatus = text;
 }
 

@@ -275,6 +275,15 @@ TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
     EXPECT_EQ(run({"--check-config", file}, &output), 1);
     EXPECT_TRUE(output.startsWith((file + ":6: warning: unknown gauge keyword").toUtf8()))
         << output.toStdString();
+
+    // What the file says is quoted, never passed to the terminal as control sequences.
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[PTLED-1]\r\n[PTLED-2]\r\n[PTLCD-1]\r\n[PTLCD-2]\r\n[SKITS]\r\n"
+                 "0,\x1b]0;owned\x07\x1b[2J,KAIS\x9b,0\r\n[EPICAnalogs]\r\n");
+    config.close();
+    EXPECT_EQ(run({"--check-config", file}, &output), 1);
+    EXPECT_FALSE(output.contains('\x1b') || output.contains('\x07')) << output.toStdString();
+    EXPECT_TRUE(output.contains("\\x1B]0;owned\\x07\\x1B[2J")) << output.toStdString();
 }
 
 TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)

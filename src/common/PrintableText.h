@@ -1,0 +1,14 @@
+#pragma once
+
+// Text that quotes the configuration file or the data server, made safe to print: control and
+// other invisible characters (an ESC that would drive the terminal, a NUL, a direction
+// override) are written as \x1B or \u202E. Line breaks and tabs stay.
+
+#include <QString>
+#include <QStringView>
+
+namespace glimrow {
+
+QString printableText(QStringView text);
+
+} // namespace glimrow
