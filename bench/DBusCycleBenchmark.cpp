@@ -140,7 +140,7 @@ public:
     {
         return const_cast<glimrow::DBusFlightData*>(&m_object);
     }
-    void serverDidNotAnswer() override { active = false; }
+    void serverFailed(const QString&) override { active = false; }
     void reportServerProblem(const QString&) override {}
 
     bool active = true;

@@ -83,6 +83,8 @@ void ConnectionManager::ChooseConnectType(int index)
             m_flightData.reset();
             m_serverSilent = false;
             m_flightData = m_factory();
+            m_flightData->watchPresence(
+                [this](bool present) { serverPresenceChanged(present); });
         });
     }
     watchdogTick(false);
@@ -298,8 +300,8 @@ void ConnectionManager::takeActivity(std::optional<bool> active, const QString& 
         // Inside the choice procedure the tick just ends and everything keeps its value.
         if (!timerDriven)
             return;
-    } else {
-        m_serverSilent = false;
+    } else if (std::exchange(m_serverSilent, false)) {
+        m_view.showConnectionStatus(QString()); // what failed is over
     }
     m_cache.VantorAy = active.value_or(false);
     showServerState();
@@ -311,11 +313,24 @@ void ConnectionManager::pollSilentServer()
         watchdogTick(true);
 }
 
-void ConnectionManager::serverDidNotAnswer()
+void ConnectionManager::serverFailed(const QString& why)
 {
     m_serverSilent = true;
     m_cache.VantorAy = false;
+    // Said once: the polling that asks again until it answers fails the same way.
+    m_view.showConnectionStatus(why);
     showServerState();
+}
+
+void ConnectionManager::serverPresenceChanged(bool present)
+{
+    if (!m_view.isDcomSelected())
+        return;
+    if (!present) {
+        serverFailed(QStringLiteral("The data server left the session bus"));
+        return;
+    }
+    watchdogTick(true); // back: whether it is active shows at once
 }
 
 void ConnectionManager::showServerState()

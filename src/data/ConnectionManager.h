@@ -57,8 +57,9 @@ public:
     // The flight-data object, or nullptr (TCP/IP mode, or its creation failed). Fetch it anew
     // after letting window events run: a change of mode releases it.
     virtual FlightDataObject* flightDataObject() const = 0;
-    // A refresh got no answer in time: the data server is not active until it answers again.
-    virtual void serverDidNotAnswer() = 0;
+    // A refresh failed or got no answer in time (`why`): the data server is not active until
+    // it answers again.
+    virtual void serverFailed(const QString& why) = 0;
     // Something the data server sends cannot be used; the cycle reports each problem once.
     virtual void reportServerProblem(const QString& text) = 0;
 
@@ -98,7 +99,7 @@ public:
 
     bool isDcomSelected() const override { return m_view.isDcomSelected(); }
     FlightDataObject* flightDataObject() const override { return m_flightData.get(); }
-    void serverDidNotAnswer() override;
+    void serverFailed(const QString& why) override;
     void reportServerProblem(const QString& text) override { m_view.showServerProblem(text); }
     // The socket's state: 0 closed, 1 open, 2 listening, 4 resolving host, 6 connecting,
     // 7 connected, 8 closing, 9 error (until the next connect request).
@@ -125,6 +126,8 @@ private:
     // choice procedure the tick just ends and everything keeps its value.
     void watchdogTick(bool timerDriven);
     void takeActivity(std::optional<bool> active, const QString& why, bool timerDriven);
+    // The data server's name on the bus lost or found its owner.
+    void serverPresenceChanged(bool present);
 
     ConnectionView& m_view;
     FlightDataCache& m_cache;
@@ -141,7 +144,7 @@ private:
     int m_failureRepeats = 0;
     bool m_streamWanted = false; // TCP/IP chosen with a usable address and port
     bool m_errorSinceRequest = false;
-    bool m_serverSilent = false; // the last refresh got no answer
+    bool m_serverSilent = false; // the last refresh failed, or the server left the bus
 };
 
 } // namespace glimrow

@@ -16,6 +16,8 @@ const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Proper
 
 QString describe(const char* what, const QDBusError& error)
 {
+    if (error.type() == QDBusError::ServiceUnknown)
+        return QStringLiteral("The data server is not on the session bus");
     return QStringLiteral("%1: %2 (%3)").arg(QLatin1StringView(what), error.message(), error.name());
 }
 
@@ -74,6 +76,7 @@ DBusFlightData::DBusFlightData(BusConnector connector, int timeoutMs)
 
 DBusFlightData::~DBusFlightData()
 {
+    m_presence.reset();
     m_fillAnswer.reset();
     m_activityAnswer.reset();
     QDBusConnection::disconnectFromBus(m_connectionName);
@@ -86,6 +89,19 @@ void DBusFlightData::connectAfresh()
         QDBusConnection::disconnectFromBus(m_connectionName);
     m_connectionName = QStringLiteral("glimrow-flight-data-%1").arg(++connections);
     m_bus = m_connector(m_connectionName);
+    if (m_presenceChanged)
+        watchPresence(m_presenceChanged);
+}
+
+void DBusFlightData::watchPresence(std::function<void(bool present)> changed)
+{
+    m_presenceChanged = std::move(changed);
+    m_presence = std::make_unique<QDBusServiceWatcher>(kService, m_bus,
+                                                       QDBusServiceWatcher::WatchForOwnerChange);
+    QObject::connect(m_presence.get(), &QDBusServiceWatcher::serviceOwnerChanged, m_presence.get(),
+                     [this](const QString&, const QString&, const QString& newOwner) {
+                         m_presenceChanged(!newOwner.isEmpty());
+                     });
 }
 
 void DBusFlightData::replaceBrokenConnection()

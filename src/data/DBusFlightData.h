@@ -19,6 +19,7 @@
 
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <QSet>
 #include <QStringList>
@@ -54,6 +55,8 @@ public:
     bool requestFill(FillDone done) override;
     bool requestActivity(ActivityDone done) override;
     QStringList takeNewProblems() override { return std::exchange(m_newProblems, {}); }
+    // Follows the owner of the data server's name on the bus (NameOwnerChanged).
+    void watchPresence(std::function<void(bool present)> changed) override;
 
 private:
     // A fresh connection when the bus library dropped this one, or when a question has gone
@@ -81,6 +84,8 @@ private:
     // The requests on their way; deleting one drops its answer.
     std::unique_ptr<QDBusPendingCallWatcher> m_fillAnswer;
     std::unique_ptr<QDBusPendingCallWatcher> m_activityAnswer;
+    std::function<void(bool present)> m_presenceChanged;
+    std::unique_ptr<QDBusServiceWatcher> m_presence;
 };
 
 } // namespace glimrow

@@ -61,6 +61,9 @@ public:
     virtual bool requestActivity(ActivityDone done);
     // Problems with what the server sends that have not been told before; each is told once.
     virtual QStringList takeNewProblems() { return {}; }
+    // `changed` is told when the data server leaves (false) or comes (true), as it happens,
+    // where the object can see that; this one cannot.
+    virtual void watchPresence(std::function<void(bool present)> changed) { (void)changed; }
 
 protected:
     // Gives `done` what `read` returns, or why it threw.

@@ -57,14 +57,12 @@ void UpdateCycle::run()
 
 void UpdateCycle::afterFill(FillOutcome outcome, const QString& why)
 {
-    if (outcome == FillOutcome::NoAnswer) {
-        qCWarning(lcCycle).noquote() << why;
-        m_source.serverDidNotAnswer();
+    if (outcome != FillOutcome::Filled) {
+        // Without this cycle's data every step would fail: the server is not active.
+        m_source.serverFailed(why);
         return;
     }
-    if (outcome == FillOutcome::Failed)
-        logSkippedStep(lcCycle(), "FillFlightData", why.toUtf8().constData());
-    else if (FlightDataObject* object = m_source.flightDataObject()) {
+    if (FlightDataObject* object = m_source.flightDataObject()) {
         for (const QString& problem : object->takeNewProblems())
             m_source.reportServerProblem(problem);
     }

@@ -182,13 +182,49 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     m_cockpit->tmrGlimrow_Timer();
     ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
 
-    // The server goes away: the next tick notices.
+    // The server leaves the bus: inactive at once, not at the watchdog's next tick 20 s on,
+    // and said why; it comes back: active again within a polling period.
+    ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
     ASSERT_TRUE(server.setOnBus(false));
-    manager().tmrVantorA_Timer();
+    EXPECT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor Inactive"; }, 1000));
+    EXPECT_EQ(m_view.connectionStatus(), "The data server left the session bus");
+    ASSERT_TRUE(server.setOnBus(true));
+    EXPECT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }, 1000));
+    EXPECT_EQ(m_view.connectionStatus(), "");
+    const QStringList said = m_view.connectionStatuses;
+    EXPECT_EQ(said.count("The data server left the session bus"), 1);
+    ASSERT_TRUE(server.setOnBus(false));
     ASSERT_TRUE(waitFor([this] { return !m_cockpit->cache().VantorAy; }));
 
     m_cockpit->ChooseConnectType(0);
     EXPECT_EQ(manager().flightDataObject(), nullptr);
     EXPECT_TRUE(m_view.serverFieldsEnabled);
     EXPECT_EQ(m_view.serverState(), "Vantor Inactive");
+}
+
+TEST_F(Connection, ARefreshThatAnswersAfterAllLampsOnRunsNoCycle)
+{
+    PrivateBus bus;
+    FlightDataServer server(bus);
+    server.setRecord({{"VantorAy", true}, {"LightBits", 0}});
+    start(withRequiredSections("[PLED64-1]\r\n0,Master caution,1,1\r\n"),
+          [&bus] { return std::make_unique<DBusFlightData>(bus.connector()); });
+    m_cockpit->setPollingInterval(100000); // only the test's ticks
+    ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
+    // The refresh's answer has arrived once its snapshot can be read.
+    const auto answered = [this] {
+        try {
+            manager().flightDataObject()->readNumber(FlightDataField::LightBits);
+            return true;
+        } catch (const FlightDataError&) {
+            return false;
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        m_cockpit->tmrGlimrow_Timer(); // the refresh is on its way
+        m_cockpit->setAllLampsOn(true);
+        ASSERT_TRUE(waitFor(answered)) << "round " << round;
+        EXPECT_EQ(board(10001).leds, std::vector<int>(64, 75)) << "round " << round;
+        m_cockpit->setAllLampsOn(false);
+    }
 }

@@ -48,10 +48,16 @@ TEST_F(Cycle, DcomModeFillsOnceBeforeAnyReadThenServesEveryStepInOrder)
     EXPECT_EQ(m_cache.SpeedBrake, 0.5f);
 }
 
-TEST_F(Cycle, FailingStepsAreSkippedAndTheRestStillRun)
+TEST_F(Cycle, AFailedFillEndsTheCycleAndFailingStepsAreSkipped)
 {
-    // A failed fill skips only itself; a failed read ends the cache copy.
+    // Without the fill there is no data for any step: the server is not active.
     m_data.failFill = true;
+    m_cycle.run();
+    EXPECT_EQ(m_calls, QStringList("FillFlightData"));
+    EXPECT_EQ(m_data.silences, 1);
+
+    // A failed read ends the cache copy; the steps after it still run.
+    m_data.failFill = false;
     m_data.values.remove(FlightDataField::LightBits2);
     m_data.values[FlightDataField::LightBits] = 4294967296.0; // does not fit 32 bits
     m_cache.LightBits = 1;

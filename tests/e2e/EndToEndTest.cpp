@@ -194,6 +194,28 @@ TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
     }
 }
 
+TEST_F(EndToEnd, ADataServerThatEndsIsInactiveAtOnceAndSaysWhy)
+{
+    startProgram({});
+    ASSERT_EQ(eventually([this] {
+                  return ledsShow(filled("LightBits").toInt(),
+                                  qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
+              }),
+              "");
+    QByteArray said = m_program.readAllStandardError();
+    ASSERT_TRUE(said.contains("glimrow: Vantor-A"));
+    m_simulator.kill(); // the server's process ends; its name leaves the bus with it
+    EXPECT_TRUE(waitFor(
+        [&] {
+            said += m_program.readAllStandardError();
+            return said.contains("glimrow: Vantor Inactive");
+        },
+        1000))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("The data server left the session bus")) << said.toStdString();
+    EXPECT_FALSE(said.contains("skipped")) << said.toStdString();
+}
+
 TEST_F(EndToEnd, AStopDuringASlowStartUpIsNotLost)
 {
     // Thousands of comment lines make start-up take a while; --run-for ends it in the middle.

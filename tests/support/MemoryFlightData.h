@@ -41,7 +41,7 @@ public:
     }
 
     bool isDcomSelected() const override { return present; }
-    void serverDidNotAnswer() override { ++silences; }
+    void serverFailed(const QString&) override { ++silences; }
     void reportServerProblem(const QString& text) override { problems << text; }
     int silences = 0;
     QStringList problems;
