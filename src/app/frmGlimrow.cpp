@@ -425,6 +425,17 @@ void frmGlimrow::showConfigProblems(const ConfigProblems& problems)
                                             : QStringLiteral("%1 lines").arg(problems.size())));
 }
 
+void frmGlimrow::showNotice(const QString& text)
+{
+    constexpr int kShownMs = 10000;
+    statusBar()->showMessage(text, kShownMs);
+}
+
+void frmGlimrow::showActivity(const QString& text)
+{
+    statusBar()->showMessage(text);
+}
+
 void frmGlimrow::setServerAddress(const QString& address)
 {
     m_ui.fldGlimrow[0]->setText(address);

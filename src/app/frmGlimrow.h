@@ -84,6 +84,8 @@ private:
     OutputLabel& label(CockpitLabel which) override;
     void showMessage(const QString& title, const QString& text) override;
     void showConfigProblems(const ConfigProblems& problems) override;
+    void showNotice(const QString& text) override;
+    void showActivity(const QString& text) override;
     void setServerAddress(const QString& address) override;
     void setServerPort(const QString& port) override;
     void showNoScreenUpdate(bool checked) override;

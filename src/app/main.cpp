@@ -345,8 +345,14 @@ int main(int argc, char* argv[])
         return 2;
     }
     if (options.parser.isSet(options.checkConfig)) {
+        // The file the program would run on: the one named, or the user's with --user-config.
         const QStringList files = options.parser.positionalArguments();
-        const QString file = files.isEmpty() ? QStringLiteral("Glimrow.cfg") : files.first();
+        QString file = QStringLiteral("Glimrow.cfg");
+        if (!files.isEmpty())
+            file = files.first();
+        else if (options.parser.isSet(options.userConfig))
+            file = QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+                       .filePath(file);
         const ConfigProblems problems = checkConfigFile(file);
         for (const ConfigProblem& problem : problems)
             std::printf("%s\n", qPrintable(problem.compilerStyle(file)));

@@ -26,6 +26,11 @@ namespace {
 const QString kErrorTitle = QStringLiteral("Vantor Lumex-Mon Error");
 const QString kKeptOnReload = QStringLiteral("\rThe running configuration stays in use.");
 
+QString linesCount(std::size_t lines)
+{
+    return lines == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(lines);
+}
+
 QString productName()
 {
     return QString::fromLatin1(version::kProductName);
@@ -292,7 +297,9 @@ bool Cockpit::runStartupSteps()
     msConfigFile.clear(); // the text is no longer needed
     reportConfigProblems();
     if (!parsed) {
-        m_view.showMessage(productName(), formatErrorMessage(m_configProblems.back()));
+        m_view.showMessage(productName(),
+                           ConfigFileParser::formatErrorText() + QStringLiteral("\r\r") +
+                               errorSentences(m_configProblems, m_settings.configFilePath));
         endAtOnce();
         return false;
     }
@@ -345,19 +352,8 @@ void Cockpit::CreatePhidgetManager()
 
 bool Cockpit::ParseConfigFile()
 {
-    m_configProblems.clear();
-    if (!ConfigFileParser::parse(msConfigFile, m_tables, *this, &m_configProblems))
-        return false;
-    const ConfigProblems found = checkSections(m_tables, ConfigFileParser::lines(msConfigFile));
-    m_configProblems.insert(m_configProblems.end(), found.begin(), found.end());
-    sortByLine(m_configProblems);
-    return true;
-}
-
-QString Cockpit::formatErrorMessage(const ConfigProblem& error) const
-{
-    return ConfigFileParser::formatErrorText() + QStringLiteral("\r\r") +
-           error.sentence(m_settings.configFilePath);
+    m_configProblems = readConfigText(msConfigFile, m_tables, *this);
+    return !hasError(m_configProblems);
 }
 
 void Cockpit::reportConfigProblems()
@@ -416,22 +412,21 @@ bool Cockpit::ReloadConfiguration()
     ConfigProblems problems;
     try {
         const QString text = ConfigFileParser::readFile(m_settings.configFilePath);
-        if (!ConfigFileParser::parse(text, tables, keys, &problems)) {
-            std::fprintf(stderr, "%s\n",
-                         qPrintable(problems.back().compilerStyle(m_settings.configFilePath)));
-            m_view.showMessage(productName(), formatErrorMessage(problems.back()) + kKeptOnReload);
-            return false;
-        }
-        requireSections(tables);
-        const ConfigProblems found = checkSections(tables, ConfigFileParser::lines(text));
-        problems.insert(problems.end(), found.begin(), found.end());
-        sortByLine(problems);
+        problems = readConfigText(text, tables, keys);
+        if (!hasError(problems))
+            requireSections(tables);
     } catch (const StartupError& error) {
         m_view.showMessage(kErrorTitle, error.description() + kKeptOnReload);
         return false;
     }
+    // What the file now says is shown, whether or not it can be used.
     m_configProblems = problems;
     reportConfigProblems();
+    if (hasError(problems)) {
+        m_view.showMessage(productName(),
+                           errorSentences(problems, m_settings.configFilePath) + kKeptOnReload);
+        return false;
+    }
     m_reloading = true;
     endOutputTestNow(); // its line may not be there any more
     const ConfigTables before = std::exchange(m_tables, std::move(tables));
@@ -447,6 +442,10 @@ bool Cockpit::ReloadConfiguration()
     resendChangedSections(before);
     m_epic.setLines(tableOrNull(m_tables.maEPICAnalogs));
     m_reloading = false;
+    m_view.showNotice(m_configProblems.empty()
+                          ? QStringLiteral("Glimrow.cfg reloaded")
+                          : QStringLiteral("Glimrow.cfg reloaded: %1 to look at (Messages tab)")
+                                .arg(linesCount(m_configProblems.size())));
     takeDeferredActions();
     return true;
 }

@@ -141,7 +141,6 @@ private:
     bool acquireInstanceLock();
     void CreatePhidgetManager();
     bool ParseConfigFile();
-    QString formatErrorMessage(const ConfigProblem& error) const;
     // Every warning and error of the file: on standard error, and to the front end.
     void reportConfigProblems();
     void BuildGrids();

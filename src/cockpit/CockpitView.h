@@ -45,6 +45,11 @@ public:
 
     // What is wrong in Glimrow.cfg (as read last), shown where the user can read it all.
     virtual void showConfigProblems(const ConfigProblems& problems) = 0;
+    // Something that just happened (a reload), said for a while.
+    virtual void showNotice(const QString& text) = 0;
+    // What the outputs are doing instead of following the data ("Testing: ...", "All Lamps
+    // On"), said until it ends; "" when they follow the data.
+    virtual void showActivity(const QString& text) = 0;
 
     // A board of this kind has attached: the controls serving it become usable.
     virtual void enableBoardControls(BoardKind kind) = 0;

@@ -7,6 +7,9 @@
 #include "phidget/GaugeOutputs.h"
 #include "phidget/TextDisplays.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -248,22 +251,53 @@ ConfigProblems checkSections(const ConfigTables& tables, const QStringList& file
     return found;
 }
 
+ConfigProblems readConfigText(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys)
+{
+    ConfigProblems problems;
+    ConfigFileParser::parse(text, tables, keys, &problems);
+    // What could be read is checked too: all mistakes are found in one pass.
+    const ConfigProblems found = checkSections(tables, ConfigFileParser::lines(text));
+    problems.insert(problems.end(), found.begin(), found.end());
+    sortByLine(problems);
+    return problems;
+}
+
+bool hasError(const ConfigProblems& problems)
+{
+    return std::any_of(problems.begin(), problems.end(), [](const ConfigProblem& problem) {
+        return problem.severity == ConfigProblem::Severity::Error;
+    });
+}
+
+QString errorSentences(const ConfigProblems& problems, const QString& file)
+{
+    QStringList sentences;
+    for (const ConfigProblem& problem : problems) {
+        if (problem.severity == ConfigProblem::Severity::Error)
+            sentences << problem.sentence(file);
+    }
+    return sentences.join(u'\r');
+}
+
 ConfigProblems checkConfigFile(const QString& path)
 {
     ConfigProblems problems;
     const auto fileError = [&problems](const QString& message) {
         problems.push_back({ConfigProblem::Severity::Error, 0, QString(), message});
     };
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        fileError(QStringLiteral("%1 is missing; looked for it in %2")
+                      .arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath())));
+        return problems;
+    }
     try {
         const QString text = ConfigFileParser::readFile(path);
         ConfigTables tables;
         UnusedKeys keys;
-        if (!ConfigFileParser::parse(text, tables, keys, &problems))
-            return problems;
+        problems = readConfigText(text, tables, keys);
         if (const QString missing = tables.missingRequiredSection(); !missing.isEmpty())
             fileError(QStringLiteral("Section [%1] is missing from Glimrow.cfg").arg(missing));
-        const ConfigProblems found = checkSections(tables, ConfigFileParser::lines(text));
-        problems.insert(problems.end(), found.begin(), found.end());
     } catch (const StartupError& error) {
         fileError(error.description());
     }

@@ -2,12 +2,14 @@
 
 #include "cockpit/ConfigCheck.h"
 #include "cockpit/StartupError.h"
+#include "phidget/GSuitFormula.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <optional>
+#include <utility>
 
 namespace glimrow {
 namespace {
@@ -192,7 +194,9 @@ bool endsSection(QStringView line)
 const QString kBlankLine =
     QStringLiteral("a blank line; blank lines are allowed only at the end of the file");
 
-// Reads one file, stopping at the first line that breaks the rules.
+// Reads one file whole: a line that breaks the rules is an error and is passed over, so that
+// every mistake is found in one reading. Global keys after the first error are not applied: a
+// file with an error is not used.
 class Parser {
 public:
     Parser(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys)
@@ -200,18 +204,22 @@ public:
     {
     }
 
-    std::optional<ConfigProblem> run();
+    void run();
 
-    ConfigProblems warnings;
+    ConfigProblems problems;
+    bool failed = false;
 
 private:
-    ConfigProblem error(QStringView line, const QString& message) const
+    void error(QStringView line, const QString& message)
     {
-        return {ConfigProblem::Severity::Error, m_lines.lineNumber(), line.toString(), message};
+        problems.push_back(
+            {ConfigProblem::Severity::Error, m_lines.lineNumber(), line.toString(), message});
+        failed = true;
     }
-    std::optional<ConfigProblem> readGlobalValue(const QString& key);
-    std::optional<ConfigProblem> readDeviceLines(const QString& name, int headerLine,
-                                                 QStringView header);
+    void readGlobalValue(const QString& key);
+    void readDeviceLines(const QString& name, int headerLine, QStringView header);
+    // Passes over the lines of a section whose header could not be read.
+    void skipSectionLines();
     QString outsideAnySection() const;
 
     LineReader m_lines;
@@ -220,35 +228,39 @@ private:
     QString m_after; // what the line before the current one closed: a key, a comment
 };
 
-std::optional<ConfigProblem> Parser::run()
+void Parser::run()
 {
     while (!m_lines.atEnd()) {
         if (m_lines.onlyBlankLinesLeft())
-            return std::nullopt;
+            return;
         const QStringView line = m_lines.next();
         if (line.startsWith(u'/')) {
             m_after = QStringLiteral("comment");
             continue;
         }
-        if (line.isEmpty())
-            return error(line, kBlankLine);
+        if (line.isEmpty()) {
+            error(line, kBlankLine);
+            continue;
+        }
         if (!line.startsWith(u'[')) {
             if (line.trimmed().startsWith(u'['))
-                return error(line, QStringLiteral("blanks before the section name; expected "
-                                                  "[NAME] at the start of the line"));
-            return error(line, outsideAnySection());
+                error(line, QStringLiteral("blanks before the section name; expected [NAME] at "
+                                           "the start of the line"));
+            else
+                error(line, outsideAnySection());
+            continue;
         }
         QString problem;
         const std::optional<QString> name = headerName(line, &problem);
-        if (!name)
-            return error(line, problem);
-        const auto result = globalKeyFor(*name) != GlobalKey::None
-                                ? readGlobalValue(*name)
-                                : readDeviceLines(*name, m_lines.lineNumber(), line);
-        if (result)
-            return result;
+        if (!name) {
+            error(line, problem);
+            skipSectionLines();
+        } else if (globalKeyFor(*name) != GlobalKey::None) {
+            readGlobalValue(*name);
+        } else {
+            readDeviceLines(*name, m_lines.lineNumber(), line);
+        }
     }
-    return std::nullopt;
 }
 
 QString Parser::outsideAnySection() const
@@ -265,47 +277,66 @@ QString Parser::outsideAnySection() const
 }
 
 // The value is the line up to a comma; a comma with text after it breaks the one-value rule.
-std::optional<ConfigProblem> Parser::readGlobalValue(const QString& key)
+void Parser::readGlobalValue(const QString& key)
 {
     m_after = key;
     if (m_lines.atEnd() || endsSection(m_lines.peek()))
-        return std::nullopt;                 // a header without a value line sets nothing
+        return;                              // a header without a value line sets nothing
     const QStringView line = m_lines.next(); // an empty line is an empty value
     const qsizetype comma = line.indexOf(u',');
-    if (comma >= 0 && comma + 1 < line.size())
-        return error(line,
-                     QStringLiteral("more than one value for [%1]; expected one value").arg(key));
-    applyGlobalKey(globalKeyFor(key), (comma < 0 ? line : line.first(comma)).toString(), m_keys);
-    return std::nullopt;
+    if (comma >= 0 && comma + 1 < line.size()) {
+        error(line, QStringLiteral("more than one value for [%1]; expected one value").arg(key));
+        return;
+    }
+    const QString value = (comma < 0 ? line : line.first(comma)).toString();
+    const GlobalKey global = globalKeyFor(key);
+    if (global == GlobalKey::GSuitFormula1 || global == GlobalKey::GSuitFormula2) {
+        QString problem;
+        if (!GSuitFormula::parse(value, &problem)) {
+            problems.push_back({ConfigProblem::Severity::Warning, m_lines.lineNumber(),
+                                line.toString(),
+                                QStringLiteral("%1; the motor follows the load factor itself")
+                                    .arg(problem)});
+        }
+    }
+    if (!failed)
+        applyGlobalKey(global, value, m_keys);
 }
 
 // Reads data lines up to the next header, comment or end of file.
-std::optional<ConfigProblem> Parser::readDeviceLines(const QString& name, int headerLine,
-                                                     QStringView header)
+void Parser::readDeviceLines(const QString& name, int headerLine, QStringView header)
 {
     m_after.clear();
     SectionTable table;
+    bool tooLong = false;
     while (!m_lines.atEnd() && !endsSection(m_lines.peek())) {
         if (m_lines.onlyBlankLinesLeft())
             break;
         const QStringView line = m_lines.next();
-        if (line.isEmpty())
-            return error(line, kBlankLine);
-        if (table.rowCount() == ConfigFileParser::kMaxLinesPerSection) {
-            return error(line, QStringLiteral("more than %1 lines in [%2]; no cockpit has that "
-                                              "many outputs on one board")
-                                   .arg(ConfigFileParser::kMaxLinesPerSection)
-                                   .arg(name));
+        if (line.isEmpty()) {
+            error(line, kBlankLine);
+        } else if (table.rowCount() < ConfigFileParser::kMaxLinesPerSection) {
+            table.appendRow(splitFields(line), m_lines.lineNumber());
+        } else if (!std::exchange(tooLong, true)) {
+            error(line, QStringLiteral("more than %1 lines in [%2]; no cockpit has that many "
+                                       "outputs on one board")
+                            .arg(ConfigFileParser::kMaxLinesPerSection)
+                            .arg(name));
         }
-        table.appendRow(splitFields(line), m_lines.lineNumber());
     }
     if (std::optional<SectionTable>* slot = m_tables.tableForSection(name)) {
         *slot = std::move(table);
     } else {
-        warnings.push_back({ConfigProblem::Severity::Warning, headerLine, header.toString(),
+        problems.push_back({ConfigProblem::Severity::Warning, headerLine, header.toString(),
                             unknownSectionMessage(name)});
     }
-    return std::nullopt;
+}
+
+void Parser::skipSectionLines()
+{
+    m_after.clear();
+    while (!m_lines.atEnd() && !endsSection(m_lines.peek()))
+        m_lines.next();
 }
 
 } // namespace
@@ -326,13 +357,10 @@ bool ConfigFileParser::parse(QStringView text, ConfigTables& tables, ConfigGloba
     if (text.startsWith(QChar(0xfeff)))
         text = text.sliced(1); // a byte-order mark, as Windows Notepad writes
     Parser parser(text, tables, keys);
-    const std::optional<ConfigProblem> error = parser.run();
-    if (problems) {
-        problems->insert(problems->end(), parser.warnings.begin(), parser.warnings.end());
-        if (error)
-            problems->push_back(*error);
-    }
-    return !error;
+    parser.run();
+    if (problems)
+        problems->insert(problems->end(), parser.problems.begin(), parser.problems.end());
+    return !parser.failed;
 }
 
 QStringList ConfigFileParser::globalKeyNames()

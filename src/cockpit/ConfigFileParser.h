@@ -51,9 +51,9 @@ public:
     static QString readFile(const QString& path);
 
     // Fills `tables` (a later duplicate section replaces the earlier; unknown device sections
-    // are dropped, with a warning) and applies global keys to `keys`. Returns false at the
-    // first line that breaks the rules; what was read before it stays applied. `problems`
-    // gets the warnings and that error, each with its line.
+    // are dropped, with a warning) and applies global keys to `keys`. Reads the whole file:
+    // `problems` gets every warning and every line that breaks the rules (an error), each with
+    // its line. False when there was an error; global keys after the first are not applied.
     static bool parse(QStringView text, ConfigTables& tables, ConfigGlobalKeys& keys,
                       ConfigProblems* problems = nullptr);
 

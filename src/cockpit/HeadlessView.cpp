@@ -51,6 +51,18 @@ void HeadlessView::showServerProblem(const QString& text)
     say(QStringLiteral("data server: ") + text);
 }
 
+void HeadlessView::showNotice(const QString& text)
+{
+    say(text);
+}
+
+void HeadlessView::showActivity(const QString& text)
+{
+    if (text != m_activity)
+        say(text.isEmpty() ? QStringLiteral("The outputs follow the data again") : text);
+    m_activity = text;
+}
+
 void HeadlessView::showConnectionStatus(const QString& text)
 {
     if (text != m_connectionStatus && !text.isEmpty())

@@ -45,6 +45,9 @@ public:
     void showGSuitFormula(int motor, const QString& formula, const QString& problem) override;
     // Already on standard error: the cockpit writes them there.
     void showConfigProblems(const ConfigProblems&) override {}
+    void showNotice(const QString& text) override;
+    void showActivity(const QString& text) override;
+    QString activity() const { return m_activity; }
     void enableBoardControls(BoardKind) override {}
     void beep() override {}
 
@@ -56,6 +59,7 @@ private:
     int m_connectType = -1;
     QString m_serverState;
     QString m_connectionStatus;
+    QString m_activity;
 };
 
 } // namespace glimrow

@@ -324,11 +324,19 @@ TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
     EXPECT_EQ(grid(CockpitGrid::EPICAnalogs).text(3, 2), "RPM");
     EXPECT_EQ(grid(CockpitGrid::PLED64_1).text(1, 0), "5");
 
-    writeConfig(tcpKeys() + "[PLED64-1]\r\n\r\n" + kEverySection);
+    ASSERT_EQ(m_view.shownProblems.size(), 2u);
+    EXPECT_EQ(m_view.notices.back(), "Glimrow.cfg reloaded: 2 lines to look at (Messages tab)");
+
+    // A file with mistakes: each is said, the box ends with what happens instead (not with
+    // start-up's "rerun"), and the Messages show the file as it is now.
+    writeConfig(tcpKeys() + "[PLED64-1]\r\n\r\n" + kEverySection + "/ end\r\nstray\r\n");
     EXPECT_FALSE(cockpit.ReloadConfiguration());
     ASSERT_EQ(m_view.messages.size(), 1);
-    EXPECT_TRUE(m_view.messages[0].contains("improperly formatted"));
+    EXPECT_FALSE(m_view.messages[0].contains("rerun"));
+    EXPECT_TRUE(m_view.messages[0].contains(", line 8: \"\": a blank line"));
+    EXPECT_TRUE(m_view.messages[0].contains(": \"stray\": a line outside any section"));
     EXPECT_TRUE(m_view.messages[0].endsWith("The running configuration stays in use."));
+    EXPECT_EQ(m_view.shownProblems.size(), 3u); // two errors and the TEXT warning
     tick();
     EXPECT_EQ(board(10001).leds[5], 75);
     EXPECT_EQ(board(40002).rows[2], "  NEW");

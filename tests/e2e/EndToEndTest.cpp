@@ -306,6 +306,27 @@ TEST(Options, AreReadWithoutADisplayAndWrongValuesAreRefused)
     EXPECT_EQ(run({"--check-config", file}, &output), 1);
     EXPECT_FALSE(output.contains('\x1b') || output.contains('\x07')) << output.toStdString();
     EXPECT_TRUE(output.contains("\\x1B]0;owned\\x07\\x1B[2J")) << output.toStdString();
+
+    // Every mistake in one pass: two format errors and two warnings, a G-suit formula among
+    // them, in file order.
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[GSUIT-1]\r\nG^2\r\n[PTLED-1]\r\n\r\n[PTLED-2]\r\n[PTLCD-1]\r\n"
+                 "[PTLCD-2]\r\n[SKITS]\r\n0,Airspeed,KAIS,0\r\n/ end of gauges\r\n"
+                 "stray\r\n[EPICAnalogs]\r\n");
+    config.close();
+    EXPECT_EQ(run({"--check-config", file}, &output), 1);
+    const QList<QByteArray> lines = output.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4) << output.toStdString();
+    EXPECT_TRUE(lines[0].startsWith((file + ":2: warning: not a formula in G").toUtf8()));
+    EXPECT_TRUE(lines[1].startsWith((file + ":4: error: a blank line").toUtf8()));
+    EXPECT_TRUE(lines[2].startsWith((file + ":9: warning: unknown gauge keyword").toUtf8()));
+    EXPECT_TRUE(lines[3].startsWith((file + ":11: error: a line outside any section").toUtf8()));
+
+    // A file that is not there: where it was looked for.
+    EXPECT_EQ(run({"--check-config", dir.filePath("none/Glimrow.cfg")}, &output), 1);
+    EXPECT_TRUE(output.contains("Glimrow.cfg is missing; looked for it in " +
+                                dir.filePath("none").toUtf8()))
+        << output.toStdString();
 }
 
 TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
@@ -313,7 +334,9 @@ TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
     // The folder it is started in holds a Glimrow.cfg that must not be used instead.
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg", dir.filePath("Glimrow.cfg")));
-    const auto run = [&dir](const QString& home) {
+    const auto run = [&dir](const QString& home, const QStringList& arguments = {
+                                                     "--headless", "--user-config", "--run-for",
+                                                     "5"}) {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("XDG_CONFIG_HOME");
@@ -323,7 +346,7 @@ TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
         environment.insert("XDG_RUNTIME_DIR", dir.path());
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(dir.path());
-        program.start(GLIMROW_PATH, {"--headless", "--user-config", "--run-for", "5"});
+        program.start(GLIMROW_PATH, arguments);
         EXPECT_TRUE(program.waitForFinished(10000));
         return std::pair(program.exitCode(), QString(program.readAllStandardError()));
     };
@@ -343,4 +366,23 @@ TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
     const auto [blockedCode, blocked] = run(dir.filePath("home"));
     EXPECT_EQ(blockedCode, 1);
     EXPECT_TRUE(blocked.contains("cannot make the folder")) << blocked.toStdString();
+
+    // --check-config checks the file --user-config would run on, not the starting folder's.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("checked/.config/glimrow"));
+    QFile user(dir.filePath("checked/.config/glimrow/Glimrow.cfg"));
+    ASSERT_TRUE(user.open(QIODevice::WriteOnly));
+    user.write("stray\r\n");
+    user.close();
+    QProcess check;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_CONFIG_HOME");
+    environment.insert("HOME", dir.filePath("checked"));
+    check.setProcessEnvironment(environment);
+    check.setWorkingDirectory(dir.path());
+    check.start(GLIMROW_PATH, {"--check-config", "--user-config"});
+    ASSERT_TRUE(check.waitForFinished(10000));
+    EXPECT_EQ(check.exitCode(), 1);
+    const QByteArray checked = check.readAllStandardOutput();
+    EXPECT_TRUE(checked.contains(user.fileName().toUtf8() + ":1: error: a line outside any"))
+        << checked.toStdString();
 }

@@ -34,6 +34,12 @@ public:
             connectionStatuses << text;
         HeadlessView::showConnectionStatus(text);
     }
+    void showConfigProblems(const ConfigProblems& problems) override { shownProblems = problems; }
+    void showNotice(const QString& text) override
+    {
+        notices << text;
+        HeadlessView::showNotice(text);
+    }
     void showServerProblem(const QString& text) override
     {
         serverProblems << text;
@@ -42,6 +48,8 @@ public:
     int beeps = 0;
     QStringList connectionStatuses;
     QStringList serverProblems;
+    QStringList notices;
+    ConfigProblems shownProblems;
     std::set<BoardKind> enabled;
     bool serverFieldsEnabled = true;
     bool tcpCaptionBold = false;
