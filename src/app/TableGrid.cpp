@@ -60,12 +60,21 @@ TableGrid::TableGrid(QTableWidget* table, int designRows, int designColumns) : m
     m_table->verticalHeader()->setDefaultSectionSize(twipsToPixels(kRowHeightTwips));
     m_table->verticalHeader()->setMinimumSectionSize(1);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionMode(QAbstractItemView::NoSelection);
-    m_table->setFocusPolicy(Qt::NoFocus);
+    // A click or Tab gives the grid the keyboard and picks a whole line (Space tests it). The
+    // pick tints the line rather than hiding its colours (a line under test, a board's state).
+    m_table->setFocusPolicy(Qt::StrongFocus);
+    m_table->setTabKeyNavigation(false); // Tab goes on to the next control, as elsewhere
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QPalette palette = m_table->palette();
+    QColor tint = palette.color(QPalette::Highlight);
+    tint.setAlpha(70);
+    palette.setColor(QPalette::Highlight, tint);
+    palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Text));
+    m_table->setPalette(palette);
     m_table->setWordWrap(false);
-    // The design widths are tight for their headers ("Port" in 400 twips): clip rather than
-    // replace text by an ellipsis.
-    m_table->setTextElideMode(Qt::ElideNone);
+    // Text too long for its column ends in an ellipsis; the whole text is the cell's tooltip.
+    m_table->setTextElideMode(Qt::ElideRight);
     setColumnCount(designColumns);
     setRowCount(designRows);
 }
@@ -127,8 +136,14 @@ void TableGrid::setText(int row, int column, const QString& text)
     if (item->text() == text)
         return; // most cycles write what is already shown; skip the repaint
     item->setText(text);
+    item->setToolTip(text);
     if (m_alignments[std::size_t(column)] == ColumnAlignment::General)
         applyAlignment(item, column);
+    if (row == 0) {
+        // The header row is an ordinary row; the hidden header carries its names for screen
+        // readers.
+        m_table->setHorizontalHeaderItem(column, new QTableWidgetItem(text));
+    }
 }
 
 void TableGrid::setCellColour(int row, int column, CellColour colour)

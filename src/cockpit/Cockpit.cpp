@@ -87,6 +87,36 @@ const struct {
     {"PTLCD-2", &ConfigTables::maPTLCD_2, BoardKind::TextLCD, 2, 3},
 };
 
+// The section a grid lists, by its name in the file.
+QString sectionName(CockpitGrid grid)
+{
+    switch (grid) {
+    case CockpitGrid::PLED64_1:
+        return QStringLiteral("PLED64-1");
+    case CockpitGrid::PLED64_2:
+        return QStringLiteral("PLED64-2");
+    case CockpitGrid::P01616_1:
+        return QStringLiteral("P01616-1");
+    case CockpitGrid::P01616_2:
+        return QStringLiteral("P01616-2");
+    case CockpitGrid::PTLED_1:
+        return QStringLiteral("PTLED-1");
+    case CockpitGrid::PTLED_2:
+        return QStringLiteral("PTLED-2");
+    case CockpitGrid::PTLCD_1:
+        return QStringLiteral("PTLCD-1");
+    case CockpitGrid::PTLCD_2:
+        return QStringLiteral("PTLCD-2");
+    case CockpitGrid::SKITS:
+        return QStringLiteral("SKITS");
+    case CockpitGrid::EPICAnalogs:
+        return QStringLiteral("EPICAnalogs");
+    case CockpitGrid::Devices:
+        break;
+    }
+    return {};
+}
+
 // What a board in a slot drives, as the device list shows it.
 QString sectionDriven(BoardKind kind, int slot)
 {
@@ -539,6 +569,7 @@ void Cockpit::setAllLampsOn(bool checked)
     m_allLampsOn = checked;
     // Once the test ends, the next tick repaints the outputs from the data.
     TestAllOutputs(checked, false);
+    showWhatTheOutputsDo();
 }
 
 void Cockpit::setLampBrightness(int value)
@@ -627,9 +658,9 @@ bool Cockpit::TestOutput(CockpitGrid grid, int line)
         return false;
     m_outputUnderTest = OutputUnderTest{grid, line};
     section.output->setLineUnderTest(line);
-    runSkippingFailure(lcCockpit(), "marking the line under test",
-                       [&] { m_view.grid(grid).setCellColour(line + 1, 0, CellColour::Yellow); });
+    markLine(grid, line, CellColour::Yellow);
     driveOutputUnderTest(true);
+    showWhatTheOutputsDo();
     return true;
 }
 
@@ -646,9 +677,30 @@ void Cockpit::endOutputTestNow()
     driveOutputUnderTest(false);
     const OutputUnderTest ended = *std::exchange(m_outputUnderTest, std::nullopt);
     testable(ended.grid).output->setLineUnderTest(std::nullopt);
-    runSkippingFailure(lcCockpit(), "unmarking the line under test", [&] {
-        m_view.grid(ended.grid).setCellColour(ended.line + 1, 0, CellColour::Normal);
+    markLine(ended.grid, ended.line, CellColour::Normal);
+    showWhatTheOutputsDo();
+}
+
+void Cockpit::markLine(CockpitGrid grid, int line, CellColour colour)
+{
+    runSkippingFailure(lcCockpit(), "marking the line under test", [&] {
+        OutputGrid& shown = m_view.grid(grid);
+        for (int column = 0; column < shown.columnCount(); ++column)
+            shown.setCellColour(line + 1, column, colour);
     });
+}
+
+void Cockpit::showWhatTheOutputsDo()
+{
+    if (m_allLampsOn) {
+        m_view.showActivity(QStringLiteral("All Lamps On"));
+    } else if (const std::optional<OutputUnderTest> under = m_outputUnderTest) {
+        const SectionTable& lines = **testable(under->grid).table;
+        m_view.showActivity(QStringLiteral("Testing: %1 %2")
+                                .arg(sectionName(under->grid), lines.field(1, under->line)));
+    } else {
+        m_view.showActivity(QString());
+    }
 }
 
 void Cockpit::driveOutputUnderTest(bool on)

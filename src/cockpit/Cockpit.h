@@ -154,6 +154,10 @@ private:
     };
     TestableSection testable(CockpitGrid grid);
     void driveOutputUnderTest(bool on);
+    // Every cell of a grid line in `colour`.
+    void markLine(CockpitGrid grid, int line, CellColour colour);
+    // The status: the lamp test, the test of one output, or nothing.
+    void showWhatTheOutputsDo();
     void setUpUpdateCycle();
     // Start-up, a reload or an update cycle is under way: what arrives while it lets events
     // run waits for its end, so that it neither runs on half-changed tables nor is undone by

@@ -169,6 +169,9 @@ void EpicDispatch::OpenEpicCard(const SectionTable* lines)
     m_devices.ListDevice(1, QStringLiteral("EPIC USB"), QString(), QString(),
                          QStringLiteral("EPICAnalogs"));
     setLines(lines);
+    // A line put under test before the card was open reaches it now.
+    if (const std::optional<qsizetype> row = lineUnderTest(); row && lines && *row < lines->rowCount())
+        TestLine(*lines, *row, true);
 }
 
 void EpicDispatch::CloseEpicCard()
@@ -210,6 +213,7 @@ void EpicDispatch::SendEpicValues(SectionTable& table)
 
 void EpicDispatch::TestLine(const SectionTable& table, qsizetype row, bool on)
 {
+    m_epicGrid.setText(int(row) + 1, 3, on ? QStringLiteral("255") : table.field(3, row));
     const std::optional<double> number = ReadWholeNumber(table.field(0, row));
     const std::optional<std::int32_t> pigeonhole = number ? ToInt32(*number) : std::nullopt;
     if (!m_mbEpicOpen || !pigeonhole)

@@ -73,6 +73,8 @@ void LampOutputs::SendLamps(const SectionTable& table)
 
 void LampOutputs::TestLine(const SectionTable& table, qsizetype row, bool on)
 {
+    // The grid shows what the board shows; the next cycle shows the data again.
+    m_grid.setText(int(row) + 1, 2, on ? QStringLiteral("*") : QString());
     const std::optional<std::int16_t> output = ToInt16(ReadNumber(table.field(0, row)));
     if (!output)
         throw PhidgetError("the line has no output number");

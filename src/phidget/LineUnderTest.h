@@ -12,6 +12,7 @@ namespace glimrow {
 class LineUnderTest {
 public:
     void setLineUnderTest(std::optional<qsizetype> row) { m_row = row; }
+    std::optional<qsizetype> lineUnderTest() const { return m_row; }
 
 protected:
     bool isUnderTest(qsizetype row) const { return m_row == row; }

@@ -2,6 +2,8 @@
 #include "app/WindowPlacement.h"
 #include "app/frmGlimrow.h"
 
+#include "phidget/virtual/VirtualHardware.h"
+
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
 
@@ -9,6 +11,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
@@ -22,6 +25,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -39,9 +43,10 @@ public:
     void showMessage(const QString&, const QString& text) override { texts << text; }
 };
 
-// A window started from a configuration in a scratch folder.
+// A window started from a configuration in a scratch folder, with virtual boards.
 class Window : public ::testing::Test {
 protected:
+    Window() { m_hardware.addDefaultBoards(); }
     void writeConfig(const QByteArray& config)
     {
         ASSERT_TRUE(m_dir.isValid());
@@ -55,6 +60,7 @@ protected:
         CockpitSettings settings;
         settings.configFilePath = m_dir.filePath("Glimrow.cfg");
         settings.instanceLockPath = m_dir.filePath("glimrow.lock");
+        settings.openPhidgets = [this](PhidgetManager& manager) { m_hardware.open(manager); };
         settings.flightDataFactory = []() -> std::unique_ptr<FlightDataObject> {
             throw FlightDataError("no data server in these tests");
         };
@@ -67,6 +73,7 @@ protected:
     OutputGrid& grid(int index) { return m_window->grdGlimrow(index); }
 
     QTemporaryDir m_dir;
+    VirtualHardware m_hardware;
     RecordingMessages m_messages;
     std::unique_ptr<frmGlimrow> m_window;
 };
@@ -106,19 +113,47 @@ TEST_F(Window, EachSectionIsListedInItsGridOfTheDesign)
     EXPECT_EQ(m_window->ui().lblMessageCount->text(),
               "Glimrow.cfg: 1 line to look at (Messages tab)");
 
-    // Space on a line tests its output; Escape, or choosing another line, ends the test.
-    Cockpit& cockpit = m_window->cockpit();
-    table(1)->setCurrentCell(1, 0);
-    QTest::keyClick(table(1), Qt::Key_Space);
-    ASSERT_TRUE(cockpit.outputUnderTest());
-    EXPECT_EQ(cockpit.outputUnderTest()->grid, CockpitGrid::PLED64_2);
-    QTest::keyClick(table(1), Qt::Key_Escape);
-    EXPECT_FALSE(cockpit.outputUnderTest());
-    table(10)->setCurrentCell(1, 0);
-    QTest::keyClick(table(10), Qt::Key_Space);
-    EXPECT_TRUE(cockpit.outputUnderTest());
-    table(10)->setCurrentCell(0, 0);
-    EXPECT_FALSE(cockpit.outputUnderTest());
+    // As a person does it: a click on a line, then keys typed into the window. Space tests
+    // the line (the LED lights, the whole line is marked, the status says so); Escape ends it.
+    m_window->show();
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    QCoreApplication::processEvents(); // the boards attach
+    const auto click = [](QTableWidget* grid, int row) {
+        const QRect line = grid->visualRect(grid->model()->index(row, 1));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, line.center());
+    };
+    const auto type = [this](Qt::Key key) { QTest::keyClick(m_window->windowHandle(), key); };
+    click(table(1), 1);
+    EXPECT_TRUE(table(1)->hasFocus());
+    type(Qt::Key_Space);
+    EXPECT_EQ(m_hardware.device(10002)->leds[0], 75);
+    EXPECT_EQ(m_window->statusBar()->currentMessage(), "Testing: PLED64-2 PLED64-2");
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(table(1)->item(1, column)->background().color(), QColor(255, 230, 0))
+            << "column " << column;
+    }
+    type(Qt::Key_Escape);
+    EXPECT_EQ(m_hardware.device(10002)->leds[0], 0);
+    EXPECT_EQ(m_window->statusBar()->currentMessage(), "");
+    // A TextLED line under test shows in its grid what its board shows.
+    QTabWidget* tabs = m_window->ui().tabGlimrow;
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        if (tabs->widget(tab)->isAncestorOf(table(3)))
+            tabs->setCurrentIndex(tab);
+    }
+    click(table(3), 1);
+    type(Qt::Key_Space);
+    EXPECT_EQ(grid(3).text(1, 3), "8888");
+    EXPECT_EQ(m_hardware.device(40001)->rows[0], "8888");
+    // Choosing another line ends the test; Tab moves the keyboard on from grid to grid.
+    table(3)->setCurrentCell(0, 0);
+    EXPECT_FALSE(m_window->cockpit().outputUnderTest());
+    ASSERT_TRUE(table(3)->hasFocus());
+    type(Qt::Key_Tab);
+    EXPECT_FALSE(table(3)->hasFocus());
+    type(Qt::Key_Backtab);
+    EXPECT_TRUE(table(3)->hasFocus());
 
     // The user cannot bring up the MFD and HUD tabs.
     EXPECT_FALSE(m_window->ui().tabGlimrow->isTabEnabled(6));
@@ -210,8 +245,11 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     EXPECT_EQ(ui.grdGlimrow[7]->accessibleName(), ui.fraGlimrow[11]->title());
     ui.btnOpenEpic->click(); // no card in these tests: the user is told, the list says so
     EXPECT_EQ(m_messages.texts, QStringList({"Epic Not Detected"}));
-    EXPECT_EQ(grid(4).text(1, 1), "EPIC USB");
-    EXPECT_EQ(grid(4).text(1, 4), "EPICAnalogs");
+    const int epicRow = grid(4).rowCount() - 1; // listed after the boards
+    EXPECT_EQ(grid(4).text(epicRow, 1), "EPIC USB");
+    EXPECT_EQ(grid(4).text(epicRow, 4), "EPICAnalogs");
+    // Screen readers hear the grids' columns by their names.
+    EXPECT_EQ(ui.grdGlimrow[4]->horizontalHeaderItem(3)->text(), "Serial#");
 
     // A G-suit formula that cannot be read turns red, with why as its tip.
     QTest::keyClicks(ui.fldGlimrow[2], "G^2");
