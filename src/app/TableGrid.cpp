@@ -103,6 +103,7 @@ void TableGrid::setColumnCount(int columns)
         throw GridError("a grid keeps at least its first column");
     m_table->setColumnCount(columns);
     m_alignments.resize(std::size_t(columns), ColumnAlignment::General);
+    m_stale.resize(std::size_t(columns));
     styleFixedCells();
 }
 
@@ -136,7 +137,7 @@ void TableGrid::setText(int row, int column, const QString& text)
     if (item->text() == text)
         return; // most cycles write what is already shown; skip the repaint
     item->setText(text);
-    item->setToolTip(text);
+    applyStale(item, row, column);
     if (m_alignments[std::size_t(column)] == ColumnAlignment::General)
         applyAlignment(item, column);
     if (row == 0) {
@@ -158,6 +159,27 @@ void TableGrid::setCellColour(int row, int column, CellColour colour)
         item->setBackground(QBrush());
 }
 
+void TableGrid::setColumnStale(int column, const QString& why)
+{
+    checkColumn(column);
+    if (m_stale[std::size_t(column)] == why)
+        return;
+    m_stale[std::size_t(column)] = why;
+    for (int row = 1; row < rowCount(); ++row)
+        applyStale(itemAt(row, column), row, column);
+}
+
+void TableGrid::applyStale(QTableWidgetItem* item, int row, int column) const
+{
+    const QString why = row > 0 ? m_stale[std::size_t(column)] : QString();
+    item->setForeground(why.isEmpty() ? m_table->palette().text()
+                                      : m_table->palette().brush(QPalette::Disabled,
+                                                                 QPalette::Text));
+    item->setToolTip(why.isEmpty() || item->text().isEmpty()
+                         ? item->text()
+                         : QStringLiteral("%1 (%2)").arg(item->text(), why));
+}
+
 void TableGrid::checkCell(int row, int column) const
 {
     if (row < 0 || row >= rowCount())
@@ -176,9 +198,10 @@ QTableWidgetItem* TableGrid::itemAt(int row, int column)
     QTableWidgetItem* item = m_table->item(row, column);
     if (!item) {
         item = new QTableWidgetItem;
-        item->setFlags(Qt::ItemIsEnabled);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         applyAlignment(item, column);
         m_table->setItem(row, column, item);
+        applyStale(item, row, column);
     }
     return item;
 }

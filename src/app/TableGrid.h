@@ -30,8 +30,11 @@ public:
     QString text(int row, int column) const override;
     void setText(int row, int column, const QString& text) override;
     void setCellColour(int row, int column, CellColour colour) override;
+    void setColumnStale(int column, const QString& why) override;
 
 private:
+    // Greyed with why as part of its tooltip while its column is stale.
+    void applyStale(QTableWidgetItem* item, int row, int column) const;
     void checkCell(int row, int column) const;
     void checkColumn(int column) const;
     QTableWidgetItem* itemAt(int row, int column);
@@ -40,6 +43,7 @@ private:
 
     QTableWidget* m_table;
     std::vector<ColumnAlignment> m_alignments;
+    std::vector<QString> m_stale; // per column: why its values are not live, or ""
 };
 
 } // namespace glimrow

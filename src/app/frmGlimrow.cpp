@@ -130,6 +130,12 @@ void WidgetLabel::setText(const QString& text)
         m_label->setText(shown);
 }
 
+void WidgetLabel::setStale(const QString& why)
+{
+    m_label->setEnabled(why.isEmpty()); // greyed: what was last seen
+    m_label->setToolTip(why);
+}
+
 frmGlimrow::frmGlimrow(MessageReporter& messages, CockpitSettings settings,
                        const QString& phidgetLibraryLine, QWidget* parent)
     : QMainWindow(parent), m_messages(messages),

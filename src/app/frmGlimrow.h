@@ -24,6 +24,7 @@ class WidgetLabel final : public OutputLabel {
 public:
     explicit WidgetLabel(QLabel* label) : m_label(label) {}
     void setText(const QString& text) override;
+    void setStale(const QString& why) override;
 
 private:
     QLabel* m_label;

@@ -717,7 +717,35 @@ void Cockpit::tmrGlimrow_Timer()
 {
     if (!m_cache.VantorAy)
         m_connection.pollSilentServer();
+    showWhatIsLive();
     m_updateCycle.run();
+}
+
+void Cockpit::showWhatIsLive()
+{
+    // The stream carries the lamps' words only; without an active server nothing is live.
+    const QString inactive = QStringLiteral("last seen: the data server is inactive");
+    const QString notInStream = QStringLiteral("last seen: not in the TCP/IP stream");
+    const QString lamps = m_cache.VantorAy ? QString() : inactive;
+    const QString others = !m_cache.VantorAy               ? inactive
+                           : !m_connection.isDcomSelected() ? notInStream
+                                                            : QString();
+    if (m_shownStale == std::pair(lamps, others))
+        return;
+    m_shownStale = {lamps, others};
+    const auto mark = [this](CockpitGrid grid, int column, const QString& why) {
+        runSkippingFailure(lcCockpit(), "marking values as last seen",
+                           [&] { m_view.grid(grid).setColumnStale(column, why); });
+    };
+    for (CockpitGrid grid : {CockpitGrid::PLED64_1, CockpitGrid::PLED64_2, CockpitGrid::P01616_1,
+                             CockpitGrid::P01616_2})
+        mark(grid, 2, lamps);
+    for (CockpitGrid grid : {CockpitGrid::PTLED_1, CockpitGrid::PTLED_2, CockpitGrid::PTLCD_1,
+                             CockpitGrid::PTLCD_2, CockpitGrid::SKITS, CockpitGrid::EPICAnalogs})
+        mark(grid, 3, others);
+    for (CockpitLabel label : {CockpitLabel::DED, CockpitLabel::PFL, CockpitLabel::GForce,
+                               CockpitLabel::ServoOutput1, CockpitLabel::ServoOutput2})
+        m_view.label(label).setStale(others);
 }
 
 bool Cockpit::updateCycleMayRun() const

@@ -168,6 +168,9 @@ private:
     // Runs what was kept, in order, once the work has ended.
     void takeDeferredActions();
     bool updateCycleMayRun() const;
+    // Marks on screen the values the data no longer drives (TCP/IP carries only the lamps;
+    // an inactive server, nothing) as last seen.
+    void showWhatIsLive();
     void endOutputTestNow();
 
     // DeviceManagerView.
@@ -209,6 +212,7 @@ private:
     bool m_startingUp = false;
     bool m_reloading = false;
     int m_pauseDepth = 0; // how deep in letEventsRun
+    std::optional<std::pair<QString, QString>> m_shownStale; // lamps, other values
     // What the user or a signal asked for while work was paused for events, in order.
     std::deque<std::function<void()>> m_deferred;
     std::optional<OutputUnderTest> m_outputUnderTest;

@@ -23,12 +23,14 @@ public:
     QString text(int row, int column) const override;
     void setText(int row, int column, const QString& text) override;
     void setCellColour(int row, int column, CellColour colour) override;
+    void setColumnStale(int column, const QString& why) override { stale[column] = why; }
 
     CellColour colour(int row, int column) const;
 
     std::map<int, int> widths;
     std::map<int, ColumnAlignment> alignments;
     int changedWrites = 0;
+    std::map<int, QString> stale;
 
 private:
     void check(int row, int column) const;

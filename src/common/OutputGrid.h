@@ -36,6 +36,10 @@ public:
     virtual QString text(int row, int column) const = 0;
     virtual void setText(int row, int column, const QString& text) = 0;
     virtual void setCellColour(int row, int column, CellColour colour) = 0;
+    // The values of `column` (below the header) are what was last seen, not live, and why
+    // ("not in the stream", "server inactive"); "" when they are live. Rows added later
+    // follow.
+    virtual void setColumnStale(int column, const QString& why) = 0;
 
 protected:
     OutputGrid() = default;

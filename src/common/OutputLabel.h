@@ -12,6 +12,8 @@ class OutputLabel {
 public:
     virtual ~OutputLabel() = default;
     virtual void setText(const QString& text) = 0;
+    // The text is what was last seen, not live, and why ("server inactive"); "" when live.
+    virtual void setStale(const QString& why) = 0;
 
 protected:
     OutputLabel() = default;
@@ -21,7 +23,9 @@ protected:
 class MemoryLabel final : public OutputLabel {
 public:
     void setText(const QString& shown) override { text = shown; }
+    void setStale(const QString& why) override { stale = why; }
     QString text;
+    QString stale;
 };
 
 } // namespace glimrow

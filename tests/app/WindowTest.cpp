@@ -171,6 +171,12 @@ TEST_F(Window, GridCellsOutsideTheGridFailAndColoursShow)
     EXPECT_TRUE(table(7)->item(1, 3)->textAlignment() & Qt::AlignRight); // a number
     gauges.setCellColour(1, 1, CellColour::Red);
     EXPECT_EQ(table(7)->item(1, 1)->background().color(), QColor(230, 0, 0));
+    // A value last seen is greyed and says why; the header is not.
+    gauges.setColumnStale(3, "last seen: not in the TCP/IP stream");
+    EXPECT_EQ(table(7)->item(1, 3)->foreground(),
+              table(7)->palette().brush(QPalette::Disabled, QPalette::Text));
+    EXPECT_EQ(table(7)->item(1, 3)->toolTip(), "250 (last seen: not in the TCP/IP stream)");
+    EXPECT_NE(table(7)->item(0, 3)->foreground(), table(7)->item(1, 3)->foreground());
 }
 
 TEST_F(Window, ResizingMovesOnlyTheTallGridsAndNeverBelowZero)

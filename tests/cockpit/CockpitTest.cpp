@@ -78,6 +78,27 @@ TEST_F(CockpitTest, EachSectionDrivesItsOwnBoardWithValuesComputedInTheSameCycle
     EXPECT_EQ(m_cockpit->connection().flightDataObject(), nullptr);
 }
 
+TEST_F(CockpitTest, ValuesTheDataNoLongerDrivesAreMarkedAsLastSeen)
+{
+    Cockpit& cockpit = start(kEverySection); // DCOM: everything live
+    tick();
+    EXPECT_EQ(grid(CockpitGrid::PTLED_1).stale.at(3), "");
+    EXPECT_EQ(m_view.memoryLabel(CockpitLabel::GForce).stale, "");
+
+    cockpit.ChooseConnectType(0); // the stream carries the lamps only
+    tick();
+    EXPECT_EQ(grid(CockpitGrid::PLED64_1).stale.at(2), "");
+    for (CockpitGrid values : {CockpitGrid::PTLED_1, CockpitGrid::PTLCD_2, CockpitGrid::SKITS,
+                               CockpitGrid::EPICAnalogs})
+        EXPECT_EQ(grid(values).stale.at(3), "last seen: not in the TCP/IP stream");
+    EXPECT_EQ(m_view.memoryLabel(CockpitLabel::DED).stale, "last seen: not in the TCP/IP stream");
+
+    cockpit.cache().VantorAy = false; // the server goes quiet: nothing is live
+    cockpit.tmrGlimrow_Timer();
+    EXPECT_EQ(grid(CockpitGrid::PLED64_1).stale.at(2), "last seen: the data server is inactive");
+    EXPECT_EQ(grid(CockpitGrid::SKITS).stale.at(3), "last seen: the data server is inactive");
+}
+
 TEST_F(CockpitTest, EpicStepRunsForAnOpenCardOrWhenAskedWithoutOne)
 {
     set(FlightDataField::InternalFuel, 5000.0);
