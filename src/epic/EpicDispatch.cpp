@@ -189,12 +189,24 @@ void EpicDispatch::setLines(const SectionTable* lines)
     m_wingPigeonholeGiven = false;
     if (!m_mbEpicOpen || !lines)
         return;
+    bool pigeonholeZeroUsed = false;
     for (qsizetype row = 0; row < lines->rowCount(); ++row) {
         const Channel* channel = channelFor(lines->field(2, row).toUpper());
         const std::optional<double> number = ReadWholeNumber(lines->field(0, row));
         const std::optional<std::int32_t> pigeonhole = number ? ToInt32(*number) : std::nullopt;
         if (channel && channel->calls == Channel::Calls::PigeonholeOnly && pigeonhole)
             handDerivedPigeonhole(*channel, *pigeonhole);
+        else if (channel && number.value_or(-1) == 0)
+            pigeonholeZeroUsed = true;
+    }
+    // Without a line of their own the reserve and wing steps go to pigeonhole 0, the library's
+    // first, unless a line already shows something there.
+    if (!pigeonholeZeroUsed) {
+        const PigrelayFunctions& pigrelay = m_pigrelay.functions();
+        if (!std::exchange(m_reservePigeonholeGiven, true))
+            pigrelay.INTRESPHCallRet(0);
+        if (!std::exchange(m_wingPigeonholeGiven, true))
+            pigrelay.INTWINGPHCallRet(0);
     }
 }
 

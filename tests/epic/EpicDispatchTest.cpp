@@ -55,19 +55,29 @@ TEST_F(Epic, EachKeywordShowsItsValueAndReachesItsPigeonhole)
     EXPECT_EQ(pigeonhole(1), (std::array<int, 4>{4, 3, 2, 1}));   // lowest byte first
     EXPECT_EQ(pigeonhole(14), (std::array<int, 4>{88, 0, 0, 0})); // 6 x 100 = 600, low byte 88
     EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{50, 0, 0, 0})); // whole hundreds
-    EXPECT_EQ(EpicioVirtual_PigeonholeCount(), 4); // unknown keywords reach no pigeonhole
+    EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{9, 0, 0, 0})); // the reserve step of TOTAL
+    EXPECT_EQ(EpicioVirtual_PigeonholeCount(), 5); // unknown keywords reach no pigeonhole
 }
 
-TEST_F(Epic, DerivedFuelSendsGoOnlyWhereALineAskedForThem)
+TEST_F(Epic, DerivedFuelStepsGoWhereTheirLineSaysElseToAFreePigeonholeZero)
 {
     set(F::InternalFuel, 5350.0);
     set(F::ExternalFuel, 7000.0);
-    startWithCard("18,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n");
+    Cockpit& cockpit = startWithCard(
+        "18,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n");
     tick();
     EXPECT_EQ(shown(0), "1100");
     EXPECT_EQ(pigeonhole(18), (std::array<int, 4>{5, 0, 0, 0})); // the wing step of 53
     EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{123, 0, 0, 0}));
-    EXPECT_EQ(pigeonhole(0)[0], -1); // no reserve line: nothing derived lands on pigeonhole 0
+    EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{9, 0, 0, 0})); // no reserve line: pigeonhole 0
+
+    // Pigeonhole 0 taken by a line of its own: the reserve step goes nowhere.
+    EpicioVirtual_Reset();
+    writeConfig(withRequiredSections("[EPICAnalogs]\r\n0,Engine,RPM,\r\n12,Total,TOTAL,\r\n"));
+    ASSERT_TRUE(cockpit.ReloadConfiguration());
+    set(F::RPM, 87.0);
+    tick();
+    EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{87, 0, 0, 0}));
 }
 
 TEST_F(Epic, UnreadableLinesAndScreenUpdates)
@@ -109,4 +119,14 @@ TEST_F(Epic, OpenEpicNamesAMissingPigrelayOrEveryMissingFunctionInOneMessage)
     const QString lacks = openWith(QCoreApplication::applicationDirPath() + "/libEPICIO.so");
     EXPECT_TRUE(lacks.contains("lacks OpenEpic, CloseEpic, RPMCallRet, RPMPHCallRet, SendRPMPH"));
     EXPECT_TRUE(lacks.endsWith("SendINTWINGPH."));
+}
+
+TEST_F(Epic, ALineTestedBeforeTheCardOpensReachesItWhenItDoes)
+{
+    Cockpit& cockpit = start(withRequiredSections("[EPICAnalogs]\r\n7,Engine,RPM,\r\n"));
+    ASSERT_TRUE(cockpit.TestOutput(CockpitGrid::EPICAnalogs, 0));
+    EXPECT_EQ(shown(0), "255");
+    EXPECT_EQ(pigeonhole(7)[0], -1);
+    cockpit.OpenEpicCard();
+    EXPECT_EQ(pigeonhole(7), (std::array<int, 4>{255, 0, 0, 0}));
 }
