@@ -195,6 +195,9 @@ void frmGlimrow::connectControls()
     }
     for (int motor : {1, 2}) {
         QLineEdit* formula = m_ui.fldGlimrow[std::size_t(motor + 1)];
+        connect(formula, &QLineEdit::textEdited, this, [this, motor](const QString& text) {
+            m_cockpit.applyGSuitFormula(motor, text, Cockpit::Entry::Typing);
+        });
         connect(formula, &QLineEdit::editingFinished, this,
                 [this, motor, formula] { m_cockpit.applyGSuitFormula(motor, formula->text()); });
     }
@@ -435,6 +438,7 @@ void frmGlimrow::showNotice(const QString& text)
 {
     constexpr int kShownMs = 10000;
     statusBar()->showMessage(text, kShownMs);
+    m_ui.lstMessages->addItem(text);
 }
 
 void frmGlimrow::showActivity(const QString& text)

@@ -550,10 +550,27 @@ void Cockpit::setUpdateEpicAnyway(bool checked)
     m_view.showUpdateEpicAnyway(checked);
 }
 
-QString Cockpit::applyGSuitFormula(int motor, const QString& formula)
+void Cockpit::setGSuitFormula(int motor, const QString& formula)
+{
+    const std::optional<QString> typed =
+        std::exchange(m_typedFormulas.at(std::size_t(motor - 1)), std::nullopt);
+    if (typed && typed->trimmed() != formula.trimmed()) {
+        m_view.showNotice(QStringLiteral("G-suit formula %1 \"%2\" typed in its box is replaced "
+                                         "by \"%3\" from [GSUIT-%1] of Glimrow.cfg")
+                              .arg(motor)
+                              .arg(*typed, formula));
+    }
+    applyGSuitFormula(motor, formula);
+    m_typedFormulas.at(std::size_t(motor - 1)).reset();
+}
+
+QString Cockpit::applyGSuitFormula(int motor, const QString& formula, Entry entry)
 {
     QString problem;
     const std::optional<GSuitFormula> read = GSuitFormula::parse(formula, &problem);
+    if (entry == Entry::Typing && !read)
+        return problem; // not yet a formula: the motor keeps the last one
+    m_typedFormulas.at(std::size_t(motor - 1)) = formula;
     // An empty box, or one that cannot be read, leaves the motor on the load factor itself.
     m_gauges.setGSuitFormula(motor - 1, formula.trimmed().isEmpty() ? std::nullopt : read);
     m_view.showGSuitFormula(motor, formula, problem);

@@ -82,13 +82,13 @@ public:
     void selectConnectType(int index) override { ChooseConnectType(index); }
     void setNoScreenUpdate(bool checked) override;   // chkGlimrow(0)
     void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
-    void setGSuitFormula(int motor, const QString& formula) override
-    {
-        applyGSuitFormula(motor, formula);
-    }
-    // G-suit motor 1 or 2's conversion formula (fldGlimrow(2) and (3)), typed or from the file;
-    // why it cannot be read, or "" when it can.
-    QString applyGSuitFormula(int motor, const QString& formula);
+    // From the file: replaces what the user typed, saying so.
+    void setGSuitFormula(int motor, const QString& formula) override;
+    // G-suit motor 1 or 2's conversion formula (fldGlimrow(2) and (3)) as the user typed it;
+    // why it cannot be read, or "" when it can. While `typing`, a formula is taken as soon as it
+    // reads, and one that does not yet read changes nothing.
+    enum class Entry { Typing, Done };
+    QString applyGSuitFormula(int motor, const QString& formula, Entry entry = Entry::Done);
 
     // The user's other actions.
     void setAllLampsOn(bool checked); // chkGlimrow(1): the lamp test
@@ -217,6 +217,7 @@ private:
     std::deque<std::function<void()>> m_deferred;
     std::optional<OutputUnderTest> m_outputUnderTest;
     int m_lampBrightness = kDefaultBrightness;
+    std::array<std::optional<QString>, 2> m_typedFormulas; // what the user typed, per motor
 
     QTimer m_tmrGlimrow;
     bool m_ended = false;

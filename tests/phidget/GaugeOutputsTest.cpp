@@ -82,6 +82,23 @@ TEST_F(Gauges, TheGSuitFollowsTheLoadFactorThroughItsFormulaWithinTheMotorsRange
     EXPECT_EQ(board(50001).motors, (std::vector<double>{0, 0, 0, 0}));
     EXPECT_EQ(cockpit.applyGSuitFormula(2, ""), "");
 
+    // Typed into its box, a formula counts as soon as it reads; until then the last one holds.
+    set(FlightDataField::GS, 2.0);
+    cockpit.applyGSuitFormula(2, "20*G", Cockpit::Entry::Typing);
+    cockpit.applyGSuitFormula(2, "20*G+", Cockpit::Entry::Typing);
+    tick();
+    EXPECT_EQ(board(50001).motors[1], 40);
+    // A reload whose file has its own formula replaces the typed one, and says so.
+    writeConfig(withRequiredSections("[GSUIT-2]\r\n10*G\r\n"));
+    ASSERT_TRUE(cockpit.ReloadConfiguration());
+    tick();
+    EXPECT_EQ(board(50001).motors[1], 20);
+    EXPECT_TRUE(m_view.notices.first().startsWith(
+        "G-suit formula 2 \"20*G\" typed in its box is replaced by \"10*G\""))
+        << m_view.notices.join('|').toStdString();
+    set(FlightDataField::GS, -3.0);
+    tick();
+
     // With the screen not refreshed the motors still follow the data.
     cockpit.setNoScreenUpdate(true);
     set(FlightDataField::GS, 4.0);
