@@ -111,6 +111,16 @@ void TableGrid::setColumnWidth(int column, int twips)
 {
     checkColumn(column);
     m_table->setColumnWidth(column, twipsToPixels(qMax(0, twips)));
+    for (int row = 0; m_columnsFitText && row < rowCount(); ++row)
+        fitColumnToText(column, text(row, column));
+}
+
+void TableGrid::fitColumnToText(int column, const QString& text)
+{
+    constexpr int kCellPaddingPixels = 8;
+    const int wanted = m_table->fontMetrics().horizontalAdvance(text) + kCellPaddingPixels;
+    if (wanted > m_table->columnWidth(column))
+        m_table->setColumnWidth(column, wanted);
 }
 
 void TableGrid::setColumnAlignment(int column, ColumnAlignment alignment)
@@ -138,6 +148,8 @@ void TableGrid::setText(int row, int column, const QString& text)
         return; // most cycles write what is already shown; skip the repaint
     item->setText(text);
     applyStale(item, row, column);
+    if (m_columnsFitText)
+        fitColumnToText(column, text);
     if (m_alignments[std::size_t(column)] == ColumnAlignment::General)
         applyAlignment(item, column);
     if (row == 0) {

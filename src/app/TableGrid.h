@@ -19,6 +19,9 @@ public:
     TableGrid(QTableWidget* table, int designRows, int designColumns);
 
     QTableWidget* widget() const { return m_table; }
+    // Columns grow to show their texts whole (the grid scrolls sideways), never shrinking
+    // below their design widths.
+    void setColumnsFitText(bool fit) { m_columnsFitText = fit; }
 
     int rowCount() const override;
     void setRowCount(int rows) override;
@@ -35,6 +38,7 @@ public:
 private:
     // Greyed with why as part of its tooltip while its column is stale.
     void applyStale(QTableWidgetItem* item, int row, int column) const;
+    void fitColumnToText(int column, const QString& text);
     void checkCell(int row, int column) const;
     void checkColumn(int column) const;
     QTableWidgetItem* itemAt(int row, int column);
@@ -44,6 +48,7 @@ private:
     QTableWidget* m_table;
     std::vector<ColumnAlignment> m_alignments;
     std::vector<QString> m_stale; // per column: why its values are not live, or ""
+    bool m_columnsFitText = false;
 };
 
 } // namespace glimrow

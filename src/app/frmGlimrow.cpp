@@ -163,6 +163,7 @@ std::array<std::unique_ptr<TableGrid>, 13> frmGlimrow::setupUiAndGrids()
         const auto [rows, columns] = kDesignRowsAndColumns[index];
         grids[index] = std::make_unique<TableGrid>(m_ui.grdGlimrow[index], rows, columns);
     }
+    grids[4]->setColumnsFitText(true); // board names and versions are read whole
     return grids;
 }
 

@@ -3,6 +3,7 @@
 #include "app/frmGlimrow.h"
 
 #include "phidget/virtual/VirtualHardware.h"
+#include "phidget/virtual/VirtualHardwareWindow.h"
 
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
@@ -159,6 +160,30 @@ TEST_F(Window, EachSectionIsListedInItsGridOfTheDesign)
     EXPECT_FALSE(m_window->ui().tabGlimrow->isTabEnabled(6));
     EXPECT_FALSE(m_window->ui().tabGlimrow->isTabEnabled(7));
     EXPECT_TRUE(m_window->ui().tabGlimrow->isTabEnabled(8));
+}
+
+TEST_F(Window, LongNamesAreShownWholeAndTheBoardsWindowFitsASmallScreen)
+{
+    start(kEverySection);
+    QCoreApplication::processEvents(); // the boards attach
+    QTableWidget* devices = table(4);
+    for (int row = 0; row < devices->rowCount(); ++row) {
+        for (int column = 0; column < devices->columnCount(); ++column) {
+            const QTableWidgetItem* item = devices->item(row, column);
+            if (item) {
+                EXPECT_LE(devices->fontMetrics().horizontalAdvance(item->text()),
+                          devices->columnWidth(column))
+                    << item->text().toStdString();
+            }
+        }
+    }
+    // A description too long for its column ends in an ellipsis, and says itself whole.
+    EXPECT_EQ(devices->textElideMode(), Qt::ElideRight);
+    EXPECT_EQ(table(0)->item(1, 1)->toolTip(), "PLED64-1");
+
+    VirtualHardwareWindow boards(m_hardware);
+    EXPECT_LE(boards.minimumSizeHint().width(), 1024);
+    EXPECT_LE(boards.minimumSizeHint().height(), 700);
 }
 
 TEST_F(Window, GridCellsOutsideTheGridFailAndColoursShow)

@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -210,10 +212,18 @@ VirtualHardwareWindow::VirtualHardwareWindow(VirtualHardware& hardware, QWidget*
     : QWidget(parent), m_hardware(hardware)
 {
     setWindowTitle(QStringLiteral("Virtual Hardware"));
-    auto* grid = new QGridLayout(this);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_boards = new QWidget(scroll);
+    scroll->setWidget(m_boards);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    auto* grid = new QGridLayout(m_boards);
     int index = 0;
     for (const VirtualDevice* board : hardware.devices()) {
-        auto* frame = new QGroupBox(caption(*board), this);
+        auto* frame = new QGroupBox(caption(*board), m_boards);
         auto* layout = new QVBoxLayout(frame);
         auto* face = new BoardFace(hardware, board->serial, frame);
         auto* plug = new QPushButton(frame);
@@ -245,7 +255,14 @@ VirtualHardwareWindow::VirtualHardwareWindow(VirtualHardware& hardware, QWidget*
         grid->addWidget(frame, index / 3, index % 3);
         ++index;
     }
-    grid->addWidget(epicPanel(hardware, this), 0, 3, 3, 1);
+    grid->addWidget(epicPanel(hardware, m_boards), 0, 3, 3, 1);
+}
+
+QSize VirtualHardwareWindow::sizeHint() const
+{
+    const QSize wanted = m_boards->sizeHint() + QSize(4, 4);
+    const QScreen* shownOn = screen();
+    return shownOn ? wanted.boundedTo(shownOn->availableGeometry().size()) : wanted;
 }
 
 } // namespace glimrow
