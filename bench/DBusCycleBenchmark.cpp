@@ -129,8 +129,9 @@ public:
         });
         m_polling.start(100);
         m_watchdog.callOnTimeout([this] {
-            m_object.requestActivity(
-                [this](std::optional<bool> answer, const QString&) { active = answer.value_or(false); });
+            m_object.requestActivity([this](std::optional<bool> answer, const QString&) {
+                active = answer.value_or(false);
+            });
         });
         m_watchdog.start(1000);
     }

@@ -184,9 +184,9 @@ void TableGrid::setColumnStale(int column, const QString& why)
 void TableGrid::applyStale(QTableWidgetItem* item, int row, int column) const
 {
     const QString why = row > 0 ? m_stale[std::size_t(column)] : QString();
-    item->setForeground(why.isEmpty() ? m_table->palette().text()
-                                      : m_table->palette().brush(QPalette::Disabled,
-                                                                 QPalette::Text));
+    item->setForeground(why.isEmpty()
+                            ? m_table->palette().text()
+                            : m_table->palette().brush(QPalette::Disabled, QPalette::Text));
     item->setToolTip(why.isEmpty() || item->text().isEmpty()
                          ? item->text()
                          : QStringLiteral("%1 (%2)").arg(item->text(), why));

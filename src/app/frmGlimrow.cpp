@@ -4,7 +4,6 @@
 #include "app/Twips.h"
 #include "cockpit/GridSetup.h"
 
-#include <QStatusBar>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,6 +21,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 

@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <new>
 
-
 namespace glimrow {
 
 Q_LOGGING_CATEGORY(lcCockpit, "glimrow.cockpit", QtWarningMsg)
@@ -343,12 +342,11 @@ bool Cockpit::runStartupSteps()
 bool Cockpit::acquireInstanceLock()
 {
     QString problem;
-    const QString path = m_settings.instanceLockPath.isEmpty()
-                             ? InstanceLock::defaultPath(&problem)
-                             : m_settings.instanceLockPath;
+    const QString path = m_settings.instanceLockPath.isEmpty() ? InstanceLock::defaultPath(&problem)
+                                                               : m_settings.instanceLockPath;
     if (!problem.isEmpty()) {
-        m_view.showMessage(kErrorTitle, QStringLiteral("Cannot create the lock file %1: %2")
-                                            .arg(path, problem));
+        m_view.showMessage(kErrorTitle,
+                           QStringLiteral("Cannot create the lock file %1: %2").arg(path, problem));
         return false;
     }
     m_instanceLock = std::make_unique<InstanceLock>(path);
@@ -744,7 +742,7 @@ void Cockpit::showWhatIsLive()
     const QString inactive = QStringLiteral("last seen: the data server is inactive");
     const QString notInStream = QStringLiteral("last seen: not in the TCP/IP stream");
     const QString lamps = m_cache.VantorAy ? QString() : inactive;
-    const QString others = !m_cache.VantorAy               ? inactive
+    const QString others = !m_cache.VantorAy                ? inactive
                            : !m_connection.isDcomSelected() ? notInStream
                                                             : QString();
     if (m_shownStale == std::pair(lamps, others))

@@ -211,7 +211,7 @@ private:
     bool m_connectTypeChosen = false;
     bool m_startingUp = false;
     bool m_reloading = false;
-    int m_pauseDepth = 0; // how deep in letEventsRun
+    int m_pauseDepth = 0;                                    // how deep in letEventsRun
     std::optional<std::pair<QString, QString>> m_shownStale; // lamps, other values
     // What the user or a signal asked for while work was paused for events, in order.
     std::deque<std::function<void()>> m_deferred;

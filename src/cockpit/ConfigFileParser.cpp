@@ -293,10 +293,9 @@ void Parser::readGlobalValue(const QString& key)
     if (global == GlobalKey::GSuitFormula1 || global == GlobalKey::GSuitFormula2) {
         QString problem;
         if (!GSuitFormula::parse(value, &problem)) {
-            problems.push_back({ConfigProblem::Severity::Warning, m_lines.lineNumber(),
-                                line.toString(),
-                                QStringLiteral("%1; the motor follows the load factor itself")
-                                    .arg(problem)});
+            problems.push_back(
+                {ConfigProblem::Severity::Warning, m_lines.lineNumber(), line.toString(),
+                 QStringLiteral("%1; the motor follows the load factor itself").arg(problem)});
         }
     }
     if (!failed)

@@ -83,8 +83,7 @@ void ConnectionManager::ChooseConnectType(int index)
             m_flightData.reset();
             m_serverSilent = false;
             m_flightData = m_factory();
-            m_flightData->watchPresence(
-                [this](bool present) { serverPresenceChanged(present); });
+            m_flightData->watchPresence([this](bool present) { serverPresenceChanged(present); });
         });
     }
     watchdogTick(false);
@@ -192,9 +191,9 @@ void ConnectionManager::streamDelivered()
     if (m_lastFailure.isEmpty())
         return;
     m_view.showConnectionStatus(
-        m_failureRepeats > 1
-            ? QStringLiteral("Connected (the failure before happened %1 times)").arg(m_failureRepeats)
-            : QStringLiteral("Connected"));
+        m_failureRepeats > 1 ? QStringLiteral("Connected (the failure before happened %1 times)")
+                                   .arg(m_failureRepeats)
+                             : QStringLiteral("Connected"));
     m_lastFailure.clear();
     m_failureRepeats = 0;
 }
@@ -273,10 +272,10 @@ void ConnectionManager::watchdogTick(bool timerDriven)
             takeActivity(std::nullopt, QStringLiteral("no flight-data object"), timerDriven);
             return;
         }
-        m_flightData->requestActivity([this, timerDriven](std::optional<bool> active,
-                                                          const QString& why) {
-            takeActivity(active, why, timerDriven);
-        });
+        m_flightData->requestActivity(
+            [this, timerDriven](std::optional<bool> active, const QString& why) {
+                takeActivity(active, why, timerDriven);
+            });
         return;
     }
     // Whether frames keep coming is the silence timer's to say; a closed stream is not an

@@ -18,7 +18,8 @@ QString describe(const char* what, const QDBusError& error)
 {
     if (error.type() == QDBusError::ServiceUnknown)
         return QStringLiteral("The data server is not on the session bus");
-    return QStringLiteral("%1: %2 (%3)").arg(QLatin1StringView(what), error.message(), error.name());
+    return QStringLiteral("%1: %2 (%3)")
+        .arg(QLatin1StringView(what), error.message(), error.name());
 }
 
 bool isNoAnswer(const QDBusError& error)
@@ -108,8 +109,7 @@ void DBusFlightData::replaceBrokenConnection()
 {
     const qint64 forgottenAfterMs = 4 * qint64(m_timeoutMs) + 1000;
     const bool fillForgotten = m_fillAnswer && m_fillAsked.elapsed() > forgottenAfterMs;
-    const bool activityForgotten =
-        m_activityAnswer && m_activityAsked.elapsed() > forgottenAfterMs;
+    const bool activityForgotten = m_activityAnswer && m_activityAsked.elapsed() > forgottenAfterMs;
     if (m_bus.isConnected() && !fillForgotten && !activityForgotten)
         return;
     qCWarning(lcFlightData, "the bus connection to the data server broke; making a new one");
@@ -247,8 +247,8 @@ void DBusFlightData::noteProblem(const QString& problem)
 
 void DBusFlightData::Close()
 {
-    m_bus.send(QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                              QStringLiteral("Close")));
+    m_bus.send(
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Close")));
 }
 
 QVariant DBusFlightData::property(FlightDataField field)

@@ -26,9 +26,8 @@ bool fieldsLookLikeNumbers(QByteArrayView frame)
         if (byte == '@') {
             fieldStart = true;
         } else if (fieldStart && byte != ' ' && byte != '\t') {
-            const bool numberOpening =
-                (byte >= '0' && byte <= '9') || byte == '-' || byte == '+' || byte == '.' ||
-                byte == '&';
+            const bool numberOpening = (byte >= '0' && byte <= '9') || byte == '-' || byte == '+' ||
+                                       byte == '.' || byte == '&';
             if (!numberOpening)
                 return false;
             fieldStart = false;

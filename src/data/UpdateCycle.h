@@ -7,8 +7,8 @@
 //
 // The refresh is asked for without waiting: the cycle goes on when the answer arrives, one
 // refresh at a time. A refresh that fails or gets no answer in time ends the cycle there and
-// tells the source that the server is not active. Every other step runs whatever happened in the one
-// before: a step that fails is skipped.
+// tells the source that the server is not active. Every other step runs whatever happened in the
+// one before: a step that fails is skipped.
 
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"

@@ -170,7 +170,8 @@ void EpicDispatch::OpenEpicCard(const SectionTable* lines)
                          QStringLiteral("EPICAnalogs"));
     setLines(lines);
     // A line put under test before the card was open reaches it now.
-    if (const std::optional<qsizetype> row = lineUnderTest(); row && lines && *row < lines->rowCount())
+    if (const std::optional<qsizetype> row = lineUnderTest();
+        row && lines && *row < lines->rowCount())
         TestLine(*lines, *row, true);
 }
 

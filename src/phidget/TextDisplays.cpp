@@ -196,8 +196,8 @@ void TextBoardOutputs::SendTextLCD(const SectionTable& table)
 void TextBoardOutputs::TestLine(const SectionTable& table, qsizetype row, bool on)
 {
     // The grid shows what the board shows while the test runs, the line's text after it.
-    const QString shown = m_board.kind() == BoardKind::TextLED ? QStringLiteral("8888")
-                                                               : table.field(1, row);
+    const QString shown =
+        m_board.kind() == BoardKind::TextLED ? QStringLiteral("8888") : table.field(1, row);
     m_grid.setText(int(row) + 1, 3, on ? shown : table.field(3, row));
     if (const auto textLed = m_board.board<PhidgetTextLED>())
         textLed->setDisplayString(rowNumber(table.field(0, row)),

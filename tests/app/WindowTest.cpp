@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>

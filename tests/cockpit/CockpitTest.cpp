@@ -88,8 +88,8 @@ TEST_F(CockpitTest, ValuesTheDataNoLongerDrivesAreMarkedAsLastSeen)
     cockpit.ChooseConnectType(0); // the stream carries the lamps only
     tick();
     EXPECT_EQ(grid(CockpitGrid::PLED64_1).stale.at(2), "");
-    for (CockpitGrid values : {CockpitGrid::PTLED_1, CockpitGrid::PTLCD_2, CockpitGrid::SKITS,
-                               CockpitGrid::EPICAnalogs})
+    for (CockpitGrid values :
+         {CockpitGrid::PTLED_1, CockpitGrid::PTLCD_2, CockpitGrid::SKITS, CockpitGrid::EPICAnalogs})
         EXPECT_EQ(grid(values).stale.at(3), "last seen: not in the TCP/IP stream");
     EXPECT_EQ(m_view.memoryLabel(CockpitLabel::DED).stale, "last seen: not in the TCP/IP stream");
 
@@ -306,14 +306,13 @@ TEST_F(CockpitTest, CopiesWithLocksInOtherFoldersRunAndAnUnwritableLockFolderIsS
                     .contains("can be opened by other users"));
     if (::getuid() == 0) { // only root can give a folder to another user
         ASSERT_TRUE(QDir(m_dir.path()).mkdir("another's"));
-        ASSERT_EQ(::chown(QFile::encodeName(m_dir.filePath("another's")).constData(), 65534,
-                          65534),
+        ASSERT_EQ(::chown(QFile::encodeName(m_dir.filePath("another's")).constData(), 65534, 65534),
                   0);
         EXPECT_TRUE(InstanceLock::privateFolderProblem(m_dir.filePath("another's"))
                         .contains("belongs to another user"));
     }
-    ASSERT_TRUE(QFile::link(m_dir.filePath("victim's .ssh/authorized_keys"),
-                            fallback + "/glimrow.lock"));
+    ASSERT_TRUE(
+        QFile::link(m_dir.filePath("victim's .ssh/authorized_keys"), fallback + "/glimrow.lock"));
     InstanceLock steered(fallback + "/glimrow.lock");
     QString why;
     EXPECT_EQ(steered.tryLock(&why), InstanceLock::Outcome::Failed);
@@ -363,8 +362,8 @@ TEST_F(CockpitTest, ReloadAppliesChangedLinesAndABrokenFileKeepsTheRunningOnes)
     EXPECT_EQ(board(40002).rows[2], "  NEW");
 
     // Rows are cleared by the rows the old lines named, on reload and on the lamp test's end.
-    const QByteArray probe = QByteArray(kEverySection).replace("0,Fuel flow,FUELFLOW,     0",
-                                                               "3,Probe,FUELFLOW,ABCD");
+    const QByteArray probe =
+        QByteArray(kEverySection).replace("0,Fuel flow,FUELFLOW,     0", "3,Probe,FUELFLOW,ABCD");
     writeConfig(tcpKeys() + probe);
     ASSERT_TRUE(cockpit.ReloadConfiguration());
     tick();

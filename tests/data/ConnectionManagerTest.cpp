@@ -154,9 +154,8 @@ TEST_F(Connection, ChoosingDcomAndBackSwapsSocketAndObject)
     PrivateBus bus;
     FlightDataServer server(bus);
     server.setRecord({{"VantorAy", true}});
-    start(withRequiredSections(tcpKeys()), [&bus] {
-        return std::make_unique<DBusFlightData>(bus.connector());
-    });
+    start(withRequiredSections(tcpKeys()),
+          [&bus] { return std::make_unique<DBusFlightData>(bus.connector()); });
     peer();
 
     m_cockpit->ChooseConnectType(1);

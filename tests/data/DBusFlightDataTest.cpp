@@ -65,9 +65,8 @@ struct Answer {
 bool requestFill(DBusFlightData& object, Answer& answer)
 {
     answer.outcome.reset();
-    return object.requestFill([&answer](FillOutcome outcome, const QString&) {
-        answer.outcome = outcome;
-    });
+    return object.requestFill(
+        [&answer](FillOutcome outcome, const QString&) { answer.outcome = outcome; });
 }
 
 } // namespace
@@ -151,8 +150,7 @@ TEST(DBusFlightData, WrongTypesAndMissingPropertiesAreToldOnceAndLongTextsCut)
     // VantorAy, read live between cycles (while the server is inactive, only it is read), is
     // told like the others: missing, or a text.
     DBusFlightData watchdogOnly(bus.connector());
-    EXPECT_EQ(activityProblems(watchdogOnly, 2),
-              QStringList("Property VantorAy is not available"));
+    EXPECT_EQ(activityProblems(watchdogOnly, 2), QStringList("Property VantorAy is not available"));
     serverBus.unregisterObject(DBusFlightData::kPath);
     WordyServer wordy;
     ASSERT_TRUE(serverBus.registerObject(DBusFlightData::kPath, &wordy,

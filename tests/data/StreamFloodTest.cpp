@@ -92,7 +92,8 @@ TEST_F(StreamFlood, InjectedNoiseAndOtherFramingsStillDriveTheLamps)
         });
     };
     int round = 0;
-    for (const QByteArray& noise : {QByteArray(1, '\0'), QByteArray("\xff"), QByteArray(5000, '@')}) {
+    for (const QByteArray& noise :
+         {QByteArray(1, '\0'), QByteArray("\xff"), QByteArray(5000, '@')}) {
         for (const char* lineEnd : {"", "\r\n"}) {
             QByteArray spoiled = test::streamFrame({{32, "0"}}) + lineEnd;
             spoiled.insert(40 + ++round, noise);

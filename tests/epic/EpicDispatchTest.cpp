@@ -55,7 +55,7 @@ TEST_F(Epic, EachKeywordShowsItsValueAndReachesItsPigeonhole)
     EXPECT_EQ(pigeonhole(1), (std::array<int, 4>{4, 3, 2, 1}));   // lowest byte first
     EXPECT_EQ(pigeonhole(14), (std::array<int, 4>{88, 0, 0, 0})); // 6 x 100 = 600, low byte 88
     EXPECT_EQ(pigeonhole(12), (std::array<int, 4>{50, 0, 0, 0})); // whole hundreds
-    EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{9, 0, 0, 0})); // the reserve step of TOTAL
+    EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{9, 0, 0, 0}));   // the reserve step of TOTAL
     EXPECT_EQ(EpicioVirtual_PigeonholeCount(), 5); // unknown keywords reach no pigeonhole
 }
 
@@ -63,8 +63,8 @@ TEST_F(Epic, DerivedFuelStepsGoWhereTheirLineSaysElseToAFreePigeonholeZero)
 {
     set(F::InternalFuel, 5350.0);
     set(F::ExternalFuel, 7000.0);
-    Cockpit& cockpit = startWithCard(
-        "18,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n");
+    Cockpit& cockpit =
+        startWithCard("18,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n");
     tick();
     EXPECT_EQ(shown(0), "1100");
     EXPECT_EQ(pigeonhole(18), (std::array<int, 4>{5, 0, 0, 0})); // the wing step of 53
