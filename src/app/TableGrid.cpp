@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QPalette>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 
 namespace glimrow {
@@ -35,6 +36,20 @@ Qt::Alignment toQt(ColumnAlignment alignment, const QString& text)
     // General: numbers to the right, text to the left.
     return (looksNumeric(text) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
+
+// Long texts in the lines end in an ellipsis; the headers, tight in their design widths ("Port"
+// in 400 twips), are clipped instead, which keeps more of them readable.
+class EllipsisBelowHeaders : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = index.row() == 0 ? Qt::ElideNone : Qt::ElideRight;
+    }
+};
 
 QColor toQt(CellColour colour)
 {
@@ -75,6 +90,7 @@ TableGrid::TableGrid(QTableWidget* table, int designRows, int designColumns) : m
     m_table->setWordWrap(false);
     // Text too long for its column ends in an ellipsis; the whole text is the cell's tooltip.
     m_table->setTextElideMode(Qt::ElideRight);
+    m_table->setItemDelegate(new EllipsisBelowHeaders(m_table));
     setColumnCount(designColumns);
     setRowCount(designRows);
 }
