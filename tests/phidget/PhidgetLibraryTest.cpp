@@ -63,6 +63,8 @@ protected:
         };
         m_cockpit = std::make_unique<Cockpit>(m_view, onLibrary);
         ASSERT_TRUE(m_cockpit->Start());
+        // Only the test's ticks run cycles: the calls it expects are those of its own.
+        m_cockpit->setPollingInterval(1000000);
     }
     bool waitForColour(int serial, CellColour colour)
     {
