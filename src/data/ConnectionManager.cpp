@@ -82,6 +82,7 @@ void ConnectionManager::ChooseConnectType(int index)
         runIgnoringErrors("creating the flight-data object", [this] {
             m_flightData.reset();
             m_serverSilent = false;
+            m_serverLeft = false;
             m_flightData = m_factory();
             m_flightData->watchPresence([this](bool present) { serverPresenceChanged(present); });
         });
@@ -308,7 +309,8 @@ void ConnectionManager::takeActivity(std::optional<bool> active, const QString& 
 
 void ConnectionManager::pollSilentServer()
 {
-    if (m_serverSilent && m_view.isDcomSelected())
+    // A server known to have left the bus is not asked: its return is reported.
+    if (m_serverSilent && !m_serverLeft && m_view.isDcomSelected())
         watchdogTick(true);
 }
 
@@ -325,6 +327,7 @@ void ConnectionManager::serverPresenceChanged(bool present)
 {
     if (!m_view.isDcomSelected())
         return;
+    m_serverLeft = !present;
     if (!present) {
         serverFailed(QStringLiteral("The data server left the session bus"));
         return;

@@ -145,6 +145,7 @@ private:
     bool m_streamWanted = false; // TCP/IP chosen with a usable address and port
     bool m_errorSinceRequest = false;
     bool m_serverSilent = false; // the last refresh failed, or the server left the bus
+    bool m_serverLeft = false;   // the server's name lost its owner and has not found one
 };
 
 } // namespace glimrow
