@@ -67,53 +67,35 @@ UpdateCycle::Step sectionStep(const char* name, std::optional<SectionTable>& sec
             }};
 }
 
-// Which section drives which board slot; `fields`: how many of a line's fields tell what goes
-// to the board (of a text line the fourth is rewritten from the data on every cycle).
+// Which section drives which board slot, and which grid lists it; `fields`: how many of a
+// line's fields tell what goes to the board (of a text line the fourth is rewritten from the
+// data on every cycle).
 const struct {
     const char* name;
     std::optional<SectionTable> ConfigTables::*table;
     BoardKind kind;
     int slot;
     int fields;
+    CockpitGrid grid;
 } kBoardSections[] = {
-    {"PLED64-1", &ConfigTables::maPLED64_1, BoardKind::LED, 1, 4},
-    {"PLED64-2", &ConfigTables::maPLED64_2, BoardKind::LED, 2, 4},
-    {"P01616-1", &ConfigTables::maP01616_1, BoardKind::InterfaceKit, 1, 4},
-    {"P01616-2", &ConfigTables::maP01616_2, BoardKind::InterfaceKit, 2, 4},
-    {"PTLED-1", &ConfigTables::maPTLED_1, BoardKind::TextLED, 1, 3},
-    {"PTLED-2", &ConfigTables::maPTLED_2, BoardKind::TextLED, 2, 3},
-    {"PTLCD-1", &ConfigTables::maPTLCD_1, BoardKind::TextLCD, 1, 3},
-    {"PTLCD-2", &ConfigTables::maPTLCD_2, BoardKind::TextLCD, 2, 3},
+    {"PLED64-1", &ConfigTables::maPLED64_1, BoardKind::LED, 1, 4, CockpitGrid::PLED64_1},
+    {"PLED64-2", &ConfigTables::maPLED64_2, BoardKind::LED, 2, 4, CockpitGrid::PLED64_2},
+    {"P01616-1", &ConfigTables::maP01616_1, BoardKind::InterfaceKit, 1, 4, CockpitGrid::P01616_1},
+    {"P01616-2", &ConfigTables::maP01616_2, BoardKind::InterfaceKit, 2, 4, CockpitGrid::P01616_2},
+    {"PTLED-1", &ConfigTables::maPTLED_1, BoardKind::TextLED, 1, 3, CockpitGrid::PTLED_1},
+    {"PTLED-2", &ConfigTables::maPTLED_2, BoardKind::TextLED, 2, 3, CockpitGrid::PTLED_2},
+    {"PTLCD-1", &ConfigTables::maPTLCD_1, BoardKind::TextLCD, 1, 3, CockpitGrid::PTLCD_1},
+    {"PTLCD-2", &ConfigTables::maPTLCD_2, BoardKind::TextLCD, 2, 3, CockpitGrid::PTLCD_2},
 };
 
-// The section a grid lists, by its name in the file.
+// The section a grid of a testable output lists, by its name in the file.
 QString sectionName(CockpitGrid grid)
 {
-    switch (grid) {
-    case CockpitGrid::PLED64_1:
-        return QStringLiteral("PLED64-1");
-    case CockpitGrid::PLED64_2:
-        return QStringLiteral("PLED64-2");
-    case CockpitGrid::P01616_1:
-        return QStringLiteral("P01616-1");
-    case CockpitGrid::P01616_2:
-        return QStringLiteral("P01616-2");
-    case CockpitGrid::PTLED_1:
-        return QStringLiteral("PTLED-1");
-    case CockpitGrid::PTLED_2:
-        return QStringLiteral("PTLED-2");
-    case CockpitGrid::PTLCD_1:
-        return QStringLiteral("PTLCD-1");
-    case CockpitGrid::PTLCD_2:
-        return QStringLiteral("PTLCD-2");
-    case CockpitGrid::SKITS:
-        return QStringLiteral("SKITS");
-    case CockpitGrid::EPICAnalogs:
-        return QStringLiteral("EPICAnalogs");
-    case CockpitGrid::Devices:
-        break;
+    for (const auto& section : kBoardSections) {
+        if (section.grid == grid)
+            return QString::fromLatin1(section.name);
     }
-    return {};
+    return QStringLiteral("EPICAnalogs");
 }
 
 // What a board in a slot drives, as the device list shows it.
@@ -558,17 +540,22 @@ void Cockpit::setGSuitFormula(int motor, const QString& formula)
                               .arg(motor)
                               .arg(*typed, formula));
     }
-    applyGSuitFormula(motor, formula);
-    m_typedFormulas.at(std::size_t(motor - 1)).reset();
+    useGSuitFormula(motor, formula);
 }
 
 QString Cockpit::applyGSuitFormula(int motor, const QString& formula, Entry entry)
 {
     QString problem;
-    const std::optional<GSuitFormula> read = GSuitFormula::parse(formula, &problem);
-    if (entry == Entry::Typing && !read)
+    if (entry == Entry::Typing && !GSuitFormula::parse(formula, &problem))
         return problem; // not yet a formula: the motor keeps the last one
     m_typedFormulas.at(std::size_t(motor - 1)) = formula;
+    return useGSuitFormula(motor, formula);
+}
+
+QString Cockpit::useGSuitFormula(int motor, const QString& formula)
+{
+    QString problem;
+    const std::optional<GSuitFormula> read = GSuitFormula::parse(formula, &problem);
     // An empty box, or one that cannot be read, leaves the motor on the load factor itself.
     m_gauges.setGSuitFormula(motor - 1, formula.trimmed().isEmpty() ? std::nullopt : read);
     m_view.showGSuitFormula(motor, formula, problem);

@@ -145,6 +145,8 @@ private:
     void reportConfigProblems();
     void BuildGrids();
     void ClearGSuitPanel();
+    // Motor 1 or 2 on `formula`, shown in its box; why it cannot be read, or "".
+    QString useGSuitFormula(int motor, const QString& formula);
     void resendChangedSections(const ConfigTables& before);
     // The section a grid lists, and the output that drives it; none for other grids.
     struct TestableSection {

@@ -334,22 +334,23 @@ TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
     // The folder it is started in holds a Glimrow.cfg that must not be used instead.
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(GLIMROW_EXAMPLES_DIR "/Glimrow.cfg", dir.filePath("Glimrow.cfg")));
-    const auto run =
-        [&dir](const QString& home,
-               const QStringList& arguments = {"--headless", "--user-config", "--run-for", "5"}) {
-            QProcess program;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.remove("XDG_CONFIG_HOME");
-            environment.remove("HOME");
-            if (!home.isNull())
-                environment.insert("HOME", home);
-            environment.insert("XDG_RUNTIME_DIR", dir.path());
-            program.setProcessEnvironment(environment);
-            program.setWorkingDirectory(dir.path());
-            program.start(GLIMROW_PATH, arguments);
-            EXPECT_TRUE(program.waitForFinished(10000));
-            return std::pair(program.exitCode(), QString(program.readAllStandardError()));
-        };
+    const auto run = [&dir](const QString& home,
+                            const QStringList& arguments = {"--headless", "--user-config",
+                                                            "--run-for", "5"}) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("XDG_CONFIG_HOME");
+        environment.remove("HOME");
+        if (!home.isNull())
+            environment.insert("HOME", home);
+        environment.insert("XDG_RUNTIME_DIR", dir.path());
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(dir.path());
+        program.start(GLIMROW_PATH, arguments);
+        EXPECT_TRUE(program.waitForFinished(10000));
+        return std::pair(program.exitCode(),
+                         QString(program.readAllStandardOutput() + program.readAllStandardError()));
+    };
     const auto [noHomeCode, noHome] = run(QString());
     EXPECT_EQ(noHomeCode, 1);
     EXPECT_TRUE(noHome.contains("HOME is not set")) << noHome.toStdString();
@@ -373,16 +374,9 @@ TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
     ASSERT_TRUE(user.open(QIODevice::WriteOnly));
     user.write("stray\r\n");
     user.close();
-    QProcess check;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("XDG_CONFIG_HOME");
-    environment.insert("HOME", dir.filePath("checked"));
-    check.setProcessEnvironment(environment);
-    check.setWorkingDirectory(dir.path());
-    check.start(GLIMROW_PATH, {"--check-config", "--user-config"});
-    ASSERT_TRUE(check.waitForFinished(10000));
-    EXPECT_EQ(check.exitCode(), 1);
-    const QByteArray checked = check.readAllStandardOutput();
-    EXPECT_TRUE(checked.contains(user.fileName().toUtf8() + ":1: error: a line outside any"))
+    const auto [checkCode, checked] =
+        run(dir.filePath("checked"), {"--check-config", "--user-config"});
+    EXPECT_EQ(checkCode, 1);
+    EXPECT_TRUE(checked.contains(user.fileName() + ":1: error: a line outside any"))
         << checked.toStdString();
 }
