@@ -12,6 +12,8 @@ install(FILES data/glimrow.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applicat
 # Before the vendor's own rule (if installed), so either gives access; uaccess needs a number
 # below 73.
 install(FILES data/60-glimrow-phidgets.rules DESTINATION lib/udev/rules.d)
+# The user service for a cockpit computer without a screen (systemctl --user enable glimrow).
+install(FILES data/glimrow.service DESTINATION lib/systemd/user)
 install(FILES data/glimrow.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES README.md data/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # `glimrow --user-config` (the menu entry) copies the example from here on a first start.
@@ -32,22 +34,23 @@ install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${CMAKE_INSTALL_D
 
 set(CPACK_PACKAGE_NAME glimrow)
 set(CPACK_PACKAGE_VENDOR "Glimrow")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Vantor Lumex Mon - ME: home-cockpit lamps, displays and EPIC from a flight data server")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "home-cockpit lamps, displays and EPIC driven by a flight data server")
 # One paragraph, its lines kept as written (Debian shows them as they are).
-set(CPACK_PACKAGE_DESCRIPTION "Glimrow takes a simulated aircraft's cockpit state from the
-Vantor-A data server (a TCP text stream, or its flight-data object on D-Bus)
-and drives the hardware of a home-built cockpit: Phidget LED-64 boards and
-interface kits for warning lamps, TextLED and TextLCD boards for readouts, a
-servo board for a G-suit, and an EPIC card through its Pigrelay library.
-One window, or none with --headless, shows every output with its live value.
-Real Phidget boards need the vendor's libphidget22 (or libphidget21);
+set(CPACK_PACKAGE_DESCRIPTION "Glimrow (Vantor Lumex Mon - ME) takes a simulated aircraft's cockpit
+state from the Vantor-A data server (a TCP text stream, or its flight-data
+object on D-Bus) and drives the hardware of a home-built cockpit: Phidget
+LED-64 boards and interface kits for warning lamps, TextLED and TextLCD boards
+for readouts, a servo board for a G-suit, and an EPIC card through its
+Pigrelay library. One window, or none with --headless, shows every output with
+its live value; a systemd user service runs it on a cockpit computer without a
+screen. Real Phidget boards need the vendor's libphidget22 (or libphidget21);
 vantor-sim, a stand-in data server, and virtual boards let you try it out.")
 # Programs and libraries without their debug symbols.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "Glimrow developers <dev@glimrow.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6network6 (>= 6.4), libqt6dbus6 (>= 6.4), qt6-qpa-plugins, libc6, libstdc++6, fonts-liberation")
 set(CPACK_GENERATOR DEB)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Glimrow needs to build, test and run. Safe to run again:
 # packages already present are left alone.
-# Usage: scripts/install-deps.sh [--fuzz]   (--fuzz: also clang and its sanitizer runtimes)
+# Usage: scripts/install-deps.sh [--fuzz] [--arm64]
+#   --fuzz:  also clang and its sanitizer runtimes
+#   --arm64: also the cross compiler, qemu-user and the arm64 libraries for the arm64 build
 set -euo pipefail
 
 packages=(
@@ -13,9 +15,20 @@ packages=(
     dbus
 )
 
-if [[ "${1:-}" == "--fuzz" ]]; then
-    packages+=(clang libclang-rt-14-dev)
-fi
+arm64=false
+for option in "$@"; do
+    case $option in
+        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        # The arm64 libraries sit beside the amd64 ones (multiarch). Never qt6-base-dev-tools:arm64
+        # or dbus-daemon:arm64: they would replace the host's moc, uic, qdbusxml2cpp and dbus.
+        --arm64)
+            arm64=true
+            packages+=(crossbuild-essential-arm64 qemu-user-static binfmt-support file
+                       qt6-base-dev:arm64 libgl-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
+                       libbenchmark-dev:arm64 qt6-qpa-plugins:arm64) ;;
+        *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -33,5 +46,8 @@ if [[ $(id -u) -ne 0 ]]; then
     sudo_cmd=(sudo)
 fi
 echo "Installing: ${missing[*]}"
+if $arm64 && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    "${sudo_cmd[@]}" dpkg --add-architecture arm64
+fi
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

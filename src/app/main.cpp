@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -108,6 +109,11 @@ struct Boards {
             settings.openPhidgets = [this](PhidgetManager& manager) {
                 library.backend->open(manager);
             };
+            std::fprintf(stderr, "glimrow: Phidget library: %s\n",
+                         qPrintable(library.backend->description()));
+        } else {
+            std::fprintf(stderr, "glimrow: %s; no real board can attach\n",
+                         qPrintable(kNoPhidgetLibraryLine));
         }
         libraryLine = library.description;
     }
@@ -119,7 +125,7 @@ struct Boards {
 class WaysOut {
 public:
     WaysOut(const Options& options, Cockpit& cockpit, QCoreApplication& app)
-        : m_signals([&cockpit] { cockpit.ShutdownProgram(); })
+        : m_signals([&cockpit] { cockpit.ShutdownProgram(); }, hangupReloads(options, cockpit))
     {
         QObject::connect(&cockpit, &Cockpit::ended, &app, &QCoreApplication::exit,
                          Qt::QueuedConnection);
@@ -135,6 +141,15 @@ public:
     }
 
 private:
+    // Without a window there is no terminal whose closing SIGHUP could mean: it asks for the
+    // configuration to be read again, as for any service.
+    static std::function<void()> hangupReloads(const Options& options, Cockpit& cockpit)
+    {
+        if (!options.parser.isSet(options.headless))
+            return {};
+        return [&cockpit] { cockpit.ReloadConfiguration(); };
+    }
+
     ShutdownSignals m_signals;
 };
 
@@ -191,11 +206,14 @@ QString enterUserConfigFolder(MessageReporter& messages)
     if (!QFileInfo::exists(config) && QFileInfo::exists(example)) {
         if (!QFile::copy(example, config))
             return QStringLiteral("--user-config: cannot write %1").arg(config);
+        const QString reload = messages.showsWindow()
+                                   ? QStringLiteral("use File, Reload Configuration")
+                                   : QStringLiteral("reload it with systemctl --user reload "
+                                                    "glimrow (or send the program SIGHUP)");
         messages.showMessage(QString::fromLatin1(version::kProductName),
                              QStringLiteral("Your Glimrow.cfg was made in %1 from the example. "
-                                            "Change it to fit your cockpit, then use File, "
-                                            "Reload Configuration.")
-                                 .arg(folder));
+                                            "Change it to fit your cockpit, then %2.")
+                                 .arg(folder, reload));
     }
     if (!QDir::setCurrent(folder))
         return QStringLiteral("--user-config: cannot enter the folder %1").arg(folder);
@@ -250,6 +268,19 @@ void scheduleScreenshots(frmGlimrow& window, QWidget* virtualHardware, const QSt
                      qPrintable(QDir(folder).absolutePath()));
         window.cockpit().ShutdownProgram();
     });
+}
+
+// Why the window cannot open here, or "". Qt itself would abort (status 134) with advice to
+// reinstall; a cockpit computer without a screen needs to hear about --headless instead. A
+// platform chosen on purpose (QT_QPA_PLATFORM=offscreen, say) is left to Qt.
+QString missingDisplay()
+{
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return {};
+    }
+    return QStringLiteral("No display found (DISPLAY and WAYLAND_DISPLAY are unset); to run "
+                          "without a screen use --headless");
 }
 
 int runHeadless(int argc, char* argv[], const Options& options)
@@ -360,5 +391,9 @@ int main(int argc, char* argv[])
     }
     if (options.parser.isSet(options.headless))
         return runHeadless(argc, argv, options);
+    if (const QString missing = missingDisplay(); !missing.isEmpty()) {
+        std::fprintf(stderr, "glimrow: %s\n", qPrintable(missing));
+        return 1;
+    }
     return runWindow(argc, argv, options);
 }

@@ -287,7 +287,7 @@ bool Cockpit::runStartupStepsReportingErrors()
 bool Cockpit::runStartupSteps()
 {
     if (!acquireInstanceLock()) {
-        endAtOnce();
+        endAtOnce(m_exitCode);
         return false;
     }
     m_cache.VantorAy = false;
@@ -323,6 +323,7 @@ bool Cockpit::runStartupSteps()
 
 bool Cockpit::acquireInstanceLock()
 {
+    m_exitCode = 1; // unless another copy holds the lock
     QString problem;
     const QString path = m_settings.instanceLockPath.isEmpty() ? InstanceLock::defaultPath(&problem)
                                                                : m_settings.instanceLockPath;
@@ -334,11 +335,17 @@ bool Cockpit::acquireInstanceLock()
     m_instanceLock = std::make_unique<InstanceLock>(path);
     switch (m_instanceLock->tryLock(&problem)) {
     case InstanceLock::Outcome::Locked:
+        m_exitCode = 0;
         return true;
     case InstanceLock::Outcome::HeldByAnotherCopy:
+        m_exitCode = kExitAnotherCopyRunning;
         m_view.showMessage(QStringLiteral("Duplicate Execution"),
-                           QStringLiteral("A Previous Instance of ") + productName() +
-                               QStringLiteral(" Is Running.  Please Press Ok"));
+                           m_view.showsWindow()
+                               ? QStringLiteral("A Previous Instance of ") + productName() +
+                                     QStringLiteral(" Is Running.  Please Press Ok")
+                               : QStringLiteral("A Previous Instance of %1 Is Running (it "
+                                                "holds %2); this one ends")
+                                     .arg(productName(), path));
         return false;
     case InstanceLock::Outcome::Failed:
         break;
@@ -479,9 +486,9 @@ void Cockpit::reportStartupError(const QString& description, const QString& sour
     m_view.showMessage(kErrorTitle, description);
 }
 
-void Cockpit::endAtOnce()
+void Cockpit::endAtOnce(int exitCode)
 {
-    m_exitCode = 1;
+    m_exitCode = exitCode;
     m_ended = true;
     m_tmrGlimrow.stop();
 }

@@ -56,6 +56,9 @@ class Cockpit : public QObject,
 public:
     static constexpr int kDefaultPollingMs = 100;
     static constexpr int kDefaultBrightness = 75;
+    // The exit status when another copy holds the single-copy lock: a service manager must not
+    // start the program again and again while that copy runs.
+    static constexpr int kExitAnotherCopyRunning = 3;
 
     explicit Cockpit(CockpitView& view, CockpitSettings settings = {}, QObject* parent = nullptr);
     ~Cockpit() override;
@@ -137,7 +140,7 @@ private:
     bool runStartupStepsReportingErrors();
     bool runStartupSteps();
     void reportStartupError(const QString& description, const QString& source, int number);
-    void endAtOnce();
+    void endAtOnce(int exitCode = 1);
     bool acquireInstanceLock();
     void CreatePhidgetManager();
     bool ParseConfigFile();
@@ -178,6 +181,12 @@ private:
     // DeviceManagerView.
     void enableBoardControls(BoardKind kind) override { m_view.enableBoardControls(kind); }
     void beep() override { m_view.beep(); }
+    // The window's device list shows the boards; a log has only its lines.
+    void tellBoardChange(const QString& text) override
+    {
+        if (!m_view.showsWindow())
+            m_view.showNotice(text);
+    }
     // OutputOptions.
     bool screenUpdate() const override { return m_mbScreenUpdate; }
     void letEventsRun() override;

@@ -23,6 +23,7 @@ public:
 
     // MessageReporter: printed, and kept for whoever asks.
     void showMessage(const QString& title, const QString& text) override;
+    bool showsWindow() const override { return false; }
     QStringList messages;
 
     // ConnectionView.

@@ -17,14 +17,18 @@ constexpr int kShutdownSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 int g_pipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_signalled = 0;
+volatile std::sig_atomic_t g_hangupReloads = 0;
 
 // Only async-signal-safe calls here.
 extern "C" void onShutdownSignal(int signal)
 {
-    if (g_signalled)
-        _exit(128 + signal); // asked again while shutting down: the user insists
-    g_signalled = signal;
-    const char byte = 1;
+    const bool reload = signal == SIGHUP && g_hangupReloads;
+    if (!reload) {
+        if (g_signalled)
+            _exit(128 + signal); // asked again while shutting down: the user insists
+        g_signalled = signal;
+    }
+    const char byte = char(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
 
@@ -40,8 +44,9 @@ void setHandler(void (*handler)(int))
 
 } // namespace
 
-ShutdownSignals::ShutdownSignals(std::function<void()> shutdown, QObject* parent)
-    : QObject(parent), m_shutdown(std::move(shutdown))
+ShutdownSignals::ShutdownSignals(std::function<void()> shutdown, std::function<void()> reload,
+                                 QObject* parent)
+    : QObject(parent), m_shutdown(std::move(shutdown)), m_reload(std::move(reload))
 {
     if (::pipe(g_pipe) != 0) {
         qCWarning(lcSignals) << "no pipe for signals; they end the program at once";
@@ -50,13 +55,22 @@ ShutdownSignals::ShutdownSignals(std::function<void()> shutdown, QObject* parent
     for (int end : g_pipe)
         ::fcntl(end, F_SETFD, FD_CLOEXEC);
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(g_pipe[0], &byte, 1);
-        m_notifier->setEnabled(false);
-        m_shutdown();
-    });
+    connect(m_notifier, &QSocketNotifier::activated, this, &ShutdownSignals::takeSignal);
+    g_hangupReloads = m_reload ? 1 : 0;
     setHandler(onShutdownSignal);
+}
+
+void ShutdownSignals::takeSignal()
+{
+    char signal = 0;
+    if (::read(g_pipe[0], &signal, 1) != 1)
+        return;
+    if (signal == SIGHUP && m_reload) {
+        m_reload();
+        return;
+    }
+    m_notifier->setEnabled(false);
+    m_shutdown();
 }
 
 ShutdownSignals::~ShutdownSignals()
@@ -64,6 +78,7 @@ ShutdownSignals::~ShutdownSignals()
     if (!m_notifier)
         return;
     setHandler(SIG_DFL);
+    g_hangupReloads = 0;
     delete m_notifier;
     for (int& end : g_pipe) {
         ::close(end);

@@ -2,9 +2,12 @@
 
 // SIGTERM, SIGINT and SIGHUP (Ctrl+C, kill, logging out, a system shutdown) turned into the
 // program's own way out, so that lamps are darkened and the EPIC card and the data server's
-// object are closed. The signal handler only writes a byte to a pipe; the event loop reads it
-// and runs the shutdown. A second signal while the first is being handled ends the program at
-// once.
+// object are closed. The signal handler only writes the signal's number to a pipe; the event
+// loop reads it and runs the shutdown. A second signal while the first is being handled ends
+// the program at once.
+//
+// A program without a window (a service) has no terminal to lose: there SIGHUP asks for the
+// configuration to be read again, as daemons do, and can come any number of times.
 
 #include <QObject>
 
@@ -19,13 +22,17 @@ class ShutdownSignals : public QObject {
 
 public:
     // Installs the handlers (one object per process); `shutdown` runs on the event loop's
-    // thread at the first signal.
-    explicit ShutdownSignals(std::function<void()> shutdown, QObject* parent = nullptr);
+    // thread at the first signal. With `reload`, SIGHUP runs it instead of `shutdown`.
+    explicit ShutdownSignals(std::function<void()> shutdown, std::function<void()> reload = {},
+                             QObject* parent = nullptr);
     // Gives the signals their default actions back.
     ~ShutdownSignals() override;
 
 private:
+    void takeSignal();
+
     std::function<void()> m_shutdown;
+    std::function<void()> m_reload;
     QSocketNotifier* m_notifier = nullptr;
 };
 

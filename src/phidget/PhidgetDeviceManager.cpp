@@ -17,6 +17,7 @@ namespace {
 using Kind = PhidgetDeviceManager::Kind;
 
 constexpr int kPhidgetColumn = 1;
+constexpr int kTypeColumn = 1;
 constexpr int kSerialColumn = 3;
 constexpr int kSectionColumn = 4;
 const QString kNoSection = QStringLiteral("none");
@@ -80,9 +81,12 @@ void PhidgetDeviceManager::PhidgetManager_OnAttach(const PhidgetBoardPtr& board)
         applyStartingSettings(*kind, activeBoard(*kind, slot), m_counters[index]);
     }
     skippingErrors("listing the board", [&] {
-        ListDevice(kind ? m_counters[std::size_t(*kind)] : 0, board->DeviceType(),
-                   DecimalText(board->DeviceVersion()), QString::number(board->SerialNumber()),
-                   section);
+        const QString type = board->DeviceType();
+        const QString serialText = QString::number(board->SerialNumber());
+        ListDevice(kind ? m_counters[std::size_t(*kind)] : 0, type,
+                   DecimalText(board->DeviceVersion()), serialText, section);
+        m_view.tellBoardChange(QStringLiteral("Phidget board attached: %1, serial %2, drives %3")
+                                   .arg(type, serialText, section));
     });
     m_view.letEventsRun();
 }
@@ -183,7 +187,7 @@ void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QStr
     m_deviceList.setRowCount(row + 1);
     m_deviceList.setCellColour(row, kPhidgetColumn, CellColour::Green);
     m_deviceList.setText(row, 0, QString::number(count));
-    m_deviceList.setText(row, 1, type);
+    m_deviceList.setText(row, kTypeColumn, type);
     m_deviceList.setText(row, 2, version);
     m_deviceList.setText(row, kSerialColumn, serial);
     m_deviceList.setText(row, kSectionColumn, section);
@@ -197,7 +201,13 @@ void PhidgetDeviceManager::PhidgetManager_OnDetach(const PhidgetBoardPtr& board)
                 slot.attached = false;
         }
     }
-    MarkDevice(board, CellColour::Red);
+    const int row = MarkDevice(board, CellColour::Red);
+    if (row > 0) {
+        m_view.tellBoardChange(QStringLiteral("Phidget board left: %1, serial %2, which drove %3")
+                                   .arg(m_deviceList.text(row, kTypeColumn),
+                                        m_deviceList.text(row, kSerialColumn),
+                                        m_deviceList.text(row, kSectionColumn)));
+    }
 }
 
 void PhidgetDeviceManager::PhidgetManager_OnError(const PhidgetBoardPtr& board)
@@ -222,11 +232,11 @@ void PhidgetDeviceManager::forgetSentValues()
     }
 }
 
-void PhidgetDeviceManager::MarkDevice(const PhidgetBoardPtr& board, CellColour colour)
+int PhidgetDeviceManager::MarkDevice(const PhidgetBoardPtr& board, CellColour colour)
 {
     const int serial = serialOf(*board);
     if (serial < 0)
-        return;
+        return -1;
     for (int row = 1; row < m_deviceList.rowCount(); ++row) {
         const QString listed = m_deviceList.text(row, kSerialColumn);
         if (!listed.isEmpty() && ReadNumber(listed) == serial) {
@@ -234,9 +244,10 @@ void PhidgetDeviceManager::MarkDevice(const PhidgetBoardPtr& board, CellColour c
             if (std::exchange(m_rowColours[listed], colour) != colour)
                 m_view.beep();
             m_deviceList.setCellColour(row, kPhidgetColumn, colour);
-            return;
+            return row;
         }
     }
+    return -1;
 }
 
 int PhidgetDeviceManager::serialOf(const PhidgetBoard& board) const

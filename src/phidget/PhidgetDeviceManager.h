@@ -31,6 +31,9 @@ public:
     // A board of this kind is attached: the controls that serve it become usable.
     virtual void enableBoardControls(BoardKind kind) = 0;
     virtual void beep() = 0;
+    // A board attached or left ("Phidget board attached: ..."), for the log of a program
+    // nobody watches.
+    virtual void tellBoardChange(const QString& text) = 0;
     // The brightness slider's value now (50 to 100).
     virtual int lampBrightness() const = 0;
     // Lets pending window events run, as the owner rules for such pauses.
@@ -120,7 +123,8 @@ private:
     int storeInSlot(Kind kind, const PhidgetBoardPtr& source, int serial);
     void showSection(const QString& serial, const QString& section);
     void applyStartingSettings(Kind kind, const PhidgetBoardPtr& board, int counter);
-    void MarkDevice(const PhidgetBoardPtr& board, CellColour colour);
+    // The board's row, coloured; -1 when the board is not listed.
+    int MarkDevice(const PhidgetBoardPtr& board, CellColour colour);
     int serialOf(const PhidgetBoard& board) const;
 
     OutputGrid& m_deviceList;

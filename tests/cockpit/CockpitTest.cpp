@@ -167,12 +167,14 @@ TEST_F(CockpitTest, OneOutputUnderTestIsLitAndLeftAloneWhileTheOthersFollowTheDa
 
 TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhereAndWhy)
 {
-    const auto refusal = [this] {
+    int exitCode = 0;
+    const auto refusal = [this, &exitCode] {
         HeadlessView view;
         Cockpit cockpit(view, settings());
         EXPECT_FALSE(cockpit.Start());
         EXPECT_TRUE(cockpit.isEnded());
-        EXPECT_NE(cockpit.exitCode(), 0);
+        exitCode = cockpit.exitCode();
+        EXPECT_NE(exitCode, 0);
         EXPECT_FALSE(cockpit.tmrGlimrow().isActive());
         EXPECT_EQ(view.messages.size(), 1);
         return view.messages.value(0);
@@ -211,8 +213,11 @@ TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhereAndWhy)
 
     QLockFile firstCopy(m_dir.filePath("glimrow.lock"));
     ASSERT_TRUE(firstCopy.tryLock(0));
+    // Said for a log, and with a status of its own, so that a service is not started again.
     EXPECT_EQ(refusal(), "Duplicate Execution: A Previous Instance of Vantor Lumex Mon - ME Is "
-                         "Running.  Please Press Ok");
+                         "Running (it holds " +
+                             firstCopy.fileName() + "); this one ends");
+    EXPECT_EQ(exitCode, Cockpit::kExitAnotherCopyRunning);
     firstCopy.unlock();
 
     // Only a regular file is read: a folder, a FIFO (which would block), a device (endless).
