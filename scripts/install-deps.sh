@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    lintian file systemd
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     dbus
 )

@@ -19,4 +19,3 @@ set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
 
 # -L /: the arm64 loader and libraries are found under /usr/lib/aarch64-linux-gnu by multiarch.
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /)
-set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The cockpit computer's build: cross-compiles Glimrow for arm64 (64-bit Raspberry Pi OS,
+# Debian 12 arm64) into build-arm64/, runs the whole test suite there under qemu-user, and
+# makes build/glimrow_<version>_arm64.deb beside the amd64 package.
+# Tests that start the arm64 programs as processes need binfmt_misc to hand them to qemu; this
+# script registers it when it can (as root), and those tests say "skipped" when it could not.
+# Usage: scripts/run-arm64-tests.sh
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/install-deps.sh" --arm64
+
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo_cmd=(sudo -n)
+fi
+binfmt=/proc/sys/fs/binfmt_misc/qemu-aarch64
+if ! head -1 "$binfmt" 2>/dev/null | grep -qx enabled; then
+    if [[ ! -e /proc/sys/fs/binfmt_misc/register ]]; then
+        "${sudo_cmd[@]}" mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null || true
+    fi
+    "${sudo_cmd[@]}" /lib/systemd/systemd-binfmt /usr/lib/binfmt.d/qemu-aarch64.conf \
+        2>/dev/null || true
+    if ! head -1 "$binfmt" 2>/dev/null | grep -qx enabled; then
+        echo "binfmt_misc cannot hand arm64 programs to qemu here (no root, or no binfmt_misc):" \
+             "the tests that start them are skipped"
+    fi
+fi
+
+cmake -S "$root" -B "$root/build-arm64" -DGLIMROW_WERROR=ON \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64-linux-gnu.cmake" >/dev/null
+cmake --build "$root/build-arm64" -j2
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build-arm64" --output-on-failure -j2
+cpack --config "$root/build-arm64/CPackConfig.cmake" -B "$root/build" >/dev/null
+echo "arm64 package: $(ls "$root"/build/glimrow_*_arm64.deb)"
