@@ -1,5 +1,7 @@
 #include "app/frmGlimrow.h"
 
+#include "app/FlightDataTab.h"
+
 #include "GlimrowVersion.h"
 #include "app/Twips.h"
 #include "cockpit/GridSetup.h"
@@ -440,6 +442,16 @@ void frmGlimrow::showNotice(const QString& text)
     constexpr int kShownMs = 10000;
     statusBar()->showMessage(text, kShownMs);
     m_ui.lstMessages->addItem(text);
+}
+
+bool frmGlimrow::showsFlightData() const
+{
+    return isVisible() && m_ui.tabGlimrow->currentWidget() == m_ui.flightData;
+}
+
+void frmGlimrow::showFlightData(const FlightDataShown& shown)
+{
+    m_ui.flightData->display(shown);
 }
 
 void frmGlimrow::showActivity(const QString& text)

@@ -86,6 +86,8 @@ private:
     void showMessage(const QString& title, const QString& text) override;
     void showConfigProblems(const ConfigProblems& problems) override;
     void showNotice(const QString& text) override;
+    bool showsFlightData() const override;
+    void showFlightData(const FlightDataShown& shown) override;
     void showActivity(const QString& text) override;
     void setServerAddress(const QString& address) override;
     void setServerPort(const QString& port) override;

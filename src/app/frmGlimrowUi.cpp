@@ -1,5 +1,7 @@
 #include "app/frmGlimrowUi.h"
 
+#include "app/FlightDataTab.h"
+
 #include "app/Twips.h"
 #include "app/WrappingCheckBox.h"
 
@@ -178,6 +180,9 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
     lstMessages->setWordWrap(true);
     lstMessages->setAccessibleName(QStringLiteral("Messages"));
     tabGlimrow->addTab(lstMessages, QStringLiteral("Messages"));
+    // Also not of the design: what the data server sent, bit by bit.
+    flightData = new glimrow::FlightDataTab;
+    tabGlimrow->addTab(flightData, QStringLiteral("Flight Data"));
 
     QStatusBar* statusBar = window->statusBar();
     statusBar->setFixedHeight(twipsToPixels(300));

@@ -23,6 +23,10 @@ class QTabWidget;
 class QWidget;
 
 namespace glimrow {
+class FlightDataTab;
+}
+
+namespace glimrow {
 
 struct frmGlimrowUi {
     static constexpr int kTabs = 9;
@@ -47,6 +51,7 @@ struct frmGlimrowUi {
     std::array<QLabel*, 2> sbStatusBarPanel{}; // the status bar's panels 1 and 2
     QListWidget* lstMessages = nullptr;        // the "Messages" tab: Glimrow.cfg's mistakes
     QLabel* lblMessageCount = nullptr;         // on the status bar: how many there are
+    FlightDataTab* flightData = nullptr;       // the "Flight Data" tab
 
     void setupUi(QMainWindow* window);
     // The device list and, under it, the Phidget library line, for the Devices frame's height.

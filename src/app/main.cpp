@@ -8,6 +8,7 @@
 #include "cockpit/ConfigCheck.h"
 #include "cockpit/HeadlessView.h"
 #include "cockpit/ShutdownSignals.h"
+#include "data/FlightDataRecorder.h"
 #include "phidget/library/PhidgetLibraryChoice.h"
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
@@ -61,6 +62,15 @@ struct Options {
         QStringLiteral("check-config"),
         QStringLiteral("Read Glimrow.cfg (or the file given) as start-up would, print every error "
                        "and warning as FILE:LINE: severity: text, exit 0 when there is none.")};
+    const QCommandLineOption record{
+        QStringLiteral("record"),
+        QStringLiteral("Write what the data server sends, as it arrives, to <file> (JSON Lines; "
+                       "vantor-sim --replay plays it back)."),
+        QStringLiteral("file")};
+    const QCommandLineOption recordLimit{
+        QStringLiteral("record-limit"),
+        QStringLiteral("Stop recording when the file reaches <MB> megabytes (default 100)."),
+        QStringLiteral("MB")};
     const QCommandLineOption userConfig{
         QStringLiteral("user-config"),
         QStringLiteral("Run in ~/.config/glimrow, making a Glimrow.cfg there from the example "
@@ -71,8 +81,9 @@ struct Options {
         parser.setApplicationDescription(QString::fromLatin1(version::kProductName));
         parser.addHelpOption();
         parser.addVersionOption();
-        for (const QCommandLineOption* option : {&screenshots, &polling, &runFor, &virtualHardware,
-                                                 &headless, &checkConfig, &userConfig})
+        for (const QCommandLineOption* option :
+             {&screenshots, &polling, &runFor, &virtualHardware, &headless, &checkConfig,
+              &userConfig, &record, &recordLimit})
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("file"),
                                      QStringLiteral("With --check-config: the file to check."),
@@ -100,6 +111,7 @@ struct Boards {
             }
             settings.openPhidgets = [this](PhidgetManager& manager) { hardware.open(manager); };
             libraryLine = kVirtualBoardsLine;
+            std::fprintf(stderr, "glimrow: Phidget boards: %s\n", qPrintable(libraryLine));
             return;
         }
         library = choosePhidgetLibrary();
@@ -174,6 +186,10 @@ QString badOptionValue(const Options& options)
         parser.isSet(options.runFor) ? parser.value(options.runFor).toDouble(&ok) : 1;
     if (!ok || !(seconds > 0) || seconds > 2e6)
         return QStringLiteral("--run-for needs a number of seconds above 0");
+    const double megabytes =
+        parser.isSet(options.recordLimit) ? parser.value(options.recordLimit).toDouble(&ok) : 100;
+    if (!ok || !(megabytes > 0) || megabytes > 1e6)
+        return QStringLiteral("--record-limit needs a number of megabytes above 0");
     if (parser.isSet(options.headless) && parser.isSet(options.screenshots))
         return QStringLiteral("--screenshots needs the window; it cannot go with --headless");
     if (!parser.positionalArguments().isEmpty() &&
@@ -283,6 +299,18 @@ QString missingDisplay()
                           "without a screen use --headless");
 }
 
+// --record: what the data server sends goes to the file from now on. False when the file
+// cannot be written: the user has been told and the program has ended.
+bool startRecordingIfAsked(const Options& options, Cockpit& cockpit)
+{
+    if (!options.parser.isSet(options.record))
+        return true;
+    const double megabytes = options.parser.isSet(options.recordLimit)
+                                 ? options.parser.value(options.recordLimit).toDouble()
+                                 : double(FlightDataRecorder::kDefaultLimitBytes) / 1e6;
+    return cockpit.startRecording(options.parser.value(options.record), qint64(megabytes * 1e6));
+}
+
 int runHeadless(int argc, char* argv[], const Options& options)
 {
     QCoreApplication app(argc, argv);
@@ -292,7 +320,7 @@ int runHeadless(int argc, char* argv[], const Options& options)
         return 1;
     Cockpit cockpit(view, boards.settings);
     const WaysOut waysOut(options, cockpit, app);
-    if (!cockpit.Start())
+    if (!cockpit.Start() || !startRecordingIfAsked(options, cockpit))
         return cockpit.exitCode();
     if (options.parser.isSet(options.polling))
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
@@ -318,7 +346,7 @@ int runWindow(int argc, char* argv[], const Options& options)
     frmGlimrow window(messages, boards.settings, boards.libraryLine);
     Cockpit& cockpit = window.cockpit();
     const WaysOut waysOut(options, cockpit, app);
-    if (!window.Form_Load())
+    if (!window.Form_Load() || !startRecordingIfAsked(options, cockpit))
         return window.exitCode();
     if (options.parser.isSet(options.polling))
         window.setPollingInterval(options.parser.value(options.polling).toInt());

@@ -207,6 +207,10 @@ Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
     m_tmrGlimrow.setInterval(kDefaultPollingMs);
     connect(&m_tmrGlimrow, &QTimer::timeout, this, &Cockpit::tmrGlimrow_Timer);
     m_tmrGlimrow.start();
+    connect(&m_connection, &ConnectionManager::frameDecoded, this,
+            [this](const QByteArray& frame) { m_flightDataPanel.takeFrame(frame); });
+    connect(&m_connection, &ConnectionManager::objectFilled, this,
+            [this](const QVariantMap& snapshot) { m_flightDataPanel.takeSnapshot(snapshot); });
 }
 
 Cockpit::~Cockpit() = default;
@@ -486,6 +490,29 @@ void Cockpit::reportStartupError(const QString& description, const QString& sour
     m_view.showMessage(kErrorTitle, description);
 }
 
+bool Cockpit::startRecording(const QString& path, qint64 limitBytes)
+{
+    m_recorder = std::make_unique<FlightDataRecorder>(path, limitBytes);
+    if (const QString problem = m_recorder->open(); !problem.isEmpty()) {
+        m_recorder.reset();
+        m_view.showMessage(kErrorTitle, problem);
+        m_exitCode = 1;
+        ShutdownProgram();
+        return false;
+    }
+    FlightDataRecorder* recorder = m_recorder.get();
+    recorder->begin(QStringLiteral("glimrow %1").arg(QLatin1StringView(version::kText)),
+                    m_connection.isDcomSelected() ? QStringLiteral("dbus") : QStringLiteral("tcp"));
+    connect(&m_connection, &ConnectionManager::streamRead, recorder,
+            &FlightDataRecorder::recordStreamRead);
+    connect(&m_connection, &ConnectionManager::objectFilled, recorder,
+            &FlightDataRecorder::recordSnapshot);
+    connect(recorder, &FlightDataRecorder::notice, this,
+            [this](const QString& text) { m_view.showNotice(text); });
+    m_view.showNotice(QStringLiteral("Recording what the data server sends to %1").arg(path));
+    return true;
+}
+
 void Cockpit::endAtOnce(int exitCode)
 {
     m_exitCode = exitCode;
@@ -727,7 +754,16 @@ void Cockpit::tmrGlimrow_Timer()
     if (!m_cache.VantorAy)
         m_connection.pollSilentServer();
     showWhatIsLive();
+    showFlightData();
     m_updateCycle.run();
+}
+
+void Cockpit::showFlightData()
+{
+    if (m_mbScreenUpdate && m_view.showsFlightData()) {
+        m_view.showFlightData(
+            m_flightDataPanel.describe(m_cache, m_tables, m_connection.isDcomSelected()));
+    }
 }
 
 void Cockpit::showWhatIsLive()

@@ -9,8 +9,10 @@
 #include "cockpit/CockpitView.h"
 #include "cockpit/ConfigFileParser.h"
 #include "cockpit/ConfigTables.h"
+#include "cockpit/FlightDataPanel.h"
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"
+#include "data/FlightDataRecorder.h"
 #include "data/UpdateCycle.h"
 #include "epic/EpicDispatch.h"
 #include "epic/PigrelayLibrary.h"
@@ -73,6 +75,9 @@ public:
     // boards and the EPIC card stay open. A file that fails leaves everything as it was, and
     // the message says why.
     bool ReloadConfiguration();
+    // From now on, writes what the data server sends to `path`, up to `limitBytes`. False when
+    // the file cannot be written: the user is told, and the program ends (status 1).
+    bool startRecording(const QString& path, qint64 limitBytes);
     // The one way out: darkens and releases everything, then emits ended().
     void ShutdownProgram();
 
@@ -176,6 +181,8 @@ private:
     // Marks on screen the values the data no longer drives (TCP/IP carries only the lamps;
     // an inactive server, nothing) as last seen.
     void showWhatIsLive();
+    // The Flight Data tab, when it is on screen and screen updates are on.
+    void showFlightData();
     void endOutputTestNow();
 
     // DeviceManagerView.
@@ -224,6 +231,8 @@ private:
     bool m_reloading = false;
     int m_pauseDepth = 0;                                    // how deep in letEventsRun
     std::optional<std::pair<QString, QString>> m_shownStale; // lamps, other values
+    FlightDataPanel m_flightDataPanel;
+    std::unique_ptr<FlightDataRecorder> m_recorder;
     // What the user or a signal asked for while work was paused for events, in order.
     std::deque<std::function<void()>> m_deferred;
     std::optional<OutputUnderTest> m_outputUnderTest;

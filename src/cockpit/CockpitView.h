@@ -5,6 +5,7 @@
 // status bar), or nothing on screen at all (--headless). The core never knows which.
 
 #include "cockpit/ConfigProblem.h"
+#include "cockpit/FlightDataPanel.h"
 #include "common/MessageReporter.h"
 #include "common/OutputGrid.h"
 #include "common/OutputLabel.h"
@@ -50,6 +51,11 @@ public:
     // What the outputs are doing instead of following the data ("Testing: ...", "All Lamps
     // On"), said until it ends; "" when they follow the data.
     virtual void showActivity(const QString& text) = 0;
+
+    // The Flight Data tab: whether anybody looks at it now, and what it shows. A view without
+    // one never asks for it.
+    virtual bool showsFlightData() const { return false; }
+    virtual void showFlightData(const FlightDataShown& shown) { (void)shown; }
 
     // A board of this kind has attached: the controls serving it become usable.
     virtual void enableBoardControls(BoardKind kind) = 0;

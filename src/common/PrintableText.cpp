@@ -27,4 +27,18 @@ QString printableText(QStringView text)
     return shown;
 }
 
+QString printableBytes(const QByteArray& bytes)
+{
+    QString shown;
+    shown.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto code = char16_t(static_cast<unsigned char>(byte));
+        if (code >= 0x20 && code < 0x7F)
+            shown += QChar(code);
+        else
+            shown += QStringLiteral("\\x") + hexDigits(code, 2);
+    }
+    return shown;
+}
+
 } // namespace glimrow

@@ -4,11 +4,15 @@
 // other invisible characters (an ESC that would drive the terminal, a NUL, a direction
 // override) are written as \x1B or \u202E. Line breaks and tabs stay.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
 namespace glimrow {
 
 QString printableText(QStringView text);
+// Bytes as received (the stream's frames): printable ASCII as it is, every other byte, line
+// ends included, as \x0D.
+QString printableBytes(const QByteArray& bytes);
 
 } // namespace glimrow

@@ -6,9 +6,17 @@
 
 #include <QLoggingCategory>
 
-#include <exception>
+#include <stdexcept>
 
 namespace glimrow {
+
+// Thrown by a step that has nothing to work on, such as one that reads the data server's
+// object while the stream, which carries only the lamps, is chosen: nothing failed, so the
+// step is skipped without a word.
+class NothingToWorkOn : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 void logSkippedStep(const QLoggingCategory& category, const char* step, const char* why);
 
@@ -18,6 +26,7 @@ bool runSkippingFailure(const QLoggingCategory& category, const char* step, Step
     try {
         run();
         return true;
+    } catch (const NothingToWorkOn&) {
     } catch (const std::exception& error) {
         logSkippedStep(category, step, error.what());
     } catch (...) {

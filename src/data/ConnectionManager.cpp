@@ -85,6 +85,8 @@ void ConnectionManager::ChooseConnectType(int index)
             m_serverLeft = false;
             m_flightData = m_factory();
             m_flightData->watchPresence([this](bool present) { serverPresenceChanged(present); });
+            m_flightData->watchSnapshots(
+                [this](const QVariantMap& snapshot) { emit objectFilled(snapshot); });
         });
     }
     watchdogTick(false);
@@ -232,7 +234,9 @@ void ConnectionManager::scheduleRetry(const QString& why)
 
 void ConnectionManager::onReadyRead()
 {
-    const std::optional<QByteArray> frame = m_framer.take(fnALumexSock.readAll());
+    const QByteArray bytes = fnALumexSock.readAll();
+    emit streamRead(bytes);
+    const std::optional<QByteArray> frame = m_framer.take(bytes);
     if (const qsizetype dropped = m_framer.takeDroppedBytes()) {
         qCWarning(lcConnection).noquote()
             << QStringLiteral("Dropped %1 bytes from %2:%3 that never became a frame (more than "
@@ -252,7 +256,7 @@ void ConnectionManager::onReadyRead()
     }
     if (m_cache.VantorAy != wasActive)
         showServerState();
-    emit frameDecoded();
+    emit frameDecoded(*frame);
     QCoreApplication::processEvents();
 }
 

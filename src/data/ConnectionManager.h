@@ -107,8 +107,12 @@ public:
     const QTimer& tmrVantorA() const { return m_tmrVantorA; }
 
 signals:
-    // A whole frame from the stream has been decoded into the cache.
-    void frameDecoded();
+    // A whole frame from the stream (`frame`) has been decoded into the cache.
+    void frameDecoded(const QByteArray& frame);
+    // What the data server sent, as it arrived: each read of the stream (before framing), and
+    // each snapshot of the flight-data object's properties.
+    void streamRead(const QByteArray& bytes);
+    void objectFilled(const QVariantMap& snapshot);
 
 private:
     enum class Attempt { First, Retry };

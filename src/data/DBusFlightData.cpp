@@ -219,6 +219,8 @@ void DBusFlightData::takeSnapshot(QVariantMap snapshot)
         *text = text->toString().left(kMaxTextLength);
     }
     m_snapshot = std::move(snapshot);
+    if (m_snapshotTaken)
+        m_snapshotTaken(m_snapshot);
     noteProblems();
 }
 

@@ -57,6 +57,10 @@ public:
     QStringList takeNewProblems() override { return std::exchange(m_newProblems, {}); }
     // Follows the owner of the data server's name on the bus (NameOwnerChanged).
     void watchPresence(std::function<void(bool present)> changed) override;
+    void watchSnapshots(std::function<void(const QVariantMap& snapshot)> taken) override
+    {
+        m_snapshotTaken = std::move(taken);
+    }
 
 private:
     // A fresh connection when the bus library dropped this one, or when a question has gone
@@ -85,6 +89,7 @@ private:
     std::unique_ptr<QDBusPendingCallWatcher> m_fillAnswer;
     std::unique_ptr<QDBusPendingCallWatcher> m_activityAnswer;
     std::function<void(bool present)> m_presenceChanged;
+    std::function<void(const QVariantMap& snapshot)> m_snapshotTaken;
     std::unique_ptr<QDBusServiceWatcher> m_presence;
 };
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantMap>
 
 #include <functional>
 #include <optional>
@@ -64,6 +65,12 @@ public:
     // `changed` is told when the data server leaves (false) or comes (true), as it happens,
     // where the object can see that; this one cannot.
     virtual void watchPresence(std::function<void(bool present)> changed) { (void)changed; }
+    // `taken` is given every property, as the server sent it, after each refresh; an object
+    // that has no such snapshot never calls it.
+    virtual void watchSnapshots(std::function<void(const QVariantMap& snapshot)> taken)
+    {
+        (void)taken;
+    }
 
 protected:
     // Gives `done` what `read` returns, or why it threw.

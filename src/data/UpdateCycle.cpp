@@ -30,7 +30,7 @@ FlightDataObject& requireObject(FlightDataSource& source)
 {
     FlightDataObject* object = source.flightDataObject();
     if (!object)
-        throw FlightDataError("no flight-data object");
+        throw NothingToWorkOn("no flight-data object");
     return *object;
 }
 

@@ -1,6 +1,7 @@
 #include "epic/EpicDispatch.h"
 
 #include "common/NumberText.h"
+#include "common/SkippedStep.h"
 
 #include <QLoggingCategory>
 
@@ -256,7 +257,7 @@ void EpicDispatch::sendLine(SectionTable& table, qsizetype row, const Channel& c
     if (channel.shown != Shown::Fixed) {
         FlightDataObject* object = m_data.flightDataObject();
         if (!object)
-            throw FlightDataError("no flight-data object");
+            throw NothingToWorkOn("no flight-data object");
         value = object->readNumber(channel.field);
         if (channel.addedField)
             value += object->readNumber(*channel.addedField);

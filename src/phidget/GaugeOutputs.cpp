@@ -29,7 +29,7 @@ FlightDataObject& GaugeOutputs::object()
 {
     FlightDataObject* object = m_data.flightDataObject();
     if (!object)
-        throw FlightDataError("no flight-data object");
+        throw NothingToWorkOn("no flight-data object");
     return *object;
 }
 

@@ -27,8 +27,7 @@ LampOutputs::LampOutputs(OutputGrid& grid, BoardSlot board, const FlightDataCach
 {
 }
 
-std::optional<LampOutputs::Lamp> LampOutputs::readLamp(const SectionTable& table,
-                                                       qsizetype row) const
+std::optional<LampLine> LampLine::read(const SectionTable& table, qsizetype row)
 {
     const std::optional<std::int16_t> output = ToInt16(ReadNumber(table.field(0, row)));
     const std::optional<std::int32_t> mask =
@@ -38,11 +37,19 @@ std::optional<LampOutputs::Lamp> LampOutputs::readLamp(const SectionTable& table
         ToInt16(ReadWholeNumber(table.field(3, row)).value_or(std::nan("")));
     if (!output || !mask || !word)
         return std::nullopt;
-    const int selected = word.value_or(0);
-    const std::int32_t bits = selected == 1   ? m_cache.LightBits
-                              : selected == 2 ? m_cache.LightBits2
-                                              : m_cache.LightBits3;
-    return Lamp{*output, (*mask & bits) != 0};
+    return LampLine{*output, *mask, *word == 1 || *word == 2 ? int(*word) : 3};
+}
+
+std::optional<LampOutputs::Lamp> LampOutputs::readLamp(const SectionTable& table,
+                                                       qsizetype row) const
+{
+    const std::optional<LampLine> line = LampLine::read(table, row);
+    if (!line)
+        return std::nullopt;
+    const std::int32_t bits = line->word == 1   ? m_cache.LightBits
+                              : line->word == 2 ? m_cache.LightBits2
+                                                : m_cache.LightBits3;
+    return Lamp{line->output, (line->mask & bits) != 0};
 }
 
 void LampOutputs::SendLamps(const SectionTable& table)

@@ -16,6 +16,16 @@
 
 namespace glimrow {
 
+// A lamp line as numbers: its output, its mask and which word it tests (1 LightBits,
+// 2 LightBits2, 3 LightBits3).
+struct LampLine {
+    int output;
+    std::int32_t mask;
+    int word;
+    // The line's row of `table`; nothing when its numbers cannot be read.
+    static std::optional<LampLine> read(const SectionTable& table, qsizetype row);
+};
+
 class LampOutputs : public LineUnderTest {
 public:
     // `board`: an LED-64 or an interface-kit slot.

@@ -57,7 +57,7 @@ FlightDataObject& TextDisplays::object()
 {
     FlightDataObject* object = m_data.flightDataObject();
     if (!object)
-        throw FlightDataError("no flight-data object");
+        throw NothingToWorkOn("no flight-data object");
     return *object;
 }
 

@@ -19,12 +19,17 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include <csignal>
 
@@ -147,6 +152,31 @@ protected:
     QProcess m_simulator;
     QProcess m_program;
     QString m_home; // the program's HOME, when not the tester's
+
+    // The lit LEDs of LED-64 board 10001 each time they changed, with when (ms).
+    struct LampStates {
+        std::vector<std::pair<qint64, quint64>> states;
+        qint64 longestGapMs = 0; // between two samples: how finely the times are known
+    };
+    LampStates sampleLampStates(int milliseconds) const
+    {
+        LampStates seen;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        while (clock.elapsed() < milliseconds) {
+            const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
+            const qint64 now = clock.elapsed();
+            seen.longestGapMs = std::max(seen.longestGapMs, now - last);
+            last = now;
+            quint64 lit = 0;
+            for (int led = 0; led < std::min<int>(int(leds.size()), 64); ++led)
+                lit |= leds[led] > 0 ? quint64(1) << led : 0;
+            if (!leds.isEmpty() && (seen.states.empty() || seen.states.back().second != lit))
+                seen.states.emplace_back(now, lit);
+        }
+        return seen;
+    }
 };
 
 } // namespace
@@ -238,6 +268,66 @@ TEST_F(EndToEnd, AStopDuringASlowStartUpIsNotLost)
     startProgram({"--run-for", "0.001"}, Wait::No);
     expectCleanExit();
     EXPECT_TRUE(m_program.readAllStandardError().contains("update cycles run"));
+}
+
+// A flight recorded through glimrow, played back by vantor-sim --replay: the LED board goes
+// through the same lamp states, each as long after the one before as it was, within the
+// polling period (and the test's own sampling).
+TEST_F(EndToEnd, ARecordedFlightReplaysTheSameLampStatesWithItsTiming)
+{
+    m_simulator.terminate();
+    ASSERT_TRUE(m_simulator.waitForFinished(5000));
+    QTcpServer probe; // a port of the test's own, for the stream
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    QFile config(m_dir.filePath("Glimrow.cfg"));
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    QByteArray text = config.readAll();
+    config.close();
+    text.replace("\r\nDCOM\r\n", "\r\nTCP\r\n");
+    text.replace("[TCPIP-PORT]\r\n2727\r\n", "[TCPIP-PORT]\r\n" + port.toUtf8() + "\r\n");
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write(text);
+    config.close();
+
+    const int pollingMs = 50;
+    const QString recording = m_dir.filePath("flight.jsonl");
+    m_simulator.start(VANTOR_SIM_PATH, {"--no-dbus", "--port", port, "--rate", "50"});
+    startProgram({"--record", recording, "--polling", QString::number(pollingMs)});
+    const LampStates recorded = sampleLampStates(4000);
+    ::kill(pid_t(m_program.processId()), SIGTERM);
+    expectCleanExit();
+    m_simulator.terminate();
+    ASSERT_TRUE(m_simulator.waitForFinished(5000));
+
+    m_simulator.start(VANTOR_SIM_PATH,
+                      {"--no-dbus", "--port", port, "--replay", recording, "--loop"});
+    startProgram({"--polling", QString::number(pollingMs)});
+    const LampStates replayed = sampleLampStates(7000);
+
+    // State by state from the recording's second change on (the first may be the board's
+    // first lamps, from dark at start-up, which a replay joined midway does not repeat).
+    constexpr std::size_t kBase = 2;
+    ASSERT_GE(recorded.states.size(), kBase + 4) << "too few changes recorded";
+    std::size_t start = 1;
+    while (start < replayed.states.size() &&
+           (replayed.states[start].second != recorded.states[kBase].second ||
+            replayed.states[start - 1].second != recorded.states[kBase - 1].second))
+        ++start;
+    ASSERT_LT(start, replayed.states.size()) << "the recorded changes never came again";
+    const qint64 tolerance = pollingMs + recorded.longestGapMs + replayed.longestGapMs;
+    for (std::size_t change = kBase; change < recorded.states.size(); ++change) {
+        const std::size_t at = start + change - kBase;
+        ASSERT_LT(at, replayed.states.size()) << "change " << change << " never came";
+        EXPECT_EQ(replayed.states[at].second, recorded.states[change].second)
+            << "change " << change;
+        const qint64 wasAfter = recorded.states[change].first - recorded.states[kBase].first;
+        const qint64 isAfter = replayed.states[at].first - replayed.states[start].first;
+        EXPECT_LE(std::abs(isAfter - wasAfter), tolerance)
+            << "change " << change << " came " << isAfter << " ms after the first, not "
+            << wasAfter;
+    }
 }
 
 // As the user service runs it: in ~/.config/glimrow, reloaded by SIGHUP (systemctl --user

@@ -29,6 +29,17 @@ public:
             *calls << "FillFlightData";
         if (failFill)
             throw FlightDataError("server gone");
+        // Every property after the refresh, as the D-Bus object offers them.
+        if (m_snapshotTaken) {
+            QVariantMap snapshot;
+            for (auto value = values.cbegin(); value != values.cend(); ++value)
+                snapshot.insert(QLatin1StringView(fieldInfo(value.key()).name), value.value());
+            m_snapshotTaken(snapshot);
+        }
+    }
+    void watchSnapshots(std::function<void(const QVariantMap&)> taken) override
+    {
+        m_snapshotTaken = std::move(taken);
     }
     void Close() override {}
     QVariant property(FlightDataField field) override
@@ -45,6 +56,11 @@ public:
     void reportServerProblem(const QString& text) override { problems << text; }
     int silences = 0;
     QStringList problems;
+
+private:
+    std::function<void(const QVariantMap&)> m_snapshotTaken;
+
+public:
     FlightDataObject* flightDataObject() const override
     {
         return present ? const_cast<MemoryFlightData*>(this) : nullptr;

@@ -32,19 +32,23 @@ bool TcpFrameServer::listen(const QHostAddress& address, quint16 port)
 {
     if (!m_server.listen(address, port))
         return false;
-    m_timer.start();
+    if (m_source)
+        m_timer.start();
     return true;
 }
 
 void TcpFrameServer::sendFrame()
 {
-    if (m_clients.isEmpty())
-        return;
-    const QByteArray frame = m_source();
+    if (!m_clients.isEmpty())
+        send(m_source());
+}
+
+void TcpFrameServer::send(const QByteArray& bytes)
+{
     for (QTcpSocket* client : std::as_const(m_clients)) {
         // A client that does not keep up is not sent more than a few frames ahead.
-        if (client->bytesToWrite() < 16 * frame.size())
-            client->write(frame);
+        if (client->bytesToWrite() < 16 * qMax<qsizetype>(bytes.size(), 100))
+            client->write(bytes);
     }
 }
 

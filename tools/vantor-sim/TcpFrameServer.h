@@ -1,7 +1,7 @@
 #pragma once
 
 // Serves the "@" stream: every client that connects receives the current frame at a fixed
-// rate, until it disconnects.
+// rate, until it disconnects; or, without a frame source, whatever it is given to send.
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -26,6 +26,8 @@ public:
     ~TcpFrameServer() override;
 
     bool listen(const QHostAddress& address, quint16 port);
+    // Sends `bytes` to every client now.
+    void send(const QByteArray& bytes);
     QString errorString() const { return m_server.errorString(); }
     quint16 port() const { return m_server.serverPort(); }
     int clientCount() const { return int(m_clients.size()); }

@@ -1,9 +1,10 @@
 // vantor-sim: a stand-in for the Vantor-A data server, for demos and tests. It serves one
-// scripted, repeating flight as the "@" stream over TCP and as the flight-data object
-// Telvox.clsFlightData on the session bus.
+// scripted, repeating flight, or a recording made by glimrow --record, as the "@" stream over
+// TCP and as the flight-data object Telvox.clsFlightData on the session bus.
 
 #include "FlightDataService.h"
 #include "FlightScript.h"
+#include "Replay.h"
 #include "TcpFrameServer.h"
 
 #include <QCommandLineParser>
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 using namespace glimrow::sim;
 
@@ -38,6 +40,26 @@ double optionNumber(const QCommandLineParser& options, const QString& name)
         std::exit(2);
     }
     return value;
+}
+
+// Says each damaged line of a recording (the first few; after that only how many), and its end.
+void reportReplay(Replay& replay, const QString& file, bool loop)
+{
+    constexpr int kReported = 20;
+    QObject::connect(&replay, &Replay::damagedLine, [file](qint64 number, const QString& why) {
+        static int reported = 0;
+        if (++reported <= kReported) {
+            std::fprintf(stderr, "vantor-sim: %s:%lld: a damaged line, skipped: %s\n",
+                         qPrintable(file), static_cast<long long>(number), qPrintable(why));
+        }
+    });
+    QObject::connect(&replay, &Replay::reachedEnd, [file, loop](qint64 played, int damaged) {
+        std::fprintf(stderr,
+                     "vantor-sim: %s: the end of the recording (%lld arrivals played, %d damaged "
+                     "lines skipped)%s\n",
+                     qPrintable(file), static_cast<long long>(played), damaged,
+                     loop ? "; from the start again" : "; its last state stays");
+    });
 }
 
 } // namespace
@@ -69,6 +91,11 @@ int main(int argc, char* argv[])
         "0");
     add("dbus-outage-for", "... for M seconds.", "M", "0");
     add("duration", "Stop after S seconds (default: run until stopped).", "S", "0");
+    add("replay", "Serve the recording FILE (made by glimrow --record) instead of the flight.",
+        "FILE", "");
+    add("speed", "With --replay: play FACTOR times as fast (default 1).", "FACTOR", "1");
+    options.addOption(QCommandLineOption(QStringLiteral("loop"),
+                                         QStringLiteral("With --replay: start again at its end.")));
     options.addOption(
         QCommandLineOption(QStringLiteral("no-tcp"), QStringLiteral("Serve no stream.")));
     options.addOption(QCommandLineOption(QStringLiteral("no-dbus"),
@@ -84,15 +111,38 @@ int main(int argc, char* argv[])
     QElapsedTimer clock;
     clock.start();
     const auto seconds = [&clock] { return double(clock.elapsed()) / 1000.0; };
+
+    // A recording keeps its own timing; the stream then sends what it holds, when it holds it.
+    std::unique_ptr<Replay> replay;
+    if (options.isSet(QStringLiteral("replay"))) {
+        const double speed = optionNumber(options, QStringLiteral("speed"));
+        if (!(speed > 0) || speed > 1000) {
+            std::fprintf(stderr, "vantor-sim: --speed needs a factor above 0, up to 1000\n");
+            return 2;
+        }
+        replay = std::make_unique<Replay>(options.value(QStringLiteral("replay")), speed,
+                                          options.isSet(QStringLiteral("loop")));
+        if (const QString problem = replay->open(); !problem.isEmpty()) {
+            std::fprintf(stderr, "vantor-sim: %s: %s\n",
+                         qPrintable(options.value(QStringLiteral("replay"))), qPrintable(problem));
+            return 1;
+        }
+    }
     const auto record = [&] {
-        QVariantMap now = FlightScript::recordAt(seconds());
+        QVariantMap now = replay ? replay->record() : FlightScript::recordAt(seconds());
         if (inactive.covers(seconds()))
             now[QStringLiteral("VantorAy")] = false;
         return now;
     };
 
-    TcpFrameServer stream([&] { return FlightScript::frameFor(record()); },
-                          int(optionNumber(options, QStringLiteral("rate"))));
+    TcpFrameServer stream(
+        replay ? TcpFrameServer::FrameSource() : [&] { return FlightScript::frameFor(record()); },
+        int(optionNumber(options, QStringLiteral("rate"))));
+    if (replay) {
+        reportReplay(*replay, options.value(QStringLiteral("replay")),
+                     options.isSet(QStringLiteral("loop")));
+        QObject::connect(replay.get(), &Replay::streamBytes, &stream, &TcpFrameServer::send);
+    }
     if (!options.isSet(QStringLiteral("no-tcp"))) {
         const QHostAddress address(options.value(QStringLiteral("address")));
         const auto port = quint16(optionNumber(options, QStringLiteral("port")));
@@ -142,6 +192,8 @@ int main(int argc, char* argv[])
     }
     std::fflush(stdout);
 
+    if (replay)
+        replay->start();
     if (duration > 0)
         QTimer::singleShot(int(duration * 1000), &app, &QCoreApplication::quit);
     return app.exec();

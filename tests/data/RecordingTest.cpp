@@ -1,0 +1,155 @@
+// What glimrow --record writes, played back by vantor-sim's replay: every byte and value as it
+// arrived, a size limit that stops the recording, and recordings that are not what they should
+// be, each said with where.
+
+#include "Replay.h"
+#include "data/FlightDataRecorder.h"
+
+#include "support/QtPrinters.h"
+#include "support/Waiting.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <memory>
+
+using namespace glimrow;
+using glimrow::sim::Replay;
+using glimrow::test::waitFor;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+const QByteArray kHeader = R"({"format":"glimrow-recording","version":1,"connection":"tcp"})"
+                           "\n";
+
+} // namespace
+
+TEST(Recording, PlaysBackEveryByteAndValueAsTheyArrivedAndStopsAtItsLimit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("flight.jsonl");
+    const QByteArray arrived("@0@5@\x00\x1b\xff@1\r\n", 11);
+    {
+        FlightDataRecorder recorder(path, FlightDataRecorder::kDefaultLimitBytes);
+        ASSERT_EQ(recorder.open(), "");
+        recorder.begin("glimrow test", "tcp");
+        recorder.recordStreamRead(arrived);
+        recorder.recordSnapshot({{"LightBits", 5},
+                                 {"GS", 1.5},
+                                 {"Pitch", std::nan("")},
+                                 {"DEDLines", QString("NAV \u00e9")},
+                                 {"ChaffCount", qlonglong(30)},
+                                 {"VantorAy", true}});
+    } // written in full when the recorder goes
+
+    Replay replay(path, 1000, false);
+    ASSERT_EQ(replay.open(), "");
+    QSignalSpy sent(&replay, &Replay::streamBytes);
+    QSignalSpy ended(&replay, &Replay::reachedEnd);
+    replay.start();
+    ASSERT_TRUE(waitFor([&] { return !ended.isEmpty(); }));
+    EXPECT_EQ(ended[0][0].toLongLong(), 2);
+    EXPECT_EQ(ended[0][1].toInt(), 0);
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[0][0].toByteArray(), arrived);
+    const QVariantMap record = replay.record();
+    EXPECT_EQ(record["LightBits"], QVariant(5));
+    EXPECT_EQ(record["GS"], QVariant(1.5));
+    EXPECT_TRUE(std::isnan(record["Pitch"].toDouble()));
+    EXPECT_EQ(record["DEDLines"], QVariant(QString("NAV \u00e9")));
+    EXPECT_EQ(record["ChaffCount"], QVariant(qlonglong(30)));
+    EXPECT_EQ(record["VantorAy"], QVariant(true));
+    // The snapshot reaches the stream as a frame of the values it holds.
+    EXPECT_TRUE(sent[1][0].toByteArray().endsWith("@1")) << sent[1][0].toByteArray().toStdString();
+
+    // At its limit the recording stops, says so once, and the file keeps whole lines.
+    auto small = std::make_unique<FlightDataRecorder>(path, 400);
+    ASSERT_EQ(small->open(), "");
+    QSignalSpy notices(small.get(), &FlightDataRecorder::notice);
+    small->begin("glimrow test", "tcp");
+    for (int arrival = 0; arrival < 20; ++arrival)
+        small->recordStreamRead(QByteArray(40, '@'));
+    ASSERT_TRUE(waitFor([&] { return !notices.isEmpty(); }));
+    small->recordStreamRead("more");
+    small.reset(); // everything queued is written (or not) by now
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0][0].toString(),
+              "Recording stopped: " + path + " reached its limit of 0.0004 MB");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_LE(written.size(), 400);
+    EXPECT_TRUE(written.endsWith("}\n")) << written.toStdString();
+    EXPECT_GT(written.count('\n'), 2);
+
+    FlightDataRecorder nowhere(dir.filePath("no/such/folder/flight.jsonl"), 400);
+    EXPECT_TRUE(nowhere.open().startsWith("--record: cannot write " + dir.filePath("no/such")));
+}
+
+TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.jsonl");
+    const auto opening = [&](const QByteArray& text) {
+        writeFile(path, text);
+        Replay replay(path, 1, false);
+        return replay.open();
+    };
+    EXPECT_EQ(opening(""), "line 1: not a Glimrow recording (the file is empty)");
+    EXPECT_TRUE(opening("\x7f\x45\x4c\x46\x02\x01\x00\x00\xff\xfe junk")
+                    .startsWith("line 1: not a Glimrow recording"));
+    EXPECT_EQ(opening(R"({"format":"glimrow-recording","version":2})"),
+              "line 1: a recording of version 2; this program reads version 1");
+
+    // A file of 2 GB (sparse) without a line end: refused without reading it all.
+    {
+        QFile huge(path);
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_TRUE(huge.resize(qint64(2) * 1024 * 1024 * 1024));
+    }
+    Replay hugeReplay(path, 1, false);
+    EXPECT_EQ(hugeReplay.open(), "line 1: not a Glimrow recording (its first line is too long)");
+
+    // Damaged lines among good ones: each is said with its number, the good ones play.
+    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
+                              "\n"
+                              "\x01\x02\xff binary junk\n"
+                              R"({"t":1,"stream":"\u0100"})"
+                              "\n"
+                              R"({"t":2})"
+                              "\n"
+                              R"({"t":3,"object":{"LightBits":"five"},"types":{"LightBits":"i"}})"
+                              "\n"
+                              R"({"t":4,"stream":"@2"})"
+                              "\n"
+                              R"({"t":5,"stre)");
+    Replay replay(path, 1000, false);
+    ASSERT_EQ(replay.open(), "");
+    QSignalSpy damaged(&replay, &Replay::damagedLine);
+    QSignalSpy sent(&replay, &Replay::streamBytes);
+    QSignalSpy ended(&replay, &Replay::reachedEnd);
+    replay.start();
+    ASSERT_TRUE(waitFor([&] { return !ended.isEmpty(); }));
+    QStringList said;
+    for (const QList<QVariant>& line : damaged)
+        said << QString::number(line[0].toLongLong()) + ": " + line[1].toString();
+    ASSERT_EQ(said.size(), 5) << said.join('\n').toStdString();
+    EXPECT_TRUE(said[0].startsWith("3: not JSON: ")) << said[0].toStdString();
+    EXPECT_EQ(said[1], "4: \"stream\" holds a character above U+00FF");
+    EXPECT_EQ(said[2], "5: neither \"stream\" nor \"object\"");
+    EXPECT_EQ(said[3], "6: LightBits is not of its type \"i\"");
+    EXPECT_TRUE(said[4].startsWith("8: not JSON: ")) << said[4].toStdString();
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[1][0].toByteArray(), "@2");
+}
