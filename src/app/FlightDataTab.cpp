@@ -56,6 +56,11 @@ FlightDataTab::FlightDataTab(QWidget* parent) : QWidget(parent)
     tables->addWidget(m_values);
     tables->addWidget(m_bits);
     tables->setStretchFactor(1, 2);
+    for (QTableWidget* table : {m_values, m_bits}) {
+        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        table->horizontalHeader()->setStretchLastSection(true);
+    }
+    m_lastFrame->hide(); // until a frame of the stream is there to show
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_rate);
     layout->addWidget(tables, 1);

@@ -173,6 +173,9 @@ void frmGlimrow::connectControls()
 {
     connect(m_ui.mnuExit, &QAction::triggered, this, &frmGlimrow::mnuExit_Click);
     connect(m_ui.mnuReload, &QAction::triggered, this, &frmGlimrow::mnuReload_Click);
+    // The Flight Data tab is filled only while it is shown; brought up, it is filled at once.
+    connect(m_ui.tabGlimrow, &QTabWidget::currentChanged, this,
+            [this] { m_cockpit.showFlightData(); });
     for (int index = 0; index < int(m_ui.chkGlimrow.size()); ++index) {
         connect(m_ui.chkGlimrow[std::size_t(index)], &QCheckBox::toggled, this,
                 [this, index] { chkGlimrow_Click(index); });

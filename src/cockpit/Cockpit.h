@@ -75,6 +75,9 @@ public:
     // boards and the EPIC card stay open. A file that fails leaves everything as it was, and
     // the message says why.
     bool ReloadConfiguration();
+    // The Flight Data tab, when it is on screen and screen updates are on (every tick, and
+    // when the user brings it up).
+    void showFlightData();
     // From now on, writes what the data server sends to `path`, up to `limitBytes`. False when
     // the file cannot be written: the user is told, and the program ends (status 1).
     bool startRecording(const QString& path, qint64 limitBytes);
@@ -181,8 +184,7 @@ private:
     // Marks on screen the values the data no longer drives (TCP/IP carries only the lamps;
     // an inactive server, nothing) as last seen.
     void showWhatIsLive();
-    // The Flight Data tab, when it is on screen and screen updates are on.
-    void showFlightData();
+
     void endOutputTestNow();
 
     // DeviceManagerView.
