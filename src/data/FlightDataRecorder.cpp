@@ -23,9 +23,30 @@ public:
         return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate) ? QString()
                                                                        : m_file.errorString();
     }
-    void write(const QByteArray& line, qsizetype queued)
+    void write(const QList<RecordedArrival>& arrivals, qint64 bytes)
     {
-        m_waitingBytes->fetch_sub(queued);
+        for (const RecordedArrival& arrival : arrivals) {
+            if (!arrival.line.isEmpty())
+                writeLine(arrival.line);
+            else if (arrival.stream)
+                writeLine(recording::streamLine(arrival.ms, *arrival.stream));
+            else
+                writeLine(recording::objectLine(arrival.ms, arrival.snapshot));
+        }
+        m_waitingBytes->fetch_sub(bytes);
+        // What has been written reaches the file with each batch, so a recording cut short by
+        // a crash or a power cut keeps all but its last moment.
+        if (m_file.isOpen() && !m_file.flush())
+            stop(QStringLiteral("Recording stopped: cannot write %1: %2")
+                     .arg(m_file.fileName(), m_file.errorString()));
+    }
+
+signals:
+    void stopped(const QString& why);
+
+private:
+    void writeLine(const QByteArray& line)
+    {
         if (!m_file.isOpen())
             return;
         if (m_written + line.size() > m_limitBytes) {
@@ -34,20 +55,13 @@ public:
                      .arg(double(m_limitBytes) / 1e6));
             return;
         }
-        // Each line reaches the file as it is written, so a recording cut short by a crash or a
-        // power cut keeps everything up to its last line.
-        if (m_file.write(line) != line.size() || !m_file.flush()) {
+        if (m_file.write(line) != line.size()) {
             stop(QStringLiteral("Recording stopped: cannot write %1: %2")
                      .arg(m_file.fileName(), m_file.errorString()));
             return;
         }
         m_written += line.size();
     }
-
-signals:
-    void stopped(const QString& why);
-
-private:
     void stop(const QString& why)
     {
         m_file.close();
@@ -67,14 +81,19 @@ FlightDataRecorder::FlightDataRecorder(QString path, qint64 limitBytes, QObject*
     m_writer = new RecordingWriter(m_path, m_limitBytes, m_waitingBytes);
     connect(m_writer, &RecordingWriter::stopped, this, [this](const QString& why) {
         m_stopped = true;
+        m_batch.clear();
         emit notice(why);
     });
+    m_handOver.setInterval(kHandOverMs);
+    m_handOver.setSingleShot(true);
+    connect(&m_handOver, &QTimer::timeout, this, &FlightDataRecorder::handOver);
 }
 
 FlightDataRecorder::~FlightDataRecorder()
 {
     if (m_thread.isRunning()) {
-        // Queued behind every line still waiting, so all of them are written before the end.
+        handOver();
+        // Queued behind every batch still waiting, so all of them are written before the end.
         QMetaObject::invokeMethod(m_writer, [this] {
             m_writer->moveToThread(thread());
             m_thread.quit();
@@ -96,47 +115,50 @@ QString FlightDataRecorder::open()
     return {};
 }
 
-bool FlightDataRecorder::mayQueue(qsizetype bytes)
+void FlightDataRecorder::keep(RecordedArrival arrival, qsizetype bytes)
 {
     if (!m_thread.isRunning() || m_stopped)
-        return false;
-    if (m_waitingBytes->load() + bytes > kMaxWaitingBytes) {
+        return;
+    if (m_waitingBytes->load() + m_batchBytes + bytes > kMaxWaitingBytes) {
         if (m_lost++ == 0)
             emit notice(QStringLiteral("Recording: the disk does not keep up with %1; arrivals "
                                        "are left out until it does")
                             .arg(m_path));
-        return false;
+        return;
     }
-    m_waitingBytes->fetch_add(bytes);
-    return true;
+    m_batch.append(std::move(arrival));
+    m_batchBytes += bytes;
+    if (!m_handOver.isActive())
+        m_handOver.start();
+}
+
+void FlightDataRecorder::handOver()
+{
+    if (m_batch.isEmpty())
+        return;
+    m_waitingBytes->fetch_add(m_batchBytes);
+    QMetaObject::invokeMethod(
+        m_writer, [writer = m_writer, batch = std::exchange(m_batch, {}),
+                   bytes = std::exchange(m_batchBytes, 0)] { writer->write(batch, bytes); });
 }
 
 void FlightDataRecorder::begin(const QString& program, const QString& connection)
 {
-    const QByteArray line = recording::headerLine(program, connection);
-    if (mayQueue(line.size()))
-        QMetaObject::invokeMethod(m_writer,
-                                  [writer = m_writer, line] { writer->write(line, line.size()); });
+    QByteArray line = recording::headerLine(program, connection);
+    const qsizetype bytes = line.size();
+    keep({0, std::nullopt, {}, std::move(line)}, bytes);
 }
 
 void FlightDataRecorder::recordStreamRead(const QByteArray& bytes)
 {
-    const qint64 ms = m_clock.elapsed();
-    if (mayQueue(bytes.size()))
-        QMetaObject::invokeMethod(m_writer, [writer = m_writer, ms, bytes] {
-            writer->write(recording::streamLine(ms, bytes), bytes.size());
-        });
+    keep({m_clock.elapsed(), bytes, {}, {}}, bytes.size());
 }
 
 void FlightDataRecorder::recordSnapshot(const QVariantMap& snapshot)
 {
-    // What the snapshot holds is only measured once it is written; its texts dominate.
+    // What a snapshot holds is only measured once it is written; its texts dominate.
     constexpr qsizetype kSnapshotGuess = 2048;
-    const qint64 ms = m_clock.elapsed();
-    if (mayQueue(kSnapshotGuess))
-        QMetaObject::invokeMethod(m_writer, [writer = m_writer, ms, snapshot] {
-            writer->write(recording::objectLine(ms, snapshot), kSnapshotGuess);
-        });
+    keep({m_clock.elapsed(), std::nullopt, snapshot, {}}, kSnapshotGuess);
 }
 
 } // namespace glimrow

@@ -5,7 +5,9 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace glimrow::recording {
@@ -16,13 +18,64 @@ QByteArray lineOf(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QJsonValue jsonOf(const QVariant& value)
+void appendJsonString(QByteArray& line, QStringView text)
 {
-    if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
-        const double number = value.toDouble();
-        return std::isfinite(number) ? QJsonValue(number) : QJsonValue(QJsonValue::Null);
+    line += '"';
+    for (qsizetype at = 0; at < text.size();) {
+        const char16_t code = text[at].unicode();
+        if (code >= 0x80) {
+            // A run of non-ASCII characters as UTF-8, pairs of surrogates kept together.
+            qsizetype end = at;
+            while (end < text.size() && text[end].unicode() >= 0x80)
+                ++end;
+            line += text.sliced(at, end - at).toUtf8();
+            at = end;
+            continue;
+        }
+        if (code == u'"' || code == u'\\') {
+            line += '\\';
+            line += char(code);
+        } else if (code < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(code));
+            line += escaped;
+        } else {
+            line += char(code);
+        }
+        ++at;
     }
-    return QJsonValue::fromVariant(value);
+    line += '"';
+}
+
+void appendJsonValue(QByteArray& line, const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        line += value.toBool() ? "true" : "false";
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double number = value.toDouble();
+        if (!std::isfinite(number)) {
+            line += "null";
+            return;
+        }
+        char digits[32];
+        const auto written = std::to_chars(digits, digits + sizeof digits, number);
+        line.append(digits, written.ptr - digits);
+        return;
+    }
+    case QMetaType::QString:
+        appendJsonString(line, value.toString());
+        return;
+    default:
+        if (value.canConvert<qlonglong>() && value.typeId() != QMetaType::QByteArray) {
+            line += value.typeId() == QMetaType::ULongLong ? QByteArray::number(value.toULongLong())
+                                                           : QByteArray::number(value.toLongLong());
+            return;
+        }
+        appendJsonString(line, value.toString());
+    }
 }
 
 // The value as the D-Bus type `signature` gives it; nothing when it cannot be one.
@@ -69,19 +122,32 @@ QByteArray headerLine(const QString& program, const QString& connection)
 
 QByteArray streamLine(qint64 ms, const QByteArray& bytes)
 {
-    return lineOf({{"t", ms}, {"stream", QString::fromLatin1(bytes)}});
+    QByteArray line = "{\"t\":" + QByteArray::number(ms) + ",\"stream\":";
+    appendJsonString(line, QString::fromLatin1(bytes));
+    return line + "}\n";
 }
 
+// Written by hand rather than through QJsonDocument: a line per update cycle, on a machine of
+// two cores, costs the window its time otherwise.
 QByteArray objectLine(qint64 ms, const QVariantMap& snapshot)
 {
-    QJsonObject values;
-    QJsonObject types;
+    QByteArray values;
+    QByteArray types;
     for (auto field = snapshot.cbegin(); field != snapshot.cend(); ++field) {
-        values.insert(field.key(), jsonOf(field.value()));
+        const char separator = values.isEmpty() ? '{' : ',';
+        values += separator;
+        appendJsonString(values, field.key());
+        values += ':';
+        appendJsonValue(values, field.value());
+        types += separator;
+        appendJsonString(types, field.key());
         const char* signature = QDBusMetaType::typeToSignature(field.value().metaType());
-        types.insert(field.key(), QLatin1StringView(signature ? signature : "?"));
+        types += ":\"" + QByteArray(signature ? signature : "?") + '"';
     }
-    return lineOf({{"t", ms}, {"object", values}, {"types", types}});
+    if (snapshot.isEmpty())
+        values = types = "{";
+    return "{\"t\":" + QByteArray::number(ms) + ",\"object\":" + values + "},\"types\":" + types +
+           "}}\n";
 }
 
 QString headerProblem(const QByteArray& line)

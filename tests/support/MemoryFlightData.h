@@ -29,12 +29,18 @@ public:
             *calls << "FillFlightData";
         if (failFill)
             throw FlightDataError("server gone");
-        // Every property after the refresh, as the D-Bus object offers them.
+        // Every property after the refresh, as the D-Bus object offers them. Made again only
+        // when the values changed (a change detaches them from the copy kept here), so that
+        // the fake costs a cycle no more than the D-Bus object's ready snapshot does.
         if (m_snapshotTaken) {
-            QVariantMap snapshot;
-            for (auto value = values.cbegin(); value != values.cend(); ++value)
-                snapshot.insert(QLatin1StringView(fieldInfo(value.key()).name), value.value());
-            m_snapshotTaken(snapshot);
+            if (!(values == m_snapshotValues)) {
+                m_snapshot.clear();
+                for (auto value = values.cbegin(); value != values.cend(); ++value)
+                    m_snapshot.insert(QLatin1StringView(fieldInfo(value.key()).name),
+                                      value.value());
+                m_snapshotValues = values;
+            }
+            m_snapshotTaken(m_snapshot);
         }
     }
     void watchSnapshots(std::function<void(const QVariantMap&)> taken) override
@@ -59,6 +65,8 @@ public:
 
 private:
     std::function<void(const QVariantMap&)> m_snapshotTaken;
+    QHash<FlightDataField, QVariant> m_snapshotValues;
+    QVariantMap m_snapshot;
 
 public:
     FlightDataObject* flightDataObject() const override
