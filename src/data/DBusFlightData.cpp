@@ -14,18 +14,23 @@ namespace {
 
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
-QString describe(const char* what, const QDBusError& error)
-{
-    if (error.type() == QDBusError::ServiceUnknown)
-        return QStringLiteral("The data server is not on the session bus");
-    return QStringLiteral("%1: %2 (%3)")
-        .arg(QLatin1StringView(what), error.message(), error.name());
-}
-
 bool isNoAnswer(const QDBusError& error)
 {
     return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout ||
            error.type() == QDBusError::TimedOut;
+}
+
+// One line a user can act on; the bus's own wording only where no plainer one is known.
+QString describe(const char* what, const QDBusError& error)
+{
+    if (error.type() == QDBusError::ServiceUnknown)
+        return QStringLiteral("The data server is not on the session bus");
+    if (isNoAnswer(error))
+        return QStringLiteral("The data server does not answer (it is on the bus but busy or "
+                              "hung; %1)")
+            .arg(error.name());
+    return QStringLiteral("%1: %2 (%3)")
+        .arg(QLatin1StringView(what), error.message(), error.name());
 }
 
 // Whether the server answered, refusing the property itself (rather than not being there).
