@@ -322,7 +322,16 @@ TEST_F(EndToEnd, ARecordedFlightReplaysTheSameLampStatesWithItsTiming)
            (replayed.states[start].second != recorded.states[kBase].second ||
             replayed.states[start - 1].second != recorded.states[kBase - 1].second))
         ++start;
-    ASSERT_LT(start, replayed.states.size()) << "the recorded changes never came again";
+    if (start >= replayed.states.size()) {
+        for (QProcess* process : {&m_program, &m_simulator}) {
+            process->terminate();
+            process->waitForFinished(5000);
+        }
+        FAIL() << "the recorded changes never came again; vantor-sim said: "
+               << (m_simulator.readAllStandardOutput() + m_simulator.readAllStandardError())
+                      .toStdString()
+               << "\nglimrow said: " << m_program.readAllStandardError().toStdString();
+    }
     const qint64 tolerance = pollingMs + recorded.longestGapMs + replayed.longestGapMs;
     for (std::size_t change = kBase; change < recorded.states.size(); ++change) {
         const std::size_t at = start + change - kBase;

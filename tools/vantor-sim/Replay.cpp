@@ -3,6 +3,8 @@
 #include "FlightScript.h"
 #include "data/StreamDecoder.h"
 
+#include <algorithm>
+
 namespace glimrow::sim {
 
 Replay::Replay(const QString& path, double speed, bool loop, QObject* parent)
@@ -49,10 +51,19 @@ std::optional<QByteArray> Replay::readLine(bool* tooLong)
     if (m_file.atEnd())
         return std::nullopt;
     ++m_lineNumber;
-    QByteArray line = m_file.readLine(recording::kMaxLineBytes + 1);
-    *tooLong = !line.endsWith('\n') && !m_file.atEnd();
-    while (!line.endsWith('\n') && !m_file.atEnd())
-        line = m_file.readLine(1024 * 1024); // the rest of an over-long line, dropped
+    // In pieces: a read of the whole limit would make a buffer of that size for every line.
+    constexpr qint64 kPiece = 64 * 1024;
+    QByteArray line;
+    *tooLong = false;
+    while (!line.endsWith('\n') && !m_file.atEnd()) {
+        const QByteArray piece = m_file.readLine(kPiece);
+        if (!*tooLong)
+            line += piece;
+        if (line.size() > recording::kMaxLineBytes) {
+            *tooLong = true; // the rest of the line is read past and dropped
+            line.clear();
+        }
+    }
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     return line;
@@ -83,17 +94,19 @@ void Replay::rewind()
 
 void Replay::playDue()
 {
-    while (m_next) {
+    if (m_next) {
         if (!m_firstMs)
             m_firstMs = m_next->ms;
         const auto dueMs = qint64(double(m_next->ms - *m_firstMs) / m_speed);
         const qint64 waitMs = dueMs - m_clock.elapsed();
-        if (waitMs > 0) {
-            m_timer.start(int(qMin<qint64>(waitMs, 60 * 60 * 1000)));
-            return;
+        if (waitMs <= 0) {
+            play(*m_next);
+            m_next = nextEntry();
         }
-        play(*m_next);
-        m_next = nextEntry();
+        // One arrival at a time, the event loop between them: clients are taken in and sent
+        // to even while the replay runs late.
+        m_timer.start(int(std::clamp<qint64>(waitMs, 0, 60 * 60 * 1000)));
+        return;
     }
     emit reachedEnd(m_played, m_damaged);
     if (m_loop && m_played > 0) {
