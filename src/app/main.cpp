@@ -299,8 +299,8 @@ QString missingDisplay()
                           "without a screen use --headless");
 }
 
-// --record: what the data server sends goes to the file from now on. False when the file
-// cannot be written: the user has been told and the program has ended.
+// --record: what the data server sends goes to the file once start-up is done. False when the
+// file cannot be written: the user has been told, before anything was started.
 bool startRecordingIfAsked(const Options& options, Cockpit& cockpit)
 {
     if (!options.parser.isSet(options.record))
@@ -320,7 +320,7 @@ int runHeadless(int argc, char* argv[], const Options& options)
         return 1;
     Cockpit cockpit(view, boards.settings);
     const WaysOut waysOut(options, cockpit, app);
-    if (!cockpit.Start() || !startRecordingIfAsked(options, cockpit))
+    if (!startRecordingIfAsked(options, cockpit) || !cockpit.Start())
         return cockpit.exitCode();
     if (options.parser.isSet(options.polling))
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
@@ -346,7 +346,7 @@ int runWindow(int argc, char* argv[], const Options& options)
     frmGlimrow window(messages, boards.settings, boards.libraryLine);
     Cockpit& cockpit = window.cockpit();
     const WaysOut waysOut(options, cockpit, app);
-    if (!window.Form_Load() || !startRecordingIfAsked(options, cockpit))
+    if (!startRecordingIfAsked(options, cockpit) || !window.Form_Load())
         return window.exitCode();
     if (options.parser.isSet(options.polling))
         window.setPollingInterval(options.parser.value(options.polling).toInt());

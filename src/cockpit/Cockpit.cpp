@@ -264,6 +264,10 @@ bool Cockpit::Start()
     m_startingUp = true;
     const bool started = runStartupStepsReportingErrors();
     m_startingUp = false;
+    m_started = started;
+    // The recording's first line names the connection start-up chose.
+    if (started && m_recorder)
+        beginRecording();
     // A stop asked for while start-up let events run is taken now.
     takeDeferredActions();
     return started && !m_ended;
@@ -497,9 +501,15 @@ bool Cockpit::startRecording(const QString& path, qint64 limitBytes)
         m_recorder.reset();
         m_view.showMessage(kErrorTitle, problem);
         m_exitCode = 1;
-        ShutdownProgram();
         return false;
     }
+    if (m_started)
+        beginRecording();
+    return true;
+}
+
+void Cockpit::beginRecording()
+{
     FlightDataRecorder* recorder = m_recorder.get();
     recorder->begin(QStringLiteral("glimrow %1").arg(QLatin1StringView(version::kText)),
                     m_connection.isDcomSelected() ? QStringLiteral("dbus") : QStringLiteral("tcp"));
@@ -509,8 +519,8 @@ bool Cockpit::startRecording(const QString& path, qint64 limitBytes)
             &FlightDataRecorder::recordSnapshot);
     connect(recorder, &FlightDataRecorder::notice, this,
             [this](const QString& text) { m_view.showNotice(text); });
-    m_view.showNotice(QStringLiteral("Recording what the data server sends to %1").arg(path));
-    return true;
+    m_view.showNotice(
+        QStringLiteral("Recording what the data server sends to %1").arg(recorder->path()));
 }
 
 void Cockpit::endAtOnce(int exitCode)

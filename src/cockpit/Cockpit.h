@@ -78,8 +78,9 @@ public:
     // The Flight Data tab, when it is on screen and screen updates are on (every tick, and
     // when the user brings it up).
     void showFlightData();
-    // From now on, writes what the data server sends to `path`, up to `limitBytes`. False when
-    // the file cannot be written: the user is told, and the program ends (status 1).
+    // Writes what the data server sends to `path`, up to `limitBytes`, from the end of
+    // start-up on (or from now, after it). False when the file cannot be written: the user is
+    // told, and exitCode() is 1. Asked before Start(), nothing has been touched then.
     bool startRecording(const QString& path, qint64 limitBytes);
     // The one way out: darkens and releases everything, then emits ended().
     void ShutdownProgram();
@@ -149,6 +150,7 @@ private:
     bool runStartupSteps();
     void reportStartupError(const QString& description, const QString& source, int number);
     void endAtOnce(int exitCode = 1);
+    void beginRecording();
     bool acquireInstanceLock();
     void CreatePhidgetManager();
     bool ParseConfigFile();
@@ -235,6 +237,7 @@ private:
     std::optional<std::pair<QString, QString>> m_shownStale; // lamps, other values
     FlightDataPanel m_flightDataPanel;
     std::unique_ptr<FlightDataRecorder> m_recorder;
+    bool m_started = false; // start-up has run to its end
     // What the user or a signal asked for while work was paused for events, in order.
     std::deque<std::function<void()>> m_deferred;
     std::optional<OutputUnderTest> m_outputUnderTest;
