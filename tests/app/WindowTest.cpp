@@ -1,3 +1,4 @@
+#include "app/FlightDataTab.h"
 #include "app/Twips.h"
 #include "app/WindowPlacement.h"
 #include "app/frmGlimrow.h"
@@ -27,6 +28,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -287,6 +289,14 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     QTest::keyClick(ui.fldGlimrow[2], Qt::Key_Return);
     EXPECT_EQ(ui.fldGlimrow[2]->styleSheet(), "color: red");
     EXPECT_TRUE(ui.fldGlimrow[2]->toolTip().startsWith("not a formula in G"));
+
+    // The Flight Data tab, clicked, is filled at once: the stream's words bit by bit.
+    w.show();
+    QTabBar* tabs = ui.tabGlimrow->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {},
+                      tabs->tabRect(ui.tabGlimrow->indexOf(ui.flightData)).center());
+    ASSERT_EQ(ui.flightData->bits()->rowCount(), 96);
+    EXPECT_EQ(ui.flightData->values()->item(1, 0)->text(), "LightBits");
 
     // File > Reload Configuration shows the file's new lines.
     writeConfig(kTextSections + QByteArray("[PLED64-2]\r\n7,New lamp,1,1\r\n"));
