@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include <utility>
+
 namespace glimrow {
 
 // Builds and writes the lines on the recorder's thread.
@@ -120,7 +122,7 @@ void FlightDataRecorder::keep(RecordedArrival arrival, qsizetype bytes)
     if (!m_thread.isRunning() || m_stopped)
         return;
     if (m_waitingBytes->load() + m_batchBytes + bytes > kMaxWaitingBytes) {
-        if (m_lost++ == 0)
+        if (!std::exchange(m_leftOutSaid, true))
             emit notice(QStringLiteral("Recording: the disk does not keep up with %1; arrivals "
                                        "are left out until it does")
                             .arg(m_path));

@@ -35,8 +35,8 @@ class FlightDataRecorder : public QObject {
 
 public:
     static constexpr qint64 kDefaultLimitBytes = 100 * 1000 * 1000;
-    // Arrivals waiting for the disk beyond this are not recorded (and counted): memory stays
-    // bounded when the disk cannot keep up.
+    // Arrivals waiting for the disk beyond this are left out (which is said once): memory
+    // stays bounded when the disk cannot keep up.
     static constexpr qint64 kMaxWaitingBytes = 32 * 1024 * 1024;
     static constexpr int kHandOverMs = 100;
 
@@ -71,7 +71,7 @@ private:
     QList<RecordedArrival> m_batch;                      // kept, not yet handed over
     qsizetype m_batchBytes = 0;
     QTimer m_handOver;
-    qint64 m_lost = 0;
+    bool m_leftOutSaid = false;
     bool m_stopped = false;
 };
 
