@@ -110,14 +110,20 @@ void FlightDataPanel::takeSnapshot(const QVariantMap& snapshot)
 void FlightDataPanel::noteArrival()
 {
     m_arrivals.push_back(m_clock.elapsed());
+    forgetOldArrivals(); // the tab may not be looked at for days
+}
+
+void FlightDataPanel::forgetOldArrivals()
+{
+    const qint64 now = m_clock.elapsed();
+    while (!m_arrivals.empty() && m_arrivals.front() < now - kRateWindowMs)
+        m_arrivals.pop_front();
 }
 
 FlightDataShown FlightDataPanel::describe(const FlightDataCache& cache, const ConfigTables& tables,
                                           bool fromObject)
 {
-    const qint64 now = m_clock.elapsed();
-    while (!m_arrivals.empty() && m_arrivals.front() < now - kRateWindowMs)
-        m_arrivals.pop_front();
+    forgetOldArrivals();
 
     FlightDataShown shown;
     shown.values = fromObject ? objectValues(m_lastSnapshot) : streamValues(cache);

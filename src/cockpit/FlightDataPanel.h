@@ -54,6 +54,7 @@ public:
 
 private:
     void noteArrival();
+    void forgetOldArrivals();
 
     QByteArray m_lastFrame;
     QVariantMap m_lastSnapshot;
