@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-httpserver-dev qt6-websockets-dev chromium
     fonts-liberation
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     lintian file systemd
@@ -25,7 +26,8 @@ for option in "$@"; do
         --arm64)
             arm64=true
             packages+=(crossbuild-essential-arm64 qemu-user-static binfmt-support file
-                       qt6-base-dev:arm64 libgl-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
+                       qt6-base-dev:arm64 qt6-httpserver-dev:arm64 qt6-websockets-dev:arm64
+                       libgl-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
                        libbenchmark-dev:arm64 qt6-qpa-plugins:arm64) ;;
         *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
     esac

@@ -146,7 +146,7 @@ frmGlimrow::frmGlimrow(MessageReporter& messages, CockpitSettings settings,
                                            WidgetLabel(m_ui.lblGlimrow[kLabelIndices[2]]),
                                            WidgetLabel(m_ui.lblGlimrow[kLabelIndices[3]]),
                                            WidgetLabel(m_ui.lblGlimrow[kLabelIndices[4]])},
-      m_cockpit(static_cast<CockpitView&>(*this), std::move(settings))
+      m_state(static_cast<CockpitView&>(*this)), m_cockpit(m_state, std::move(settings))
 {
     m_ui.lblPhidgetLibrary->setText(phidgetLibraryLine);
     setMinimumSize(kMinimumWindowSize);
@@ -243,11 +243,7 @@ void frmGlimrow::connectOutputTests()
 
 void frmGlimrow::toggleOutputTest(int gridIndex, int row)
 {
-    const auto underTest = m_cockpit.outputUnderTest();
-    if (underTest && underTest->grid == sectionOfGrid(gridIndex) && underTest->line == row - 1)
-        m_cockpit.EndOutputTest();
-    else
-        m_cockpit.TestOutput(sectionOfGrid(gridIndex), row - 1);
+    m_cockpit.ToggleOutputTest(sectionOfGrid(gridIndex), row - 1);
 }
 
 bool frmGlimrow::eventFilter(QObject* watched, QEvent* event)
@@ -424,14 +420,9 @@ void frmGlimrow::showMessage(const QString& title, const QString& text)
 
 void frmGlimrow::showConfigProblems(const ConfigProblems& problems)
 {
-    const QString file = QStringLiteral("Glimrow.cfg");
     m_ui.lstMessages->clear();
-    for (const ConfigProblem& problem : problems) {
-        const bool error = problem.severity == ConfigProblem::Severity::Error;
-        m_ui.lstMessages->addItem(
-            (error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) +
-            problem.sentence(file));
-    }
+    for (const ConfigProblem& problem : problems)
+        m_ui.lstMessages->addItem(problem.messageLine());
     m_ui.lblMessageCount->setText(
         problems.empty()
             ? QString()
@@ -460,6 +451,16 @@ void frmGlimrow::showFlightData(const FlightDataShown& shown)
 void frmGlimrow::showActivity(const QString& text)
 {
     statusBar()->showMessage(text);
+}
+
+void frmGlimrow::showLampBrightness(int value)
+{
+    m_ui.sldGlimrow[0]->setValue(value);
+}
+
+void frmGlimrow::showAllLampsOn(bool checked)
+{
+    m_ui.chkGlimrow[1]->setChecked(checked);
 }
 
 void frmGlimrow::setServerAddress(const QString& address)
@@ -553,7 +554,7 @@ void frmGlimrow::showServerState(const QString& text)
 void frmGlimrow::showServerProblem(const QString& text)
 {
     constexpr int kShownMs = 10000;
-    const QString line = QStringLiteral("Data server: ") + text;
+    const QString line = serverProblemLine(text);
     m_ui.lstMessages->addItem(line);
     statusBar()->showMessage(line + QStringLiteral(" (Messages tab)"), kShownMs);
 }

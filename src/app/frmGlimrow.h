@@ -7,6 +7,7 @@
 #include "app/TableGrid.h"
 #include "app/frmGlimrowUi.h"
 #include "cockpit/Cockpit.h"
+#include "cockpit/CockpitState.h"
 #include "cockpit/CockpitView.h"
 
 #include <QMainWindow>
@@ -52,6 +53,8 @@ public:
     void btnCloseEpic_Click() { m_cockpit.CloseEpicCard(); }
 
     Cockpit& cockpit() { return m_cockpit; }
+    // What the window shows, for other views of the same cockpit.
+    CockpitState& state() { return m_state; }
     int exitCode() const { return m_cockpit.exitCode(); }
     const frmGlimrowUi& ui() const { return m_ui; }
 
@@ -89,6 +92,8 @@ private:
     bool showsFlightData() const override;
     void showFlightData(const FlightDataShown& shown) override;
     void showActivity(const QString& text) override;
+    void showLampBrightness(int value) override;
+    void showAllLampsOn(bool checked) override;
     void setServerAddress(const QString& address) override;
     void setServerPort(const QString& port) override;
     void showNoScreenUpdate(bool checked) override;
@@ -110,6 +115,8 @@ private:
     frmGlimrowUi m_ui;
     std::array<std::unique_ptr<TableGrid>, 13> m_grids;
     std::array<WidgetLabel, 5> m_labels;
+    // The core writes here; the state passes it all on to the window.
+    CockpitState m_state;
     Cockpit m_cockpit;
     bool m_showingConnectType = false;
     bool m_connectTypePressedChosen = false; // the pressed option button was already chosen

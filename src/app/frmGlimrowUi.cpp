@@ -1,5 +1,7 @@
 #include "app/frmGlimrowUi.h"
 
+#include "cockpit/CockpitState.h"
+
 #include "app/FlightDataTab.h"
 
 #include "app/Twips.h"
@@ -198,7 +200,7 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
 
 void frmGlimrowUi::buildControlTab(QWidget* tab)
 {
-    QGroupBox* devices = addFrame(0, tab, QStringLiteral("Devices"), 195, 650, 4215, 4140);
+    QGroupBox* devices = addFrame(0, tab, gridCaption(CockpitGrid::Devices), 195, 650, 4215, 4140);
     addGridInFrame(4, 0, 400);
     lblPhidgetLibrary = addLabel(devices, QString(), 120, 0, 3975, kLibraryLineTwips);
     layOutDevices(4140);
@@ -258,25 +260,25 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
 
 void frmGlimrowUi::buildLampTabs(QWidget* led64Tab, QWidget* interfaceKitTab)
 {
-    addFrame(7, led64Tab, QStringLiteral("PhidgetLED 64 - 1"), 150, 650, 4632, 4575);
+    addFrame(7, led64Tab, gridCaption(CockpitGrid::PLED64_1), 150, 650, 4632, 4575);
     addGridInFrame(0, 7, 300);
-    addFrame(8, led64Tab, QStringLiteral("PhidgetLED 64 - 2"), 4956, 650, 4632, 4575);
+    addFrame(8, led64Tab, gridCaption(CockpitGrid::PLED64_2), 4956, 650, 4632, 4575);
     addGridInFrame(1, 8, 300);
-    addFrame(2, interfaceKitTab, QStringLiteral("Phidget 0/16/16 - 1"), 150, 660, 4632, 4575);
+    addFrame(2, interfaceKitTab, gridCaption(CockpitGrid::P01616_1), 150, 660, 4632, 4575);
     addGridInFrame(2, 2, 300);
-    addFrame(9, interfaceKitTab, QStringLiteral("Phidget 0/16/16 - 2"), 4956, 650, 4632, 4575);
+    addFrame(9, interfaceKitTab, gridCaption(CockpitGrid::P01616_2), 4956, 650, 4632, 4575);
     addGridInFrame(5, 9, 300);
 }
 
 void frmGlimrowUi::buildTextDisplayTab(QWidget* tab)
 {
-    addFrame(5, tab, QStringLiteral("Phidget TextLED - 1"), 120, 405, 5340, 1995);
+    addFrame(5, tab, gridCaption(CockpitGrid::PTLED_1), 120, 405, 5340, 1995);
     addGridInFrame(3, 5, 300);
-    addFrame(17, tab, QStringLiteral("Phidget TextLED - 2"), 5535, 405, 5340, 1995);
+    addFrame(17, tab, gridCaption(CockpitGrid::PTLED_2), 5535, 405, 5340, 1995);
     addGridInFrame(11, 17, 300);
-    addFrame(4, tab, QStringLiteral("Phidget TextLCD - 1"), 120, 2430, 5340, 1335);
+    addFrame(4, tab, gridCaption(CockpitGrid::PTLCD_1), 120, 2430, 5340, 1335);
     addGridInFrame(6, 4, 300);
-    addFrame(18, tab, QStringLiteral("Phidget TextLCD - 2"), 5535, 2430, 5340, 1335);
+    addFrame(18, tab, gridCaption(CockpitGrid::PTLCD_2), 5535, 2430, 5340, 1335);
     addGridInFrame(12, 18, 300);
 
     const QFont mirrorFont = screenMirrorFont();
@@ -294,7 +296,7 @@ void frmGlimrowUi::buildTextDisplayTab(QWidget* tab)
 
 void frmGlimrowUi::buildGaugeAndGSuitTabs(QWidget* gaugeTab, QWidget* gSuitTab)
 {
-    addFrame(11, gaugeTab, QStringLiteral("Analog Data"), 120, 540, 7020, 4725);
+    addFrame(11, gaugeTab, gridCaption(CockpitGrid::SKITS), 120, 540, 7020, 4725);
     addGridInFrame(7, 11, 400);
 
     QGroupBox* gSuit =
@@ -332,10 +334,10 @@ void frmGlimrowUi::buildMfdTab(QWidget* tab)
 
 void frmGlimrowUi::buildEpicTab(QWidget* tab)
 {
-    addFrame(19, tab, QStringLiteral("Epic Data Settings"), 3150, 630, 6330, 4260);
+    addFrame(19, tab, gridCaption(CockpitGrid::EPICAnalogs), 3150, 630, 6330, 4260);
     // Grid 10 lies over the frame as a member of the tab itself.
     grdGlimrow[10] = place(new QTableWidget(tab), 3375, qMax(0, 900 - m_tabPageTop), 5880, 3900);
-    grdGlimrow[10]->setAccessibleName(QStringLiteral("Epic Data Settings"));
+    grdGlimrow[10]->setAccessibleName(gridCaption(CockpitGrid::EPICAnalogs));
     addLabel(tab, QStringLiteral("Use Configuration File To Change Pigeonhole Numbers Used"), 555,
              4545 - m_tabPageTop, 2265, 645, Qt::AlignCenter);
     Picture1 = place(new QLabel(tab), 525, 825 - m_tabPageTop, 1980, 3660);

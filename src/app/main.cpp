@@ -5,6 +5,7 @@
 #include "app/WindowPlacement.h"
 #include "app/frmGlimrow.h"
 #include "cockpit/Cockpit.h"
+#include "cockpit/CockpitState.h"
 #include "cockpit/ConfigCheck.h"
 #include "cockpit/HeadlessView.h"
 #include "cockpit/ShutdownSignals.h"
@@ -13,6 +14,9 @@
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
 #include "phidget/virtual/VirtualHardwareWindow.h"
+#include "web/DashboardServer.h"
+#include "web/WebListen.h"
+#include "web/WebToken.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -71,6 +75,16 @@ struct Options {
         QStringLiteral("record-limit"),
         QStringLiteral("Stop recording when the file reaches <MB> megabytes (default 100)."),
         QStringLiteral("MB")};
+    const QCommandLineOption web{
+        QStringLiteral("web"),
+        QStringLiteral("Serve the dashboard, the cockpit in a browser, on [<address>:]<port> "
+                       "(address 127.0.0.1 unless given; 0.0.0.0 or a LAN address opens it to "
+                       "the network, behind the access token)."),
+        QStringLiteral("[address:]port")};
+    const QCommandLineOption webToken{
+        QStringLiteral("web-token"),
+        QStringLiteral("Print the dashboard's access token, making it first if there is none, "
+                       "and exit.")};
     const QCommandLineOption userConfig{
         QStringLiteral("user-config"),
         QStringLiteral("Run in ~/.config/glimrow, making a Glimrow.cfg there from the example "
@@ -83,7 +97,7 @@ struct Options {
         parser.addVersionOption();
         for (const QCommandLineOption* option :
              {&screenshots, &polling, &runFor, &virtualHardware, &headless, &checkConfig,
-              &userConfig, &record, &recordLimit})
+              &userConfig, &record, &recordLimit, &web, &webToken})
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("file"),
                                      QStringLiteral("With --check-config: the file to check."),
@@ -190,6 +204,9 @@ QString badOptionValue(const Options& options)
         parser.isSet(options.recordLimit) ? parser.value(options.recordLimit).toDouble(&ok) : 100;
     if (!ok || !(megabytes > 0) || megabytes > 1e6)
         return QStringLiteral("--record-limit needs a number of megabytes above 0");
+    if (QString problem; parser.isSet(options.web) &&
+                         !WebListen::parse(parser.value(options.web), &problem))
+        return QStringLiteral("--web: ") + problem;
     if (parser.isSet(options.headless) && parser.isSet(options.screenshots))
         return QStringLiteral("--screenshots needs the window; it cannot go with --headless");
     if (!parser.positionalArguments().isEmpty() &&
@@ -311,19 +328,74 @@ bool startRecordingIfAsked(const Options& options, Cockpit& cockpit)
     return cockpit.startRecording(options.parser.value(options.record), qint64(megabytes * 1e6));
 }
 
+// --web, or [WEB] in Glimrow.cfg: the dashboard, once start-up is done. A wrong address, a
+// token that cannot be kept or a port already taken is said, and the program runs on without it.
+std::unique_ptr<DashboardServer> startDashboard(const Options& options, Cockpit& cockpit,
+                                                CockpitState& state, const QString& configFile)
+{
+    const QString asked = options.parser.isSet(options.web) ? options.parser.value(options.web)
+                                                            : cockpit.webListen();
+    if (asked.isEmpty())
+        return nullptr;
+    QString problem;
+    const std::optional<WebListen> listen = WebListen::parse(asked, &problem);
+    if (!listen) {
+        state.showNotice(QStringLiteral("The dashboard is not started: Glimrow.cfg [WEB]: ") +
+                         problem);
+        return nullptr;
+    }
+    QString token;
+    if (!listen->isLoopback()) {
+        const auto kept = WebToken::loadOrCreate(WebToken::pathBeside(configFile), &problem);
+        if (!kept) {
+            state.showNotice(QStringLiteral("The dashboard is not started: its access token ") +
+                             problem);
+            return nullptr;
+        }
+        token = *kept;
+    }
+    auto dashboard = std::make_unique<DashboardServer>(cockpit, state);
+    if (!dashboard->start(*listen, token))
+        return nullptr;
+    return dashboard;
+}
+
+// --web-token: the token beside the Glimrow.cfg the program would run on.
+int printWebToken(const Options& options)
+{
+    QString folder = QDir::currentPath();
+    if (options.parser.isSet(options.userConfig)) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QDir().mkpath(folder);
+    }
+    const QString path = WebToken::pathBeside(QDir(folder).filePath(QStringLiteral("Glimrow.cfg")));
+    QString problem;
+    const std::optional<QString> token = WebToken::loadOrCreate(path, &problem);
+    if (!token) {
+        std::fprintf(stderr, "glimrow: %s\n", qPrintable(problem));
+        return 1;
+    }
+    std::printf("The dashboard's access token, kept in %s: %s\n", qPrintable(path),
+                qPrintable(*token));
+    return 0;
+}
+
 int runHeadless(int argc, char* argv[], const Options& options)
 {
     QCoreApplication app(argc, argv);
     Boards boards(options.parser.isSet(options.virtualHardware));
-    HeadlessView view;
-    if (!enteredUserConfigFolder(options, view))
+    HeadlessView log;
+    if (!enteredUserConfigFolder(options, log))
         return 1;
-    Cockpit cockpit(view, boards.settings);
+    CockpitState state(log);
+    Cockpit cockpit(state, boards.settings);
     const WaysOut waysOut(options, cockpit, app);
     if (!startRecordingIfAsked(options, cockpit) || !cockpit.Start())
         return cockpit.exitCode();
     if (options.parser.isSet(options.polling))
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
+    const auto dashboard =
+        startDashboard(options, cockpit, state, boards.settings.configFilePath);
     runUnlessEnded(app, cockpit);
     return cockpit.exitCode();
 }
@@ -351,6 +423,8 @@ int runWindow(int argc, char* argv[], const Options& options)
     if (options.parser.isSet(options.polling))
         window.setPollingInterval(options.parser.value(options.polling).toInt());
     window.show();
+    const auto dashboard =
+        startDashboard(options, cockpit, window.state(), boards.settings.configFilePath);
     if (hardwareWindow)
         showBeside(*hardwareWindow, window);
     if (options.parser.isSet(options.screenshots)) {
@@ -403,6 +477,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "glimrow: %s\nTry 'glimrow --help'.\n", qPrintable(bad));
         return 2;
     }
+    if (options.parser.isSet(options.webToken))
+        return printWebToken(options);
     if (options.parser.isSet(options.checkConfig)) {
         // The file the program would run on: the one named, or the user's with --user-config.
         const QStringList files = options.parser.positionalArguments();

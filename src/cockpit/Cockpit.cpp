@@ -613,6 +613,7 @@ void Cockpit::setAllLampsOn(bool checked)
     if (m_allLampsOn == checked)
         return;
     m_allLampsOn = checked;
+    m_view.showAllLampsOn(checked);
     // Once the test ends, the next tick repaints the outputs from the data.
     TestAllOutputs(checked, false);
     showWhatTheOutputsDo();
@@ -620,7 +621,10 @@ void Cockpit::setAllLampsOn(bool checked)
 
 void Cockpit::setLampBrightness(int value)
 {
+    if (m_lampBrightness == value)
+        return;
     m_lampBrightness = value;
+    m_view.showLampBrightness(value);
 }
 
 void Cockpit::setPollingInterval(int milliseconds)
@@ -703,11 +707,21 @@ bool Cockpit::TestOutput(CockpitGrid grid, int line)
     if (!section.table || !*section.table || line < 0 || line >= (*section.table)->rowCount())
         return false;
     m_outputUnderTest = OutputUnderTest{grid, line};
+    m_view.showOutputUnderTest(m_outputUnderTest);
     section.output->setLineUnderTest(line);
     markLine(grid, line, CellColour::Yellow);
     driveOutputUnderTest(true);
     showWhatTheOutputsDo();
     return true;
+}
+
+bool Cockpit::ToggleOutputTest(CockpitGrid grid, int line)
+{
+    if (m_outputUnderTest == OutputUnderTest{grid, line}) {
+        EndOutputTest();
+        return true;
+    }
+    return TestOutput(grid, line);
 }
 
 void Cockpit::EndOutputTest()
@@ -722,6 +736,7 @@ void Cockpit::endOutputTestNow()
         return;
     driveOutputUnderTest(false);
     const OutputUnderTest ended = *std::exchange(m_outputUnderTest, std::nullopt);
+    m_view.showOutputUnderTest(std::nullopt);
     testable(ended.grid).output->setLineUnderTest(std::nullopt);
     markLine(ended.grid, ended.line, CellColour::Normal);
     showWhatTheOutputsDo();

@@ -58,6 +58,8 @@ class Cockpit : public QObject,
 public:
     static constexpr int kDefaultPollingMs = 100;
     static constexpr int kDefaultBrightness = 75;
+    static constexpr int kMinBrightness = 50; // "Day"
+    static constexpr int kMaxBrightness = 100; // "Night"
     // The exit status when another copy holds the single-copy lock: a service manager must not
     // start the program again and again while that copy runs.
     static constexpr int kExitAnotherCopyRunning = 3;
@@ -96,6 +98,9 @@ public:
     void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
     // From the file: replaces what the user typed, saying so.
     void setGSuitFormula(int motor, const QString& formula) override;
+    // [WEB]: where the dashboard listens, as written ("" when the file has no such key).
+    void setWebListen(const QString& listen) override { m_webListen = listen; }
+    QString webListen() const { return m_webListen; }
     // G-suit motor 1 or 2's conversion formula (fldGlimrow(2) and (3)) as the user typed it;
     // why it cannot be read, or "" when it can. While `typing`, a formula is taken as soon as it
     // reads, and one that does not yet read changes nothing.
@@ -120,10 +125,10 @@ public:
     bool TestOutput(CockpitGrid grid, int line);
     // The output goes dark (or clears) and is the data's again from the next cycle.
     void EndOutputTest();
-    struct OutputUnderTest {
-        CockpitGrid grid;
-        int line;
-    };
+    using OutputUnderTest = GridLine;
+    // The window's and the dashboard's "Test" on a line: ends its test when that line is under
+    // test, else tests it.
+    bool ToggleOutputTest(CockpitGrid grid, int line);
     std::optional<OutputUnderTest> outputUnderTest() const { return m_outputUnderTest; }
     // The polling timer's tick: the update cycle, while "All Lamps On" is clear and the data
     // server is active.
@@ -242,6 +247,7 @@ private:
     std::deque<std::function<void()>> m_deferred;
     std::optional<OutputUnderTest> m_outputUnderTest;
     int m_lampBrightness = kDefaultBrightness;
+    QString m_webListen;
     std::array<std::optional<QString>, 2> m_typedFormulas; // what the user typed, per motor
 
     QTimer m_tmrGlimrow;

@@ -12,6 +12,8 @@
 #include "data/ConnectionManager.h"
 #include "phidget/PhidgetDeviceManager.h"
 
+#include <optional>
+
 namespace glimrow {
 
 // The grids by the section they list (the device list: every board seen).
@@ -30,6 +32,13 @@ enum class CockpitGrid {
 };
 
 enum class CockpitLabel { DED, PFL, GForce, ServoOutput1, ServoOutput2 };
+
+// A line of a grid: 0 the first below the headers.
+struct GridLine {
+    CockpitGrid grid;
+    int line;
+    bool operator==(const GridLine&) const = default;
+};
 
 class CockpitView : public ConnectionView, public MessageReporter {
 public:
@@ -51,6 +60,12 @@ public:
     // What the outputs are doing instead of following the data ("Testing: ...", "All Lamps
     // On"), said until it ends; "" when they follow the data.
     virtual void showActivity(const QString& text) = 0;
+
+    // The lighting options as they now stand, whoever changed them.
+    virtual void showLampBrightness(int value) { (void)value; }
+    virtual void showAllLampsOn(bool checked) { (void)checked; }
+    // The output under test, if any (its line is marked in its grid too).
+    virtual void showOutputUnderTest(const std::optional<GridLine>& line) { (void)line; }
 
     // The Flight Data tab: whether anybody looks at it now, and what it shows. A view without
     // one never asks for it.

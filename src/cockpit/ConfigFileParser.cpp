@@ -93,7 +93,8 @@ enum class GlobalKey {
     NoScreenUpdate,
     UpdateEpicAnyway,
     GSuitFormula1,
-    GSuitFormula2
+    GSuitFormula2,
+    WebListen
 };
 
 const struct {
@@ -107,6 +108,7 @@ const struct {
     {"UPDATEEPICANYWAY", GlobalKey::UpdateEpicAnyway},
     {"GSUIT-1", GlobalKey::GSuitFormula1},
     {"GSUIT-2", GlobalKey::GSuitFormula2},
+    {"WEB", GlobalKey::WebListen},
 };
 
 GlobalKey globalKeyFor(QStringView name)
@@ -140,6 +142,9 @@ void applyGlobalKey(GlobalKey key, const QString& value, ConfigGlobalKeys& keys)
     case GlobalKey::GSuitFormula1:
     case GlobalKey::GSuitFormula2:
         keys.setGSuitFormula(key == GlobalKey::GSuitFormula1 ? 1 : 2, value);
+        break;
+    case GlobalKey::WebListen:
+        keys.setWebListen(value.trimmed());
         break;
     case GlobalKey::None:
         break;

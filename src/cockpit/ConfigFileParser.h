@@ -31,6 +31,8 @@ public:
     virtual void setUpdateEpicAnyway(bool checked) = 0; // [UPDATEEPICANYWAY] "TRUE", any case
     // [GSUIT-1], [GSUIT-2]: the conversion formula of G-suit motor 1 or 2, as written.
     virtual void setGSuitFormula(int motor, const QString& formula) = 0;
+    // [WEB]: where the dashboard listens, [ADDRESS:]PORT as written.
+    virtual void setWebListen(const QString& listen) { (void)listen; }
 
 protected:
     ConfigGlobalKeys() = default;

@@ -25,4 +25,10 @@ QString ConfigProblem::sentence(const QString& file) const
         .arg(printableText(text), printableText(message));
 }
 
+QString ConfigProblem::messageLine() const
+{
+    return (severity == Severity::Error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) +
+           sentence(QStringLiteral("Glimrow.cfg"));
+}
+
 } // namespace glimrow

@@ -22,6 +22,8 @@ struct ConfigProblem {
     QString compilerStyle(const QString& file) const;
     // `FILE, line N: "text": message`, for a message box.
     QString sentence(const QString& file) const;
+    // `Error: ` or `Warning: ` and the sentence on Glimrow.cfg, as the Messages list says it.
+    QString messageLine() const;
 };
 
 using ConfigProblems = std::vector<ConfigProblem>;

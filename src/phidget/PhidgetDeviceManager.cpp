@@ -172,6 +172,21 @@ void PhidgetDeviceManager::ResendStartingSettings(Kind kind, int slot,
     applyStartingSettings(kind, board, slot);
 }
 
+QString PhidgetDeviceManager::colourMeaning(CellColour colour)
+{
+    switch (colour) {
+    case CellColour::Green:
+        return QStringLiteral("attached and working");
+    case CellColour::Red:
+        return QStringLiteral("left (unplugged or lost)");
+    case CellColour::Yellow:
+        return QStringLiteral("reported an error");
+    case CellColour::Normal:
+        break;
+    }
+    return QString();
+}
+
 void PhidgetDeviceManager::ListDevice(int count, const QString& type, const QString& version,
                                       const QString& serial, const QString& section)
 {

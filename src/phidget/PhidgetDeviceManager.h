@@ -71,6 +71,9 @@ public:
 
     PhidgetDeviceManager(OutputGrid& deviceList, DeviceManagerView& view);
 
+    // What a colour in the device list's Phidget column says of the board, in words.
+    static QString colourMeaning(CellColour colour);
+
     // The manager's events.
     void PhidgetManager_OnAttach(const PhidgetBoardPtr& board);
     void PhidgetManager_OnDetach(const PhidgetBoardPtr& board);

@@ -57,7 +57,7 @@ CockpitSettings CockpitFixture::settings(FlightDataFactory flightData)
 Cockpit& CockpitFixture::start(const QByteArray& config, FlightDataFactory flightData)
 {
     writeConfig(config);
-    m_cockpit = std::make_unique<Cockpit>(m_view, settings(std::move(flightData)));
+    m_cockpit = std::make_unique<Cockpit>(m_state, settings(std::move(flightData)));
     EXPECT_TRUE(m_cockpit->Start()) << m_view.messages.join('\n').toStdString();
     QCoreApplication::processEvents(); // the boards attach
     return *m_cockpit;

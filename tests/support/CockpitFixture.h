@@ -7,6 +7,7 @@
 #include "support/MemoryFlightData.h"
 
 #include "cockpit/Cockpit.h"
+#include "cockpit/CockpitState.h"
 #include "cockpit/HeadlessView.h"
 #include "phidget/virtual/VirtualHardware.h"
 
@@ -87,6 +88,8 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingView m_view;
+    // As in the program: the core writes to the state, which passes it on to the view.
+    CockpitState m_state{m_view};
     VirtualHardware m_hardware;
     QHash<FlightDataField, QVariant> m_values; // every field zero or empty, the server active
     MemoryFlightData* m_data = nullptr;        // the object made last

@@ -1,0 +1,494 @@
+#include "web/DashboardServer.h"
+
+#include "cockpit/Cockpit.h"
+#include "web/WebToken.h"
+
+#include <QFile>
+#include <QHttpServerRequest>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QNetworkInterface>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrlQuery>
+#include <QWebSocket>
+
+#include <functional>
+
+namespace glimrow {
+
+namespace {
+
+using Status = QHttpServerResponder::StatusCode;
+
+const QString kTokenCookie = QStringLiteral("glimrow-token");
+constexpr qsizetype kMaxUrlBytes = 2048;
+
+// The page's files, compiled in: nothing else can be asked for.
+const struct {
+    const char* path;
+    const char* resource;
+    const char* mimeType;
+} kPageFiles[] = {
+    {"/", ":/dashboard/index.html", "text/html; charset=utf-8"},
+    {"/dashboard.css", ":/dashboard/dashboard.css", "text/css; charset=utf-8"},
+    {"/dashboard.js", ":/dashboard/dashboard.js", "text/javascript; charset=utf-8"},
+};
+
+// Counts the TCP connections of every kind and turns away those beyond the limit before a
+// byte is read: a flood of connections must not eat the program's memory or descriptors.
+class CountingTcpServer final : public QTcpServer {
+public:
+    CountingTcpServer(int& open, int limit, std::function<void()> turnedAway)
+        : m_open(open), m_limit(limit), m_turnedAway(std::move(turnedAway))
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        if (m_open >= m_limit) {
+            socket->abort();
+            socket->deleteLater();
+            m_turnedAway();
+            return;
+        }
+        ++m_open;
+        // With this server as the context, no count is kept once the server is gone.
+        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+        addPendingConnection(socket);
+    }
+
+private:
+    int& m_open;
+    int m_limit;
+    std::function<void()> m_turnedAway;
+};
+
+QByteArray header(const QHttpServerRequest& request, QByteArrayView name)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    return request.headers().value(name).toByteArray();
+#else
+    for (const auto& [key, value] : request.headers()) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+#endif
+}
+
+void addHeader(QHttpServerResponse& response, const QByteArray& name, const QByteArray& value)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QHttpHeaders headers = response.headers();
+    headers.append(name, value);
+    response.setHeaders(std::move(headers));
+#else
+    response.addHeader(name, value);
+#endif
+}
+
+void sendTo(QHttpServerResponder& responder, const QHttpServerResponse& response)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    responder.sendResponse(response);
+#else
+    response.write(std::move(responder));
+#endif
+}
+
+bool isUpgrade(const QHttpServerRequest& request)
+{
+    return header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+QString cookie(const QHttpServerRequest& request, const QString& name)
+{
+    const QString prefix = name + u'=';
+    for (const QString& part : QString::fromLatin1(header(request, "Cookie")).split(u';')) {
+        const QString trimmed = part.trimmed();
+        if (trimmed.startsWith(prefix))
+            return trimmed.sliced(prefix.size());
+    }
+    return {};
+}
+
+// The Host header's host: "localhost", "127.0.0.1", "::1".
+QString hostOf(const QByteArray& hostHeader)
+{
+    const QString host = QString::fromLatin1(hostHeader);
+    if (host.startsWith(u'[')) {
+        const qsizetype close = host.indexOf(u']');
+        return close < 0 ? host : host.sliced(1, close - 1);
+    }
+    const qsizetype colon = host.lastIndexOf(u':');
+    return colon < 0 ? host : host.first(colon);
+}
+
+// The page, its files and its answers are never kept by a cache, never framed by another site
+// and never tell another site the address they came from (it may hold the token).
+QHttpServerResponse withPageHeaders(QHttpServerResponse response)
+{
+    addHeader(response, "Cache-Control", "no-store");
+    addHeader(response, "X-Content-Type-Options", "nosniff");
+    addHeader(response, "Referrer-Policy", "no-referrer");
+    addHeader(response, "Content-Security-Policy",
+              "default-src 'self'; connect-src 'self'; img-src 'self' data:; "
+              "frame-ancestors 'none'");
+    return response;
+}
+
+QHttpServerResponse plain(Status status, const QString& text)
+{
+    return withPageHeaders(
+        QHttpServerResponse(QByteArrayLiteral("text/plain; charset=utf-8"), text.toUtf8() + '\n',
+                            status));
+}
+
+} // namespace
+
+struct DashboardServer::Page {
+    QWebSocket* socket = nullptr;
+    QString peer;
+    std::array<quint64, CockpitState::kPartCount> sent{};
+    qint64 queued = 0; // handed to the socket but not yet written out
+};
+
+DashboardServer::DashboardServer(Cockpit& cockpit, CockpitState& state, Limits limits)
+    : m_cockpit(cockpit), m_state(state), m_limits(limits), m_parts(state)
+{
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &DashboardServer::takePages);
+    m_pushTimer.setInterval(m_limits.pushIntervalMs);
+    connect(&m_pushTimer, &QTimer::timeout, this, &DashboardServer::pushChanges);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    addWebSocketUpgradeVerifier(this, [this](const QHttpServerRequest& request) {
+        if (const auto refused = refusal(request, true)) {
+            sayOnce(refused->why, QStringLiteral("refused %1 from %2")
+                                      .arg(refused->why, request.remoteAddress().toString()));
+            return QHttpServerWebSocketUpgradeResponse::deny(int(refused->status),
+                                                             refused->why.toUtf8());
+        }
+        return QHttpServerWebSocketUpgradeResponse::accept();
+    });
+#endif
+}
+
+DashboardServer::~DashboardServer()
+{
+    for (auto& [socket, page] : m_pages) {
+        socket->disconnect(this);
+        socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("Glimrow ends"));
+        delete socket;
+    }
+}
+
+bool DashboardServer::start(const WebListen& listen, const QString& token)
+{
+    auto server = std::make_unique<CountingTcpServer>(m_openConnections, m_limits.maxConnections,
+                                                      [this] {
+                                                          sayOnce(QStringLiteral("connections"),
+                                                                  QStringLiteral(
+                                                                      "turned away connections "
+                                                                      "beyond %1 open at once")
+                                                                      .arg(m_limits
+                                                                               .maxConnections));
+                                                      });
+    if (!server->listen(listen.address, listen.port)) {
+        m_state.showNotice(QStringLiteral("The dashboard cannot listen on %1: %2; Glimrow runs "
+                                          "on without it")
+                               .arg(listen.text(), server->errorString()));
+        return false;
+    }
+    m_listen = listen;
+    m_token = token;
+    m_port = server->serverPort();
+    bind(server.release());
+    m_state.showNotice(QStringLiteral("Dashboard: open %1").arg(pageUrl()));
+    return true;
+}
+
+QString DashboardServer::pageUrl() const
+{
+    QHostAddress shown = m_listen.address;
+    if (shown == QHostAddress::Any || shown == QHostAddress::AnyIPv4 ||
+        shown == QHostAddress::AnyIPv6) {
+        // Listening everywhere: the address a phone on the same network would use.
+        shown = QHostAddress::LocalHost;
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            if (!address.isLoopback() && address.protocol() == QAbstractSocket::IPv4Protocol) {
+                shown = address;
+                break;
+            }
+        }
+    }
+    const WebListen where{shown, m_port};
+    QString url = QStringLiteral("http://%1/").arg(where.text());
+    if (!m_listen.isLoopback())
+        url += QStringLiteral("?token=") + m_token;
+    return url;
+}
+
+std::optional<DashboardServer::Refusal>
+DashboardServer::refusal(const QHttpServerRequest& request, bool upgrade) const
+{
+    if (request.url().toEncoded().size() > kMaxUrlBytes)
+        return Refusal{Status::UriTooLong, QStringLiteral("an over-long address")};
+    if (request.body().size() > m_limits.maxRequestBytes)
+        return Refusal{Status::PayloadTooLarge, QStringLiteral("an over-sized request")};
+    const QByteArray host = header(request, "Host");
+    // A page of another site that has its name resolve to 127.0.0.1 must not reach in.
+    if (m_listen.isLoopback() && hostOf(host) != QLatin1StringView("localhost") &&
+        !QHostAddress(hostOf(host)).isLoopback())
+        return Refusal{Status::Forbidden, QStringLiteral("a request for another host")};
+    if (!m_listen.isLoopback()) {
+        QString given = request.query().queryItemValue(QStringLiteral("token"),
+                                                        QUrl::FullyDecoded);
+        if (given.isEmpty())
+            given = cookie(request, kTokenCookie);
+        if (given.isEmpty())
+            return Refusal{Status::Unauthorized, QStringLiteral("a request without the token")};
+        if (!WebToken::matches(given, m_token))
+            return Refusal{Status::Forbidden, QStringLiteral("a request with a wrong token")};
+    }
+    if (upgrade) {
+        if (request.url().path() != QLatin1StringView("/ws"))
+            return Refusal{Status::NotFound, QStringLiteral("a WebSocket for another path")};
+        if (header(request, "Origin") != "http://" + host)
+            return Refusal{Status::Forbidden, QStringLiteral("a WebSocket from another origin")};
+        if (int(m_pages.size()) >= m_limits.maxPages)
+            return Refusal{Status::ServiceUnavailable,
+                           QStringLiteral("pages beyond %1 at once").arg(m_limits.maxPages)};
+    }
+    return std::nullopt;
+}
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+bool DashboardServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    // An upgrade goes to the WebSocket server when this says true; otherwise missingHandler()
+    // is called, which refuses it.
+    if (isUpgrade(request))
+        return !refusal(request, true);
+    QHttpServerResponder responder = makeResponder(request, socket);
+    sendTo(responder, answer(request));
+    return true;
+}
+
+void DashboardServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
+{
+    QHttpServerResponder responder = makeResponder(request, socket);
+    const auto refused = refusal(request, true);
+    sendTo(responder, refused ? refuse(*refused, request) : plain(Status::NotFound, "Not found"));
+}
+#else
+bool DashboardServer::handleRequest(const QHttpServerRequest& request,
+                                    QHttpServerResponder& responder)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    if (isUpgrade(request))
+        return !refusal(request, true);
+#endif
+    sendTo(responder, answer(request));
+    return true;
+}
+
+void DashboardServer::missingHandler(const QHttpServerRequest& request,
+                                     QHttpServerResponder&& responder)
+{
+    const auto refused = refusal(request, true);
+    sendTo(responder, refused ? refuse(*refused, request) : plain(Status::NotFound, "Not found"));
+}
+#endif
+
+QHttpServerResponse DashboardServer::refuse(const Refusal& refused,
+                                            const QHttpServerRequest& request)
+{
+    sayOnce(refused.why,
+            QStringLiteral("refused %1 from %2").arg(refused.why, request.remoteAddress().toString()));
+    QHttpServerResponse response = plain(refused.status, QStringLiteral("Refused: ") + refused.why);
+    if (refused.status == Status::Unauthorized)
+        addHeader(response, "WWW-Authenticate", "Glimrow-Token");
+    return response;
+}
+
+QHttpServerResponse DashboardServer::answer(const QHttpServerRequest& request)
+{
+    if (const auto refused = refusal(request, false))
+        return refuse(*refused, request);
+    // Nothing is ever changed by a request: actions come over the WebSocket.
+    const auto method = request.method();
+    if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
+        sayOnce(QStringLiteral("method"),
+                QStringLiteral("refused a %1 request: only GET and HEAD are answered")
+                    .arg(QString::fromLatin1(QMetaEnum::fromType<QHttpServerRequest::Method>()
+                                                 .valueToKey(int(method)))));
+        QHttpServerResponse response =
+            plain(Status::MethodNotAllowed, QStringLiteral("Only GET and HEAD are answered"));
+        addHeader(response, "Allow", "GET, HEAD");
+        return response;
+    }
+    const QString path = request.url().path();
+    if (path == QLatin1StringView("/api/state")) {
+        return withPageHeaders(
+            QHttpServerResponse(QByteArrayLiteral("application/json"), m_parts.whole()));
+    }
+    if (path == QLatin1StringView("/ws"))
+        return plain(Status::UpgradeRequired, QStringLiteral("This address takes a WebSocket"));
+    for (const auto& file : kPageFiles) {
+        if (path != QLatin1StringView(file.path))
+            continue;
+        QFile resource(QString::fromLatin1(file.resource));
+        if (!resource.open(QIODevice::ReadOnly))
+            return plain(Status::InternalServerError, QStringLiteral("The page is missing"));
+        QHttpServerResponse response =
+            withPageHeaders(QHttpServerResponse(QByteArray(file.mimeType), resource.readAll()));
+        const QString given = request.query().queryItemValue(QStringLiteral("token"));
+        if (!m_listen.isLoopback() && !given.isEmpty()) {
+            // The page keeps the token where its scripts cannot read it and no other site's
+            // request carries it.
+            addHeader(response, "Set-Cookie",
+                      QStringLiteral("%1=%2; Path=/; HttpOnly; SameSite=Strict; Max-Age=31536000")
+                          .arg(kTokenCookie, m_token)
+                          .toLatin1());
+        }
+        return response;
+    }
+    return plain(Status::NotFound, QStringLiteral("Not found"));
+}
+
+void DashboardServer::takePages()
+{
+    while (hasPendingWebSocketConnections()) {
+        QWebSocket* socket = nextPendingWebSocketConnection().release();
+        socket->setParent(this);
+        socket->setMaxAllowedIncomingMessageSize(quint64(m_limits.maxMessageBytes));
+        socket->setMaxAllowedIncomingFrameSize(quint64(m_limits.maxMessageBytes));
+        auto page = std::make_unique<Page>();
+        page->socket = socket;
+        page->peer = socket->peerAddress().toString();
+        Page& added = *page;
+        m_pages.emplace(socket, std::move(page));
+        connect(socket, &QWebSocket::textMessageReceived, this,
+                [this, &added](const QString& message) { act(added, message); });
+        connect(socket, &QWebSocket::binaryMessageReceived, this, [this, &added] {
+            drop(added, QWebSocketProtocol::CloseCodeDatatypeNotSupported,
+                 QStringLiteral("a binary message"));
+        });
+        connect(socket, &QWebSocket::bytesWritten, this,
+                [&added](qint64 written) { added.queued = std::max<qint64>(0, added.queued - written); });
+        connect(socket, &QWebSocket::disconnected, this, [this, socket] {
+            if (socket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
+                sayOnce(QStringLiteral("too big"),
+                        QStringLiteral("dropped a page that sent a message over %1 bytes")
+                            .arg(m_limits.maxMessageBytes));
+            }
+            m_pages.erase(socket);
+            socket->deleteLater();
+        });
+        for (int part = 0; part < CockpitState::kPartCount; ++part)
+            added.sent.at(std::size_t(part)) = m_state.revision(part);
+        send(added, "{\"type\":\"state\",\"state\":" + m_parts.whole() + '}');
+    }
+    if (!m_pages.empty() && !m_pushTimer.isActive())
+        m_pushTimer.start();
+}
+
+void DashboardServer::send(Page& page, const QByteArray& message)
+{
+    page.queued += page.socket->sendTextMessage(QString::fromUtf8(message));
+}
+
+void DashboardServer::pushChanges()
+{
+    if (m_pages.empty()) {
+        m_pushTimer.stop();
+        return;
+    }
+    std::vector<Page*> behind;
+    for (auto& [socket, page] : m_pages) {
+        if (page->queued > m_limits.maxQueuedBytes) {
+            behind.push_back(page.get());
+            continue;
+        }
+        // A page still busy with what it was sent gets the changes together, later.
+        if (page->queued > m_limits.maxQueuedBytes / 4)
+            continue;
+        QByteArray parts;
+        for (int part = 0; part < CockpitState::kPartCount; ++part) {
+            quint64& sent = page->sent.at(std::size_t(part));
+            if (sent == m_state.revision(part))
+                continue;
+            sent = m_state.revision(part);
+            if (!parts.isEmpty())
+                parts += ',';
+            parts += m_parts.member(part);
+        }
+        if (!parts.isEmpty())
+            send(*page, "{\"type\":\"update\",\"parts\":{" + parts + "}}");
+    }
+    for (Page* page : behind) {
+        drop(*page, QWebSocketProtocol::CloseCodePolicyViolated,
+             QStringLiteral("a page too far behind (over %1 bytes unsent)")
+                 .arg(m_limits.maxQueuedBytes));
+    }
+}
+
+void DashboardServer::act(Page& page, const QString& message)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        drop(page, QWebSocketProtocol::CloseCodeWrongDatatype,
+             QStringLiteral("a message that is not a JSON object"));
+        return;
+    }
+    const QJsonObject request = document.object();
+    const QString action = request.value(QStringLiteral("action")).toString();
+    const QJsonValue line = request.value(QStringLiteral("line"));
+    const QJsonValue value = request.value(QStringLiteral("value"));
+    if (action == QLatin1StringView("test")) {
+        const auto grid = gridOfKey(request.value(QStringLiteral("section")).toString());
+        // A line that is gone (the file was reloaded) is simply not tested.
+        if (grid && line.isDouble() && line.toDouble() == double(line.toInt())) {
+            m_cockpit.TestOutput(*grid, line.toInt());
+            return;
+        }
+    } else if (action == QLatin1StringView("endTest")) {
+        m_cockpit.EndOutputTest();
+        return;
+    } else if (action == QLatin1StringView("allLampsOn") && value.isBool()) {
+        m_cockpit.setAllLampsOn(value.toBool());
+        return;
+    } else if (action == QLatin1StringView("reload")) {
+        m_cockpit.ReloadConfiguration();
+        return;
+    } else if (action == QLatin1StringView("brightness") && value.isDouble() &&
+               value.toDouble() == double(value.toInt()) &&
+               value.toInt() >= Cockpit::kMinBrightness && value.toInt() <= Cockpit::kMaxBrightness) {
+        m_cockpit.setLampBrightness(value.toInt());
+        return;
+    }
+    drop(page, QWebSocketProtocol::CloseCodePolicyViolated,
+         QStringLiteral("an unknown action or one with wrong values"));
+}
+
+void DashboardServer::drop(Page& page, int closeCode, const QString& why)
+{
+    sayOnce(why, QStringLiteral("dropped a page at %1: %2").arg(page.peer, why));
+    page.socket->close(QWebSocketProtocol::CloseCode(closeCode), why);
+}
+
+void DashboardServer::sayOnce(const QString& kind, const QString& text)
+{
+    if (m_said.contains(kind))
+        return;
+    m_said.insert(kind);
+    m_state.showNotice(QStringLiteral("Dashboard: %1 (the first such; more are not logged)")
+                           .arg(text));
+}
+
+} // namespace glimrow
