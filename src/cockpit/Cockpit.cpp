@@ -201,6 +201,7 @@ Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
 {
     setUpUpdateCycle();
     m_devices.setSectionNames(sectionDriven);
+    m_view.showLampBrightness(m_lampBrightness);
     // The polling timer runs from the start; its ticks do nothing until the data server is
     // active.
     m_tmrGlimrow.setTimerType(Qt::PreciseTimer);

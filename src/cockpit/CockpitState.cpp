@@ -102,6 +102,9 @@ void CockpitState::KeptGrid::setCellColour(int row, int column, CellColour colou
 
 void CockpitState::KeptGrid::setColumnStale(int column, const QString& why)
 {
+    if (const auto kept = m_kept.stale.find(column);
+        kept != m_kept.stale.end() && kept->second == why)
+        return;
     m_kept.setColumnStale(column, why);
     m_shown.setColumnStale(column, why);
     m_state.changed(m_part);

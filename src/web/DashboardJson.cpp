@@ -9,7 +9,8 @@ namespace glimrow {
 
 namespace {
 
-constexpr int kLampColumn = 2; // where a lamp grid shows "*" for a lit lamp
+constexpr int kLampColumn = 2;        // where a lamp grid shows "*" for a lit lamp
+constexpr int kDescriptionColumn = 1; // every grid of a testable section has it there
 
 QString colourName(CellColour colour)
 {
@@ -109,13 +110,12 @@ QJsonObject labelJson(const MemoryLabel& label)
 
 QJsonObject labelsJson(const CockpitState& state)
 {
-    return {{QStringLiteral("DED"), labelJson(state.shownLabel(CockpitLabel::DED))},
-            {QStringLiteral("PFD"), labelJson(state.shownLabel(CockpitLabel::PFL))},
-            {QStringLiteral("gForce"), labelJson(state.shownLabel(CockpitLabel::GForce))},
-            {QStringLiteral("servoOutput1"),
-             labelJson(state.shownLabel(CockpitLabel::ServoOutput1))},
-            {QStringLiteral("servoOutput2"),
-             labelJson(state.shownLabel(CockpitLabel::ServoOutput2))}};
+    return {
+        {QStringLiteral("DED"), labelJson(state.shownLabel(CockpitLabel::DED))},
+        {QStringLiteral("PFD"), labelJson(state.shownLabel(CockpitLabel::PFL))},
+        {QStringLiteral("gForce"), labelJson(state.shownLabel(CockpitLabel::GForce))},
+        {QStringLiteral("servoOutput1"), labelJson(state.shownLabel(CockpitLabel::ServoOutput1))},
+        {QStringLiteral("servoOutput2"), labelJson(state.shownLabel(CockpitLabel::ServoOutput2))}};
 }
 
 QJsonObject connectionJson(const CockpitState& state)
@@ -139,7 +139,9 @@ QJsonObject statusJson(const CockpitState& state)
             {QStringLiteral("caption"), gridCaption(line->grid)},
             {QStringLiteral("line"), line->line},
             {QStringLiteral("description"),
-             row < grid.rowCount() ? grid.text(row, 0) : QString()}};
+             row < grid.rowCount() && grid.columnCount() > kDescriptionColumn
+                 ? grid.text(row, kDescriptionColumn)
+                 : QString()}};
     }
     return {{QStringLiteral("activity"), state.activity()},
             {QStringLiteral("notice"), state.lastNotice()},
@@ -195,8 +197,8 @@ const QByteArray& DashboardParts::member(int part)
         written.revision = m_state.revision(part);
         // Part names are plain ASCII words: they need no escaping.
         written.text = '"' + dashboardPartName(part).toLatin1() + "\":";
-        written.text += QJsonDocument(dashboardPartJson(m_state, part))
-                            .toJson(QJsonDocument::Compact);
+        written.text +=
+            QJsonDocument(dashboardPartJson(m_state, part)).toJson(QJsonDocument::Compact);
     }
     return written.text;
 }

@@ -144,9 +144,8 @@ QHttpServerResponse withPageHeaders(QHttpServerResponse response)
 
 QHttpServerResponse plain(Status status, const QString& text)
 {
-    return withPageHeaders(
-        QHttpServerResponse(QByteArrayLiteral("text/plain; charset=utf-8"), text.toUtf8() + '\n',
-                            status));
+    return withPageHeaders(QHttpServerResponse(QByteArrayLiteral("text/plain; charset=utf-8"),
+                                               text.toUtf8() + '\n', status));
 }
 
 } // namespace
@@ -188,15 +187,12 @@ DashboardServer::~DashboardServer()
 
 bool DashboardServer::start(const WebListen& listen, const QString& token)
 {
-    auto server = std::make_unique<CountingTcpServer>(m_openConnections, m_limits.maxConnections,
-                                                      [this] {
-                                                          sayOnce(QStringLiteral("connections"),
-                                                                  QStringLiteral(
-                                                                      "turned away connections "
-                                                                      "beyond %1 open at once")
-                                                                      .arg(m_limits
-                                                                               .maxConnections));
-                                                      });
+    auto server =
+        std::make_unique<CountingTcpServer>(m_openConnections, m_limits.maxConnections, [this] {
+            sayOnce(QStringLiteral("connections"), QStringLiteral("turned away connections "
+                                                                  "beyond %1 open at once")
+                                                       .arg(m_limits.maxConnections));
+        });
     if (!server->listen(listen.address, listen.port)) {
         m_state.showNotice(QStringLiteral("The dashboard cannot listen on %1: %2; Glimrow runs "
                                           "on without it")
@@ -232,8 +228,8 @@ QString DashboardServer::pageUrl() const
     return url;
 }
 
-std::optional<DashboardServer::Refusal>
-DashboardServer::refusal(const QHttpServerRequest& request, bool upgrade) const
+std::optional<DashboardServer::Refusal> DashboardServer::refusal(const QHttpServerRequest& request,
+                                                                 bool upgrade) const
 {
     if (request.url().toEncoded().size() > kMaxUrlBytes)
         return Refusal{Status::UriTooLong, QStringLiteral("an over-long address")};
@@ -245,8 +241,7 @@ DashboardServer::refusal(const QHttpServerRequest& request, bool upgrade) const
         !QHostAddress(hostOf(host)).isLoopback())
         return Refusal{Status::Forbidden, QStringLiteral("a request for another host")};
     if (!m_listen.isLoopback()) {
-        QString given = request.query().queryItemValue(QStringLiteral("token"),
-                                                        QUrl::FullyDecoded);
+        QString given = request.query().queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded);
         if (given.isEmpty())
             given = cookie(request, kTokenCookie);
         if (given.isEmpty())
@@ -307,8 +302,9 @@ void DashboardServer::missingHandler(const QHttpServerRequest& request,
 QHttpServerResponse DashboardServer::refuse(const Refusal& refused,
                                             const QHttpServerRequest& request)
 {
-    sayOnce(refused.why,
-            QStringLiteral("refused %1 from %2").arg(refused.why, request.remoteAddress().toString()));
+    sayOnce(
+        refused.why,
+        QStringLiteral("refused %1 from %2").arg(refused.why, request.remoteAddress().toString()));
     QHttpServerResponse response = plain(refused.status, QStringLiteral("Refused: ") + refused.why);
     if (refused.status == Status::Unauthorized)
         addHeader(response, "WWW-Authenticate", "Glimrow-Token");
@@ -322,10 +318,11 @@ QHttpServerResponse DashboardServer::answer(const QHttpServerRequest& request)
     // Nothing is ever changed by a request: actions come over the WebSocket.
     const auto method = request.method();
     if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
-        sayOnce(QStringLiteral("method"),
-                QStringLiteral("refused a %1 request: only GET and HEAD are answered")
-                    .arg(QString::fromLatin1(QMetaEnum::fromType<QHttpServerRequest::Method>()
-                                                 .valueToKey(int(method)))));
+        sayOnce(
+            QStringLiteral("method"),
+            QStringLiteral("refused a %1 request: only GET and HEAD are answered")
+                .arg(QString::fromLatin1(
+                    QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(method)))));
         QHttpServerResponse response =
             plain(Status::MethodNotAllowed, QStringLiteral("Only GET and HEAD are answered"));
         addHeader(response, "Allow", "GET, HEAD");
@@ -365,6 +362,15 @@ void DashboardServer::takePages()
     while (hasPendingWebSocketConnections()) {
         QWebSocket* socket = nextPendingWebSocketConnection().release();
         socket->setParent(this);
+        // Upgrades asked for at the same moment all passed the count at their handshakes.
+        if (int(m_pages.size()) >= m_limits.maxPages) {
+            sayOnce(QStringLiteral("pages"),
+                    QStringLiteral("turned away pages beyond %1 at once").arg(m_limits.maxPages));
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
+                          QStringLiteral("too many pages; try again later"));
+            socket->deleteLater();
+            continue;
+        }
         socket->setMaxAllowedIncomingMessageSize(quint64(m_limits.maxMessageBytes));
         socket->setMaxAllowedIncomingFrameSize(quint64(m_limits.maxMessageBytes));
         auto page = std::make_unique<Page>();
@@ -378,8 +384,9 @@ void DashboardServer::takePages()
             drop(added, QWebSocketProtocol::CloseCodeDatatypeNotSupported,
                  QStringLiteral("a binary message"));
         });
-        connect(socket, &QWebSocket::bytesWritten, this,
-                [&added](qint64 written) { added.queued = std::max<qint64>(0, added.queued - written); });
+        connect(socket, &QWebSocket::bytesWritten, this, [&added](qint64 written) {
+            added.queued = std::max<qint64>(0, added.queued - written);
+        });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
             if (socket->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData) {
                 sayOnce(QStringLiteral("too big"),
@@ -468,7 +475,8 @@ void DashboardServer::act(Page& page, const QString& message)
         return;
     } else if (action == QLatin1StringView("brightness") && value.isDouble() &&
                value.toDouble() == double(value.toInt()) &&
-               value.toInt() >= Cockpit::kMinBrightness && value.toInt() <= Cockpit::kMaxBrightness) {
+               value.toInt() >= Cockpit::kMinBrightness &&
+               value.toInt() <= Cockpit::kMaxBrightness) {
         m_cockpit.setLampBrightness(value.toInt());
         return;
     }
@@ -487,8 +495,8 @@ void DashboardServer::sayOnce(const QString& kind, const QString& text)
     if (m_said.contains(kind))
         return;
     m_said.insert(kind);
-    m_state.showNotice(QStringLiteral("Dashboard: %1 (the first such; more are not logged)")
-                           .arg(text));
+    m_state.showNotice(
+        QStringLiteral("Dashboard: %1 (the first such; more are not logged)").arg(text));
 }
 
 } // namespace glimrow

@@ -33,8 +33,8 @@ class DashboardServer : public QAbstractHttpServer {
 
 public:
     struct Limits {
-        int maxPages = 32;             // WebSocket connections
-        int maxConnections = 64;       // TCP connections of every kind
+        int maxPages = 32;       // WebSocket connections
+        int maxConnections = 64; // TCP connections of every kind
         qsizetype maxRequestBytes = 16 * 1024;
         qsizetype maxMessageBytes = 4 * 1024;
         qint64 maxQueuedBytes = 4 * 1024 * 1024; // unsent to one page before it is dropped

@@ -30,10 +30,12 @@ std::optional<WebListen> WebListen::parse(const QString& text, QString* problem)
     }
     bool ok = false;
     const uint port = portText.toUInt(&ok);
-    if (!ok || port < 1 || port > 65535) {
-        *problem = QStringLiteral("\"%1\" is not a port from 1 to 65535; expected [ADDRESS:]PORT, "
-                                  "such as 8080 or 0.0.0.0:8080")
-                       .arg(portText);
+    if (!ok || port > 65535) {
+        *problem =
+            QStringLiteral(
+                "\"%1\" is not a port from 0 (any free one) to 65535; expected [ADDRESS:]PORT, "
+                "such as 8080 or 0.0.0.0:8080")
+                .arg(portText);
         return std::nullopt;
     }
     listen.port = quint16(port);

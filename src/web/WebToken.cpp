@@ -27,7 +27,8 @@ QString randomToken()
 {
     QString token;
     for (int word = 0; word < 4; ++word)
-        token += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
+        token +=
+            QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
     return token;
 }
 

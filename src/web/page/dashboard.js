@@ -71,7 +71,9 @@ function gridTable(key, grid) {
   });
   if (grid.testable)
     head.append(element('th', { scope: 'col' }, 'Test'));
-  table.append(element('thead')).firstChild.append(head);
+  const thead = element('thead');
+  thead.append(head);
+  table.append(thead);
   const body = element('tbody');
   grid.rows.forEach((row, line) => {
     const tr = element('tr');
@@ -80,8 +82,11 @@ function gridTable(key, grid) {
     row.cells.forEach((_, column) => tr.append(valueCell(grid, row, column)));
     if (key === 'Devices' && row.meaning)
       tr.lastChild.title = row.meaning;
-    if (grid.testable)
-      tr.append(element('td')).append(testButton(key, line));
+    if (grid.testable) {
+      const cell = element('td');
+      cell.append(testButton(key, line));
+      tr.append(cell);
+    }
     body.append(tr);
   });
   table.append(body);

@@ -1,0 +1,318 @@
+// The dashboard's server over loopback, with a real cockpit behind it: who may ask for what,
+// what a page is sent, what its actions do, and what it cannot do to the program.
+
+#include "support/CockpitFixture.h"
+#include "support/Waiting.h"
+
+#include "web/DashboardServer.h"
+#include "web/WebToken.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QWebSocket>
+
+#include <memory>
+
+using namespace glimrow;
+using namespace glimrow::test;
+
+namespace {
+
+const QByteArray kLamps = "[PLED64-1]\r\n0,Master caution,1,1\r\n1,Engine fire,1,2\r\n";
+const QString kToken = QStringLiteral("0123456789abcdef0123456789abcdef");
+
+struct Answer {
+    int status = 0;
+    QByteArray head;
+    QByteArray body;
+};
+
+// One request as a client writes it, every byte chosen by the test.
+Answer ask(quint16 port, const QByteArray& request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return {};
+    socket.write(request);
+    QByteArray received;
+    const auto complete = [&] {
+        received += socket.readAll();
+        const qsizetype end = received.indexOf("\r\n\r\n");
+        if (end < 0)
+            return socket.state() != QAbstractSocket::ConnectedState;
+        const QByteArray head = received.first(end).toLower();
+        const qsizetype length = head.indexOf("content-length: ");
+        return length < 0 ||
+               received.size() - end - 4 >= head.mid(length + 16).split('\r')[0].toInt();
+    };
+    waitFor(complete);
+    const qsizetype end = received.indexOf("\r\n\r\n");
+    return {received.mid(9, 3).toInt(), received.first(std::max<qsizetype>(end, 0)),
+            end < 0 ? QByteArray() : received.sliced(end + 4)};
+}
+
+QByteArray get(const QByteArray& target, const QByteArray& headers = {},
+               const QByteArray& method = "GET")
+{
+    return method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
+}
+
+QByteArray upgrade(const QByteArray& target, const QByteArray& headers)
+{
+    return get(target, "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                       "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                       "Sec-WebSocket-Version: 13\r\n" +
+                           headers);
+}
+
+// A page's connection: what it was sent, and how it was closed.
+struct PageClient {
+    explicit PageClient(quint16 port, const QByteArray& cookie = {})
+    {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
+            messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
+        });
+        QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port)));
+        if (!cookie.isEmpty())
+            request.setRawHeader("Cookie", cookie);
+        request.setRawHeader("Origin",
+                             QByteArrayLiteral("http://127.0.0.1:") + QByteArray::number(port));
+        socket.open(request);
+    }
+    // Whether the whole state came before the connection was refused or closed.
+    bool opened()
+    {
+        waitFor([this] {
+            return !messages.isEmpty() || socket.state() == QAbstractSocket::UnconnectedState;
+        });
+        return !messages.isEmpty();
+    }
+    // The newest value of a part, from the whole state or an update.
+    QJsonObject part(const QString& name) const
+    {
+        for (auto message = messages.rbegin(); message != messages.rend(); ++message) {
+            const QJsonObject parts =
+                message->value(QStringLiteral("type")) == QStringLiteral("state")
+                    ? message->value(QStringLiteral("state"))[QStringLiteral("parts")].toObject()
+                    : message->value(QStringLiteral("parts")).toObject();
+            if (parts.contains(name))
+                return parts.value(name).toObject();
+        }
+        return {};
+    }
+    void act(const QJsonObject& action)
+    {
+        socket.sendTextMessage(QString::fromUtf8(QJsonDocument(action).toJson()));
+    }
+    int closedWith()
+    {
+        waitFor([this] { return socket.state() == QAbstractSocket::UnconnectedState; });
+        return socket.closeCode();
+    }
+    QWebSocket socket;
+    QList<QJsonObject> messages;
+};
+
+class DashboardServerTest : public CockpitFixture {
+protected:
+    DashboardServer& serve(const QHostAddress& address, DashboardServer::Limits limits = {})
+    {
+        start(withRequiredSections(kLamps));
+        m_server = std::make_unique<DashboardServer>(*m_cockpit, m_state, limits);
+        EXPECT_TRUE(m_server->start(WebListen{address, 0}, kToken));
+        return *m_server;
+    }
+    std::unique_ptr<DashboardServer> m_server;
+};
+
+TEST_F(DashboardServerTest, OnANetworkAddressEveryPathAndTheWebSocketNeedTheToken)
+{
+    const quint16 port = serve(QHostAddress::AnyIPv4).port();
+    EXPECT_TRUE(m_server->pageUrl().endsWith(QStringLiteral("/?token=") + kToken));
+    const QByteArray wrong = "Cookie: glimrow-token=ffffffffffffffffffffffffffffffff\r\n";
+    const QByteArray right = "Cookie: glimrow-token=" + kToken.toLatin1() + "\r\n";
+    for (const QByteArray path : {"/", "/dashboard.js", "/dashboard.css", "/api/state", "/ws",
+                                  "/../etc/passwd", "/nothing"}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(ask(port, get(path)).status, 401);
+        EXPECT_EQ(ask(port, get(path, wrong)).status, 403);
+        const int served = ask(port, get(path, right)).status;
+        EXPECT_TRUE(served == 200 || served == 404 || served == 426) << served;
+    }
+    const QByteArray origin = "Origin: http://127.0.0.1\r\n";
+    EXPECT_EQ(ask(port, upgrade("/ws", origin)).status, 401);
+    EXPECT_EQ(ask(port, upgrade("/ws", origin + wrong)).status, 403);
+    EXPECT_EQ(ask(port, upgrade("/ws", origin + right)).status, 101);
+
+    // The token comes once in the address; the page keeps it in a cookie no script can read.
+    const Answer page = ask(port, get("/?token=" + kToken.toLatin1()));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(page.head.contains("Set-Cookie: glimrow-token=" + kToken.toLatin1() +
+                                   "; Path=/; HttpOnly; SameSite=Strict"));
+    const Answer state = ask(port, get("/api/state?token=" + kToken.toLatin1()));
+    EXPECT_EQ(QJsonDocument::fromJson(state.body)[QStringLiteral("parts")][QStringLiteral(
+                  "PLED64-1")][QStringLiteral("rows")][1][QStringLiteral("cells")][1],
+              QStringLiteral("Engine fire"));
+    PageClient client(port, "glimrow-token=" + kToken.toLatin1());
+    EXPECT_TRUE(client.opened());
+    PageClient stranger(port);
+    EXPECT_FALSE(stranger.opened());
+}
+
+TEST_F(DashboardServerTest, OnLoopbackNoTokenButOtherHostsOriginsMethodsAndExcessAreRefused)
+{
+    const quint16 port = serve(QHostAddress::LocalHost).port();
+    EXPECT_EQ(ask(port, get("/")).status, 200);
+    EXPECT_FALSE(ask(port, get("/")).head.contains("Set-Cookie"));
+    // A site whose name is made to point here must not reach in.
+    EXPECT_EQ(ask(port, "GET / HTTP/1.1\r\nHost: evil.example:80\r\n\r\n").status, 403);
+    EXPECT_EQ(ask(port, get("/api/state", {}, "POST")).status, 405);
+    EXPECT_EQ(ask(port, get("/", {}, "DELETE")).status, 405);
+    EXPECT_EQ(ask(port, get("/" + QByteArray(3000, 'a'))).status, 414);
+    EXPECT_EQ(ask(port, get("/", "Content-Length: 20000\r\n") + QByteArray(20000, 'x')).status,
+              413);
+    EXPECT_EQ(ask(port, upgrade("/ws", "Origin: http://evil.example\r\n")).status, 403);
+    EXPECT_EQ(ask(port, upgrade("/ws", {})).status, 403);
+    EXPECT_EQ(ask(port, upgrade("/other", "Origin: http://127.0.0.1\r\n")).status, 404);
+    EXPECT_EQ(ask(port, upgrade("/ws", "Origin: http://127.0.0.1\r\n")).status, 101);
+    // Each kind of refusal is logged, once.
+    EXPECT_EQ(m_view.notices.filter(QStringLiteral("another origin")).size(), 1);
+    EXPECT_EQ(m_view.notices.filter(QStringLiteral("another host")).size(), 1);
+
+    // A second dashboard on the same port says so, and the first serves on.
+    DashboardServer second(*m_cockpit, m_state);
+    EXPECT_FALSE(second.start(WebListen{QHostAddress::LocalHost, port}, {}));
+    EXPECT_TRUE(m_view.notices.last().startsWith(
+        QStringLiteral("The dashboard cannot listen on 127.0.0.1:%1: ").arg(port)));
+    EXPECT_EQ(ask(port, get("/")).status, 200);
+}
+
+TEST_F(DashboardServerTest, APageGetsTheStateThenChangesAndItsActionsDriveTheCockpit)
+{
+    const quint16 port = serve(QHostAddress::LocalHost).port();
+    tick();
+    PageClient page(port);
+    ASSERT_TRUE(page.opened());
+    EXPECT_EQ(page.part(QStringLiteral("PLED64-1"))[QStringLiteral("caption")],
+              QStringLiteral("PhidgetLED 64 - 1"));
+    EXPECT_EQ(
+        page.part(QStringLiteral("PLED64-1"))[QStringLiteral("rows")][0][QStringLiteral("lamp")],
+        QStringLiteral("dark"));
+
+    set(FlightDataField::LightBits, 1);
+    tick();
+    ASSERT_TRUE(waitFor([&] {
+        return page.part(
+                   QStringLiteral("PLED64-1"))[QStringLiteral("rows")][0][QStringLiteral("lamp")] ==
+               QStringLiteral("lit");
+    }));
+    // Only what changed: no grid but the lamps' in that update.
+    const QJsonObject update = page.messages.last()[QStringLiteral("parts")].toObject();
+    EXPECT_FALSE(update.contains(QStringLiteral("PTLED-1")));
+
+    page.act({{QStringLiteral("action"), QStringLiteral("test")},
+              {QStringLiteral("section"), QStringLiteral("PLED64-1")},
+              {QStringLiteral("line"), 1}});
+    ASSERT_TRUE(waitFor([&] { return board(10001).leds[1] == 75; }));
+    EXPECT_EQ(m_cockpit->outputUnderTest(), (GridLine{CockpitGrid::PLED64_1, 1}));
+    ASSERT_TRUE(waitFor([&] {
+        return page.part(QStringLiteral("status"))
+                   .value(QStringLiteral("underTest"))
+                   .toObject()
+                   .value(QStringLiteral("description")) == QStringLiteral("Engine fire");
+    }));
+    page.act({{QStringLiteral("action"), QStringLiteral("endTest")}});
+    ASSERT_TRUE(waitFor([&] { return board(10001).leds[1] == 0; }));
+    page.act(
+        {{QStringLiteral("action"), QStringLiteral("brightness")}, {QStringLiteral("value"), 60}});
+    ASSERT_TRUE(waitFor([&] { return m_cockpit->lampBrightness() == 60; }));
+    page.act({{QStringLiteral("action"), QStringLiteral("allLampsOn")},
+              {QStringLiteral("value"), true}});
+    ASSERT_TRUE(waitFor([&] { return m_state.allLampsOn(); }));
+    EXPECT_EQ(board(10001).leds[1], 60);
+
+    // What a page may not send ends its connection, with the code that says why.
+    page.act({{QStringLiteral("action"), QStringLiteral("format-disk")}});
+    EXPECT_EQ(page.closedWith(), QWebSocketProtocol::CloseCodePolicyViolated);
+    PageClient garbled(port);
+    ASSERT_TRUE(garbled.opened());
+    garbled.socket.sendTextMessage(QStringLiteral("{not json"));
+    EXPECT_EQ(garbled.closedWith(), QWebSocketProtocol::CloseCodeWrongDatatype);
+    PageClient wordy(port);
+    ASSERT_TRUE(wordy.opened());
+    wordy.socket.sendTextMessage(QString(5000, u'x'));
+    EXPECT_EQ(wordy.closedWith(), QWebSocketProtocol::CloseCodeTooMuchData);
+    PageClient outOfRange(port);
+    ASSERT_TRUE(outOfRange.opened());
+    outOfRange.act({{QStringLiteral("action"), QStringLiteral("brightness")},
+                    {QStringLiteral("value"), 1000}});
+    EXPECT_EQ(outOfRange.closedWith(), QWebSocketProtocol::CloseCodePolicyViolated);
+    EXPECT_EQ(m_cockpit->lampBrightness(), 60);
+}
+
+TEST_F(DashboardServerTest, FiftyPagesComeAndGoAndThoseBeyondTheLimitAreTurnedAway)
+{
+    DashboardServer& server = serve(QHostAddress::LocalHost);
+    std::vector<std::unique_ptr<PageClient>> pages;
+    for (int count = 0; count < 50; ++count)
+        pages.push_back(std::make_unique<PageClient>(server.port()));
+    ASSERT_TRUE(waitFor([&] { return server.pageCount() == 32; })) << server.pageCount();
+    EXPECT_EQ(ask(server.port(), upgrade("/ws", "Origin: http://127.0.0.1\r\n")).status, 503);
+    int opened = 0;
+    for (auto& page : pages)
+        opened += page->opened() ? 1 : 0;
+    EXPECT_EQ(opened, 32);
+    pages.clear();
+    ASSERT_TRUE(waitFor([&] { return server.pageCount() == 0; }));
+    PageClient later(server.port());
+    EXPECT_TRUE(later.opened());
+}
+
+TEST(WebToken, IsMadeOnceReadableByItsOwnerOnlyAndKept)
+{
+    QTemporaryDir folder;
+    const QString path = WebToken::pathBeside(folder.filePath(QStringLiteral("Glimrow.cfg")));
+    QString problem;
+    const auto made = WebToken::loadOrCreate(path, &problem);
+    ASSERT_TRUE(made) << problem.toStdString();
+    EXPECT_EQ(made->size(), 32);
+    EXPECT_EQ(QFile(path).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+              QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(WebToken::loadOrCreate(path, &problem), made);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a token\n");
+    file.close();
+    const auto remade = WebToken::loadOrCreate(path, &problem);
+    ASSERT_TRUE(remade);
+    EXPECT_NE(remade, made);
+    EXPECT_FALSE(
+        WebToken::loadOrCreate(folder.filePath(QStringLiteral("no/such/web-token")), &problem));
+    EXPECT_TRUE(problem.contains(QStringLiteral("cannot be written")));
+}
+
+TEST(WebListen, ReadsPortsAndAddressesAndSaysWhatIsWrong)
+{
+    QString problem;
+    EXPECT_EQ(WebListen::parse(QStringLiteral("8080"), &problem)->text(),
+              QStringLiteral("127.0.0.1:8080"));
+    EXPECT_EQ(WebListen::parse(QStringLiteral(" 0.0.0.0:80 "), &problem)->text(),
+              QStringLiteral("0.0.0.0:80"));
+    EXPECT_EQ(WebListen::parse(QStringLiteral("[::1]:8080"), &problem)->text(),
+              QStringLiteral("[::1]:8080"));
+    EXPECT_TRUE(WebListen::parse(QStringLiteral("[::1]:8080"), &problem)->isLoopback());
+    EXPECT_FALSE(WebListen::parse(QStringLiteral("192.168.1.20:8080"), &problem)->isLoopback());
+    for (const char* wrong : {"", "http", "65536", "-1", "host.example:8080", "1.2.3.4:"}) {
+        SCOPED_TRACE(wrong);
+        EXPECT_FALSE(WebListen::parse(QString::fromLatin1(wrong), &problem));
+        EXPECT_TRUE(problem.contains(QStringLiteral("expected [ADDRESS:]PORT")));
+    }
+}
+
+} // namespace
