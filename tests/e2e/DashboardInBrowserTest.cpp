@@ -1,0 +1,224 @@
+// The dashboard in a real browser: Debian's chromium, headless, driven over its DevTools
+// protocol as a person would use the page, against glimrow --headless --virtual-hardware and
+// vantor-sim. Set GLIMROW_DASHBOARD_PICTURE to a file name to keep a picture of the page.
+
+#include "e2e/EndToEnd.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QWebSocket>
+
+using namespace glimrow::test;
+
+namespace {
+
+// A headless chromium and one page in it, spoken to over the DevTools protocol.
+class Browser {
+public:
+    bool start(const QString& profile)
+    {
+        const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+        if (chromium.isEmpty())
+            return false;
+        m_process.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                                   "--remote-debugging-port=0", "--window-size=1280,1600",
+                                   "--user-data-dir=" + profile, "about:blank"});
+        QString address;
+        QByteArray said;
+        waitFor(
+            [&] {
+                said += m_process.readAllStandardError();
+                const auto found =
+                    QRegularExpression(QStringLiteral("DevTools listening on (ws://\\S+)"))
+                        .match(QString::fromLatin1(said));
+                address = found.captured(1);
+                return !address.isEmpty() || m_process.state() == QProcess::NotRunning;
+            },
+            30000);
+        if (address.isEmpty())
+            return false;
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
+            const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (message.contains(QStringLiteral("id")))
+                m_answers[message.value(QStringLiteral("id")).toInt()] = message;
+        });
+        m_socket.open(QUrl(address));
+        if (!waitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }))
+            return false;
+        const QString target =
+            call("Target.createTarget", {{"url", "about:blank"}})["targetId"].toString();
+        m_session =
+            call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})["sessionId"]
+                .toString();
+        return !m_session.isEmpty();
+    }
+    ~Browser()
+    {
+        m_socket.close();
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+    }
+
+    QJsonObject call(const QString& method, const QJsonObject& parameters = {})
+    {
+        const int id = ++m_lastId;
+        QJsonObject message{{"id", id}, {"method", method}, {"params", parameters}};
+        if (!m_session.isEmpty())
+            message.insert(QStringLiteral("sessionId"), m_session);
+        m_socket.sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson()));
+        waitFor([&] { return m_answers.contains(id); }, 15000);
+        return m_answers.take(id).value(QStringLiteral("result")).toObject();
+    }
+    void open(const QString& url) { call("Page.navigate", {{"url", url}}); }
+    // What a script in the page says.
+    QJsonValue evaluate(const QString& expression)
+    {
+        return call("Runtime.evaluate",
+                    {{"expression", expression}, {"returnByValue", true}})["result"]
+            .toObject()
+            .value(QStringLiteral("value"));
+    }
+    // A click with the mouse at the middle of what `selector` finds.
+    bool click(const QString& selector)
+    {
+        const QJsonArray at = evaluate(QStringLiteral("(() => { const e = document.querySelector("
+                                                      "'%1'); if (!e) return null; "
+                                                      "e.scrollIntoView({block: 'center'}); "
+                                                      "const r = e.getBoundingClientRect(); "
+                                                      "return [r.x + r.width / 2, r.y + r.height / "
+                                                      "2]; })()")
+                                           .arg(selector))
+                                  .toArray();
+        if (at.size() != 2)
+            return false;
+        for (const char* type : {"mousePressed", "mouseReleased"}) {
+            call("Input.dispatchMouseEvent", {{"type", type},
+                                              {"x", at[0]},
+                                              {"y", at[1]},
+                                              {"button", "left"},
+                                              {"clickCount", 1}});
+        }
+        return true;
+    }
+    QByteArray picture()
+    {
+        call("Emulation.setDeviceMetricsOverride",
+             {{"width", 1280}, {"height", 1500}, {"deviceScaleFactor", 1}, {"mobile", false}});
+        evaluate(QStringLiteral("window.scrollTo(0, 0)"));
+        return QByteArray::fromBase64(
+            call("Page.captureScreenshot", {{"format", "png"}})["data"].toString().toLatin1());
+    }
+
+private:
+    QProcess m_process;
+    QWebSocket m_socket;
+    QString m_session;
+    int m_lastId = 0;
+    QHash<int, QJsonObject> m_answers;
+};
+
+// The LED-64 board 1 lines as the page shows them: port number and "lit" or "dark".
+const QString kLampsShown = QStringLiteral(
+    "[...document.querySelectorAll('#grid-PLED64-1 tbody tr')].map(r => [Number(r.cells[0]"
+    ".textContent), r.cells[2].textContent])");
+
+TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
+{
+#ifdef GLIMROW_EMULATED_BINFMT
+    GTEST_SKIP() << "the browser runs only where the program is native";
+#endif
+    // The configuration listens through [WEB], and has a line that cannot work.
+    QFile config(m_dir.filePath("Glimrow.cfg"));
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    QByteArray text = config.readAll();
+    config.close();
+    text.replace("/ LED-64 board 2", "99,Lamp beyond the board,1,1\r\n/ LED-64 board 2");
+    text.replace("[PLED64-1]", "[WEB]\r\n0\r\n[PLED64-1]");
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write(text);
+    config.close();
+
+    startProgram({"--polling", "50"});
+    QString url;
+    QByteArray said;
+    waitFor([&] {
+        said += m_program.readAllStandardError();
+        url = QRegularExpression(QStringLiteral("Dashboard: open (http://\\S+)"))
+                  .match(QString::fromUtf8(said))
+                  .captured(1);
+        return !url.isEmpty();
+    });
+    ASSERT_FALSE(url.isEmpty()) << said.toStdString();
+
+    Browser browser;
+    QTemporaryDir profile;
+    ASSERT_TRUE(browser.start(profile.path())) << "chromium did not start";
+    browser.open(url);
+
+    // A lamp the data lights reads "lit", and its LED is on.
+    EXPECT_EQ(eventually([&] {
+                  const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
+                  for (const QJsonValue line : browser.evaluate(kLampsShown).toArray()) {
+                      const int led = line[0].toInt();
+                      if (line[1] == QStringLiteral("lit") && led < leds.size() && leds[led] > 0)
+                          return std::string();
+                  }
+                  return std::string("no lit lamp on the page and the board at once");
+              }),
+              "");
+
+    // A dark line, far from the lamp that moves along the board, is tested and lit.
+    const QJsonArray shown = browser.evaluate(kLampsShown).toArray();
+    int moving = 1;
+    for (const QJsonValue line : shown) {
+        if (line[1] == QStringLiteral("lit") && line[0].toInt() != 0)
+            moving = line[0].toInt();
+    }
+    const int led = (moving + 16) % 32 == 0 ? 16 : (moving + 16) % 32;
+    const QString row = QStringLiteral("#grid-PLED64-1 tbody tr:nth-child(%1)").arg(led + 1);
+    ASSERT_EQ(browser.evaluate("document.querySelector('" + row + "').cells[2].textContent"),
+              QStringLiteral("dark"));
+    ASSERT_TRUE(browser.click(row + " button"));
+    EXPECT_EQ(eventually([&] {
+                  const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
+                  return leds.value(led) > 0 ? std::string() : "the tested LED is not lit";
+              }),
+              "");
+    EXPECT_EQ(eventually([&] {
+                  return browser.evaluate("document.querySelector('" + row +
+                                          " button').textContent") == QStringLiteral("End the Test")
+                             ? std::string()
+                             : "the button does not offer to end the test";
+              }),
+              "");
+    if (const QByteArray path = qgetenv("GLIMROW_DASHBOARD_PICTURE"); !path.isEmpty()) {
+        QFile picture(QString::fromLocal8Bit(path));
+        ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+        picture.write(browser.picture());
+    }
+    ASSERT_TRUE(browser.click(row + " button"));
+    EXPECT_EQ(eventually([&] {
+                  const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
+                  return leds.value(led) == 0 ? std::string() : "the LED stays lit after the test";
+              }),
+              "");
+
+    // The line that cannot work is in the page's Messages.
+    EXPECT_EQ(eventually([&] {
+                  return browser.evaluate("document.getElementById('messages').textContent")
+                                 .toString()
+                                 .contains(
+                                     QStringLiteral("output \"99\" is not on an LED-64 board"))
+                             ? std::string()
+                             : "no warning in the Messages";
+              }),
+              "");
+}
+
+} // namespace
