@@ -34,15 +34,24 @@ counter() {
         split($i, pair, "="); printf "%.2f", pair[2]}}' "$work/bench.txt"
 }
 
-# CPU (percent of one core) and resident memory of the program over 30 s.
+# CPU (percent of one core) and resident memory of the program over 30 s; with a third
+# argument, that many dashboard pages connected.
 measure_program() {
-    local polling=$1
+    local polling=$1 pages=${2:-0}
+    local web=()
+    ((pages > 0)) && web=(--web 18765)
     cp "$root/examples/Glimrow.cfg" "$work/"
     cd "$work"
     TMPDIR="$work" QT_QPA_PLATFORM=offscreen "$root/build/bin/glimrow" \
-        --polling "$polling" --run-for 45 >/dev/null 2>&1 &
+        --polling "$polling" --run-for 45 "${web[@]}" >/dev/null 2>&1 &
     program=$!
     cd - >/dev/null
+    local holder=
+    if ((pages > 0)); then
+        sleep 2
+        "$root/build/bin/glimrow_bench_pages" 18765 "$pages" >/dev/null 2>&1 &
+        holder=$!
+    fi
     sleep 10
     local ticks_before ticks_after
     ticks_before=$(awk '{print $14 + $15}' "/proc/$program/stat")
@@ -51,8 +60,8 @@ measure_program() {
     rss=$(awk '/VmRSS/ {print int($2 / 1024)}' "/proc/$program/status")
     cpu=$(awk -v a="$ticks_before" -v b="$ticks_after" -v hz="$(getconf CLK_TCK)" \
         'BEGIN {printf "%.1f", (b - a) / hz / 30 * 100}')
-    kill "$program" 2>/dev/null || true
-    wait "$program" 2>/dev/null || true
+    kill "$program" $holder 2>/dev/null || true
+    wait "$program" $holder 2>/dev/null || true
 }
 
 "$root/build/bin/vantor-sim" --port 2727 >/dev/null 2>&1 &
@@ -63,6 +72,8 @@ cpu_default=$cpu
 rss_default=$rss
 measure_program 1
 cpu_fast=$cpu
+measure_program 100 3
+cpu_pages=$cpu
 
 printf '\n%-62s %14s %14s\n' "Figure" "Measured" "Target"
 row() { printf '%-62s %14s %14s\n' "$1" "$2" "$3"; }
@@ -77,6 +88,9 @@ row "D-Bus fill + each property read alone" "$(median FillAndEachPropertyAlone/r
 row "One D-Bus round trip, for comparison" "$(median SingleRoundTrip/real_time)" ""
 row "Longest event-loop gap, D-Bus server stopped 3 s" "$(counter 'WindowWhileServerStopped/iterations:1/real_time' longest_gap_ms) ms" "<= 20 ms"
 row "Frame to LED at 10 ms polling, p99" "$(counter 'FrameToLed/iterations:300/manual_time' p99_ms) ms" "<= 11 ms"
+row "Update cycle at 10 ms polling, no dashboard page" "$(median UpdateCycleWithPages/0/iterations:300/manual_time)" ""
+row "Update cycle at 10 ms polling, 10 dashboard pages" "$(median UpdateCycleWithPages/1/iterations:300/manual_time)" "<= 1.1 x above"
+row "Frame to dashboard page at 10 ms polling, p99" "$(counter 'FrameToPage/iterations:100/manual_time' p99_ms) ms" "<= 150 ms"
 for library in 22 21; do
     row "Window time per cycle on USB boards (libphidget$library), all changing" \
         "$(median CycleOnLibraryBoards/1/$library/iterations:40/manual_time)" "<= 2 ms"
@@ -85,5 +99,6 @@ for library in 22 21; do
 done
 row "Light bit to both USB LED boards at 20 ms polling, p99" "$(counter 'LightBitToBoard/iterations:200/manual_time' p99_ms) ms" "<= 30 ms"
 row "CPU at 100 ms polling" "$cpu_default %" "<= 2 %"
+row "CPU at 100 ms polling, 3 dashboard pages" "$cpu_pages %" "<= 1 point above"
 row "CPU at 1 ms polling" "$cpu_fast %" "<= 30 %"
 row "Resident memory" "$rss_default MB" "<= 100 MB"

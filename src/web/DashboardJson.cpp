@@ -134,14 +134,13 @@ QJsonObject statusJson(const CockpitState& state)
     if (const auto line = state.outputUnderTest()) {
         const MemoryGrid& grid = state.shownGrid(line->grid);
         const int row = line->line + 1;
-        underTest = QJsonObject{
-            {QStringLiteral("section"), gridKey(line->grid)},
-            {QStringLiteral("caption"), gridCaption(line->grid)},
-            {QStringLiteral("line"), line->line},
-            {QStringLiteral("description"),
-             row < grid.rowCount() && grid.columnCount() > kDescriptionColumn
-                 ? grid.text(row, kDescriptionColumn)
-                 : QString()}};
+        underTest = QJsonObject{{QStringLiteral("section"), gridKey(line->grid)},
+                                {QStringLiteral("caption"), gridCaption(line->grid)},
+                                {QStringLiteral("line"), line->line},
+                                {QStringLiteral("description"),
+                                 row < grid.rowCount() && grid.columnCount() > kDescriptionColumn
+                                     ? grid.text(row, kDescriptionColumn)
+                                     : QString()}};
     }
     return {{QStringLiteral("activity"), state.activity()},
             {QStringLiteral("notice"), state.lastNotice()},

@@ -393,6 +393,8 @@ void DashboardServer::takePages()
                         QStringLiteral("dropped a page that sent a message over %1 bytes")
                             .arg(m_limits.maxMessageBytes));
             }
+            // Nothing the socket still says may reach its page once it is gone.
+            socket->disconnect(this);
             m_pages.erase(socket);
             socket->deleteLater();
         });

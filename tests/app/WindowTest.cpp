@@ -262,6 +262,13 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     EXPECT_TRUE(cockpit.mbUpdateEpicAnyway());
     ui.sldGlimrow[0]->setValue(40); // below the range
     EXPECT_EQ(cockpit.lampBrightness(), 50);
+    // Another view (the dashboard) acts through the core: the window shows it.
+    cockpit.setLampBrightness(90);
+    EXPECT_EQ(ui.sldGlimrow[0]->value(), 90);
+    cockpit.setAllLampsOn(true);
+    EXPECT_TRUE(ui.chkGlimrow[1]->isChecked());
+    QTest::mouseClick(ui.chkGlimrow[1], Qt::LeftButton);
+    EXPECT_FALSE(w.state().allLampsOn());
     EXPECT_EQ(ui.lblTimerValue->text(), "100");
     ui.sldGlimrow[1]->setValue(250);
     EXPECT_EQ(cockpit.tmrGlimrow().interval(), 250);

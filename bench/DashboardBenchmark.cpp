@@ -1,0 +1,165 @@
+// The dashboard's cost: the window's time per update cycle at 10 ms polling with 10 pages
+// connected against none (target: within 10 %), and the time from a stream frame to a page
+// showing its lamp (target: p99 at most 150 ms).
+
+#include "StartedWindow.h"
+
+#include "FlightScript.h"
+#include "TcpFrameServer.h"
+#include "app/frmGlimrow.h"
+#include "phidget/virtual/VirtualHardware.h"
+#include "web/DashboardServer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QWebSocket>
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace glimrow;
+
+// The started window with the dashboard on a loopback port.
+struct DashboardWindow : bench::StartedWindow {
+    explicit DashboardWindow(const QByteArray& connection, quint16 port = 2727)
+        : StartedWindow(connection, port),
+          dashboard(std::make_unique<DashboardServer>(window->cockpit(), window->state()))
+    {
+        dashboard->start(WebListen{QHostAddress::LocalHost, 0}, {});
+    }
+
+    // A page: a WebSocket that keeps the newest PLED64-1 lamp 0 it was sent.
+    struct Page {
+        QWebSocket socket;
+        QString lamp0;
+    };
+    std::vector<std::unique_ptr<Page>> openPages(int count)
+    {
+        std::vector<std::unique_ptr<Page>> pages;
+        for (int index = 0; index < count; ++index) {
+            auto page = std::make_unique<Page>();
+            Page* raw = page.get();
+            QObject::connect(
+                &page->socket, &QWebSocket::textMessageReceived, [raw](const QString& text) {
+                    const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+                    const QJsonObject parts = message.contains(QStringLiteral("state"))
+                                                  ? message[QStringLiteral("state")]
+                                                        .toObject()[QStringLiteral("parts")]
+                                                        .toObject()
+                                                  : message[QStringLiteral("parts")].toObject();
+                    const QJsonValue lamps = parts[QStringLiteral("PLED64-1")];
+                    if (lamps.isObject()) {
+                        raw->lamp0 = lamps.toObject()[QStringLiteral("rows")]
+                                         .toArray()
+                                         .at(0)
+                                         .toObject()[QStringLiteral("lamp")]
+                                         .toString();
+                    }
+                });
+            QNetworkRequest request(
+                QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(dashboard->port())));
+            request.setRawHeader("Origin",
+                                 "http://127.0.0.1:" + QByteArray::number(dashboard->port()));
+            page->socket.open(request);
+            pages.push_back(std::move(page));
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (dashboard->pageCount() < count && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        return pages;
+    }
+
+    std::unique_ptr<DashboardServer> dashboard;
+};
+
+// Cycles 10 ms apart with the lamps changing every cycle, with 10 pages (1) or none (0): the
+// rest of each period goes to the window's events, the pages' updates among them.
+void UpdateCycleWithPages(benchmark::State& state)
+{
+    DashboardWindow cockpit("DCOM");
+    const auto pages = cockpit.openPages(state.range(0) != 0 ? 10 : 0);
+    if (state.range(0) != 0 && cockpit.dashboard->pageCount() != 10) {
+        state.SkipWithError("the pages did not connect");
+        return;
+    }
+    Cockpit& core = cockpit.window->cockpit();
+    using Clock = std::chrono::steady_clock;
+    int step = 0;
+    for (auto _ : state) {
+        // Every cycle lights another lamp: each page has something to be sent.
+        core.TestOutput(CockpitGrid::PLED64_1, ++step % 32);
+        const Clock::time_point start = Clock::now();
+        core.updateCycle().run();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        while (Clock::now() - start < std::chrono::milliseconds(10))
+            QCoreApplication::processEvents();
+    }
+    state.SetLabel(state.range(0) != 0 ? "10 pages" : "no page");
+}
+BENCHMARK(UpdateCycleWithPages)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(300)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// A stream frame's light bit to a page being sent the lamp's new state, at 10 ms polling.
+void FrameToPage(benchmark::State& state)
+{
+    std::int32_t lightBits = 0;
+    QVariantMap record = sim::FlightScript::recordAt(0);
+    sim::TcpFrameServer stream(
+        [&] {
+            record[QStringLiteral("LightBits")] = lightBits;
+            return sim::FlightScript::frameFor(record);
+        },
+        1000);
+    stream.listen(QHostAddress::LocalHost, 0);
+    DashboardWindow cockpit("TCP", stream.port());
+    cockpit.window->setPollingInterval(10);
+    const auto pages = cockpit.openPages(1);
+    QElapsedTimer clock;
+    clock.start();
+    while (!cockpit.window->cockpit().cache().VantorAy && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+
+    std::vector<double> latencies;
+    QRandomGenerator random(7);
+    for (auto _ : state) {
+        clock.restart();
+        const qint64 pause = random.bounded(100);
+        while (clock.elapsed() < pause)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        const bool wanted = !(lightBits & 1);
+        lightBits = wanted ? 1 : 0;
+        const QString shown = wanted ? QStringLiteral("lit") : QStringLiteral("dark");
+        clock.restart();
+        while (pages.front()->lamp0 != shown && clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const auto percentile = [&](double p) {
+        return latencies.empty() ? 0.0
+                                 : latencies[std::min(latencies.size() - 1,
+                                                      std::size_t(p * double(latencies.size())))];
+    };
+    state.counters["p50_ms"] = percentile(0.50);
+    state.counters["p99_ms"] = percentile(0.99);
+}
+BENCHMARK(FrameToPage)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
