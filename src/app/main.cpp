@@ -14,7 +14,7 @@
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareService.h"
 #include "phidget/virtual/VirtualHardwareWindow.h"
-#include "web/DashboardServer.h"
+#include "web/Dashboard.h"
 #include "web/WebListen.h"
 #include "web/WebToken.h"
 
@@ -330,7 +330,7 @@ bool startRecordingIfAsked(const Options& options, Cockpit& cockpit)
 
 // --web, or [WEB] in Glimrow.cfg: the dashboard, once start-up is done. A wrong address, a
 // token that cannot be kept or a port already taken is said, and the program runs on without it.
-std::unique_ptr<DashboardServer> startDashboard(const Options& options, Cockpit& cockpit,
+std::unique_ptr<Dashboard> startDashboard(const Options& options, Cockpit& cockpit,
                                                 CockpitState& state, const QString& configFile)
 {
     const QString asked = options.parser.isSet(options.web) ? options.parser.value(options.web)
@@ -354,7 +354,7 @@ std::unique_ptr<DashboardServer> startDashboard(const Options& options, Cockpit&
         }
         token = *kept;
     }
-    auto dashboard = std::make_unique<DashboardServer>(cockpit, state);
+    auto dashboard = std::make_unique<Dashboard>(cockpit, state);
     if (!dashboard->start(*listen, token))
         return nullptr;
     return dashboard;

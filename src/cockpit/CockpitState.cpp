@@ -56,16 +56,20 @@ CockpitState::KeptGrid::KeptGrid(CockpitState& state, CockpitGrid which)
 
 void CockpitState::KeptGrid::setRowCount(int rows)
 {
+    const bool same = rows == m_kept.rowCount();
     m_kept.setRowCount(rows);
     m_shown.setRowCount(rows);
-    m_state.changed(m_part);
+    if (!same)
+        m_state.changed(m_part);
 }
 
 void CockpitState::KeptGrid::setColumnCount(int columns)
 {
+    const bool same = columns == m_kept.columnCount();
     m_kept.setColumnCount(columns);
     m_shown.setColumnCount(columns);
-    m_state.changed(m_part);
+    if (!same)
+        m_state.changed(m_part);
 }
 
 void CockpitState::KeptGrid::setColumnWidth(int column, int twips)
@@ -102,12 +106,12 @@ void CockpitState::KeptGrid::setCellColour(int row, int column, CellColour colou
 
 void CockpitState::KeptGrid::setColumnStale(int column, const QString& why)
 {
-    if (const auto kept = m_kept.stale.find(column);
-        kept != m_kept.stale.end() && kept->second == why)
-        return;
+    const auto kept = m_kept.stale.find(column);
+    const bool same = (kept == m_kept.stale.end() ? QString() : kept->second) == why;
     m_kept.setColumnStale(column, why);
     m_shown.setColumnStale(column, why);
-    m_state.changed(m_part);
+    if (!same)
+        m_state.changed(m_part);
 }
 
 CockpitState::KeptLabel::KeptLabel(CockpitState& state, CockpitLabel which)

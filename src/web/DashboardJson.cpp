@@ -189,26 +189,30 @@ QJsonObject dashboardPartJson(const CockpitState& state, int part)
     }
 }
 
-const QByteArray& DashboardParts::member(int part)
+std::vector<WrittenPart> DashboardParts::changed()
 {
-    Written& written = m_written.at(std::size_t(part));
-    if (written.revision != m_state.revision(part)) {
-        written.revision = m_state.revision(part);
+    std::vector<WrittenPart> changed;
+    for (int part = 0; part < CockpitState::kPartCount; ++part) {
+        const quint64 revision = m_state.revision(part);
+        quint64& written = m_written.at(std::size_t(part));
+        if (written == revision)
+            continue;
+        written = revision;
         // Part names are plain ASCII words: they need no escaping.
-        written.text = '"' + dashboardPartName(part).toLatin1() + "\":";
-        written.text +=
-            QJsonDocument(dashboardPartJson(m_state, part)).toJson(QJsonDocument::Compact);
+        QByteArray member = '"' + dashboardPartName(part).toLatin1() + "\":";
+        member += QJsonDocument(dashboardPartJson(m_state, part)).toJson(QJsonDocument::Compact);
+        changed.push_back({part, revision, std::move(member)});
     }
-    return written.text;
+    return changed;
 }
 
-QByteArray DashboardParts::whole()
+QByteArray wholeDashboardState(const WrittenParts& parts)
 {
     QByteArray text = "{\"schema\":1,\"parts\":{";
-    for (int part = 0; part < CockpitState::kPartCount; ++part) {
-        if (part > 0)
+    for (const WrittenPart& part : parts) {
+        if (part.part > 0)
             text += ',';
-        text += member(part);
+        text += part.member;
     }
     return text + "}}";
 }

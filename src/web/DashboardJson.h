@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 namespace glimrow {
 
@@ -18,23 +19,30 @@ namespace glimrow {
 QString dashboardPartName(int part);
 QJsonObject dashboardPartJson(const CockpitState& state, int part);
 
-// Each part written out once per revision, however many pages ask for it.
+// A part as written out: `"name":{...}`, ready to go between the braces of a JSON object.
+struct WrittenPart {
+    int part = 0;
+    quint64 revision = 0;
+    QByteArray member;
+};
+using WrittenParts = std::array<WrittenPart, CockpitState::kPartCount>;
+
+// {"schema":1,"parts":{...}} with every part.
+QByteArray wholeDashboardState(const WrittenParts& parts);
+
+// Writes out the parts that changed since it last looked, each once however many pages get it.
 class DashboardParts {
 public:
-    explicit DashboardParts(const CockpitState& state) : m_state(state) {}
-
-    // `"name":{...}`, ready to go between the braces of a JSON object.
-    const QByteArray& member(int part);
-    // {"schema":1,"parts":{...}} with every part.
-    QByteArray whole();
+    // The first call writes every part.
+    explicit DashboardParts(const CockpitState& state) : m_state(state)
+    {
+        m_written.fill(~quint64(0));
+    }
+    std::vector<WrittenPart> changed();
 
 private:
-    struct Written {
-        quint64 revision = ~quint64(0);
-        QByteArray text;
-    };
     const CockpitState& m_state;
-    std::array<Written, CockpitState::kPartCount> m_written;
+    std::array<quint64, CockpitState::kPartCount> m_written;
 };
 
 } // namespace glimrow

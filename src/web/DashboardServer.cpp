@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
-#include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -157,9 +156,10 @@ struct DashboardServer::Page {
     qint64 queued = 0; // handed to the socket but not yet written out
 };
 
-DashboardServer::DashboardServer(Cockpit& cockpit, CockpitState& state, Limits limits)
-    : m_cockpit(cockpit), m_state(state), m_limits(limits), m_parts(state)
+DashboardServer::DashboardServer(Limits limits) : m_limits(limits)
 {
+    for (int part = 0; part < CockpitState::kPartCount; ++part)
+        m_parts.at(std::size_t(part)).part = part;
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &DashboardServer::takePages);
     m_pushTimer.setInterval(m_limits.pushIntervalMs);
     connect(&m_pushTimer, &QTimer::timeout, this, &DashboardServer::pushChanges);
@@ -185,47 +185,29 @@ DashboardServer::~DashboardServer()
     }
 }
 
-bool DashboardServer::start(const WebListen& listen, const QString& token)
+bool DashboardServer::listenOn(const WebListen& listen, const QString& token, QString* problem)
 {
     auto server =
         std::make_unique<CountingTcpServer>(m_openConnections, m_limits.maxConnections, [this] {
-            sayOnce(QStringLiteral("connections"), QStringLiteral("turned away connections "
-                                                                  "beyond %1 open at once")
-                                                       .arg(m_limits.maxConnections));
+            sayOnce(QStringLiteral("connections"),
+                    QStringLiteral("turned away connections beyond %1 open at once")
+                        .arg(m_limits.maxConnections));
         });
     if (!server->listen(listen.address, listen.port)) {
-        m_state.showNotice(QStringLiteral("The dashboard cannot listen on %1: %2; Glimrow runs "
-                                          "on without it")
-                               .arg(listen.text(), server->errorString()));
+        *problem = server->errorString();
         return false;
     }
     m_listen = listen;
     m_token = token;
     m_port = server->serverPort();
     bind(server.release());
-    m_state.showNotice(QStringLiteral("Dashboard: open %1").arg(pageUrl()));
     return true;
 }
 
-QString DashboardServer::pageUrl() const
+void DashboardServer::publish(const std::vector<WrittenPart>& parts)
 {
-    QHostAddress shown = m_listen.address;
-    if (shown == QHostAddress::Any || shown == QHostAddress::AnyIPv4 ||
-        shown == QHostAddress::AnyIPv6) {
-        // Listening everywhere: the address a phone on the same network would use.
-        shown = QHostAddress::LocalHost;
-        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
-            if (!address.isLoopback() && address.protocol() == QAbstractSocket::IPv4Protocol) {
-                shown = address;
-                break;
-            }
-        }
-    }
-    const WebListen where{shown, m_port};
-    QString url = QStringLiteral("http://%1/").arg(where.text());
-    if (!m_listen.isLoopback())
-        url += QStringLiteral("?token=") + m_token;
-    return url;
+    for (const WrittenPart& part : parts)
+        m_parts.at(std::size_t(part.part)) = part;
 }
 
 std::optional<DashboardServer::Refusal> DashboardServer::refusal(const QHttpServerRequest& request,
@@ -330,8 +312,8 @@ QHttpServerResponse DashboardServer::answer(const QHttpServerRequest& request)
     }
     const QString path = request.url().path();
     if (path == QLatin1StringView("/api/state")) {
-        return withPageHeaders(
-            QHttpServerResponse(QByteArrayLiteral("application/json"), m_parts.whole()));
+        return withPageHeaders(QHttpServerResponse(QByteArrayLiteral("application/json"),
+                                                   wholeDashboardState(m_parts)));
     }
     if (path == QLatin1StringView("/ws"))
         return plain(Status::UpgradeRequired, QStringLiteral("This address takes a WebSocket"));
@@ -378,6 +360,7 @@ void DashboardServer::takePages()
         page->peer = socket->peerAddress().toString();
         Page& added = *page;
         m_pages.emplace(socket, std::move(page));
+        m_pageCount = int(m_pages.size());
         connect(socket, &QWebSocket::textMessageReceived, this,
                 [this, &added](const QString& message) { act(added, message); });
         connect(socket, &QWebSocket::binaryMessageReceived, this, [this, &added] {
@@ -396,11 +379,12 @@ void DashboardServer::takePages()
             // Nothing the socket still says may reach its page once it is gone.
             socket->disconnect(this);
             m_pages.erase(socket);
+            m_pageCount = int(m_pages.size());
             socket->deleteLater();
         });
-        for (int part = 0; part < CockpitState::kPartCount; ++part)
-            added.sent.at(std::size_t(part)) = m_state.revision(part);
-        send(added, "{\"type\":\"state\",\"state\":" + m_parts.whole() + '}');
+        for (const WrittenPart& part : m_parts)
+            added.sent.at(std::size_t(part.part)) = part.revision;
+        send(added, "{\"type\":\"state\",\"state\":" + wholeDashboardState(m_parts) + '}');
     }
     if (!m_pages.empty() && !m_pushTimer.isActive())
         m_pushTimer.start();
@@ -427,14 +411,14 @@ void DashboardServer::pushChanges()
         if (page->queued > m_limits.maxQueuedBytes / 4)
             continue;
         QByteArray parts;
-        for (int part = 0; part < CockpitState::kPartCount; ++part) {
-            quint64& sent = page->sent.at(std::size_t(part));
-            if (sent == m_state.revision(part))
+        for (const WrittenPart& part : m_parts) {
+            quint64& sent = page->sent.at(std::size_t(part.part));
+            if (sent == part.revision)
                 continue;
-            sent = m_state.revision(part);
+            sent = part.revision;
             if (!parts.isEmpty())
                 parts += ',';
-            parts += m_parts.member(part);
+            parts += part.member;
         }
         if (!parts.isEmpty())
             send(*page, "{\"type\":\"update\",\"parts\":{" + parts + "}}");
@@ -457,29 +441,20 @@ void DashboardServer::act(Page& page, const QString& message)
     }
     const QJsonObject request = document.object();
     const QString action = request.value(QStringLiteral("action")).toString();
-    const QJsonValue line = request.value(QStringLiteral("line"));
+    const auto isWhole = [](const QJsonValue& value) {
+        return value.isDouble() && value.toDouble() == double(value.toInt());
+    };
     const QJsonValue value = request.value(QStringLiteral("value"));
-    if (action == QLatin1StringView("test")) {
-        const auto grid = gridOfKey(request.value(QStringLiteral("section")).toString());
-        // A line that is gone (the file was reloaded) is simply not tested.
-        if (grid && line.isDouble() && line.toDouble() == double(line.toInt())) {
-            m_cockpit.TestOutput(*grid, line.toInt());
-            return;
-        }
-    } else if (action == QLatin1StringView("endTest")) {
-        m_cockpit.EndOutputTest();
-        return;
-    } else if (action == QLatin1StringView("allLampsOn") && value.isBool()) {
-        m_cockpit.setAllLampsOn(value.toBool());
-        return;
-    } else if (action == QLatin1StringView("reload")) {
-        m_cockpit.ReloadConfiguration();
-        return;
-    } else if (action == QLatin1StringView("brightness") && value.isDouble() &&
-               value.toDouble() == double(value.toInt()) &&
-               value.toInt() >= Cockpit::kMinBrightness &&
-               value.toInt() <= Cockpit::kMaxBrightness) {
-        m_cockpit.setLampBrightness(value.toInt());
+    const bool wellFormed =
+        (action == QLatin1StringView("test") &&
+         gridOfKey(request.value(QStringLiteral("section")).toString()) &&
+         isWhole(request.value(QStringLiteral("line")))) ||
+        action == QLatin1StringView("endTest") || action == QLatin1StringView("reload") ||
+        (action == QLatin1StringView("allLampsOn") && value.isBool()) ||
+        (action == QLatin1StringView("brightness") && isWhole(value) &&
+         value.toInt() >= Cockpit::kMinBrightness && value.toInt() <= Cockpit::kMaxBrightness);
+    if (wellFormed) {
+        emit actionAsked(request);
         return;
     }
     drop(page, QWebSocketProtocol::CloseCodePolicyViolated,
@@ -497,8 +472,7 @@ void DashboardServer::sayOnce(const QString& kind, const QString& text)
     if (m_said.contains(kind))
         return;
     m_said.insert(kind);
-    m_state.showNotice(
-        QStringLiteral("Dashboard: %1 (the first such; more are not logged)").arg(text));
+    emit said(QStringLiteral("Dashboard: %1 (the first such; more are not logged)").arg(text));
 }
 
 } // namespace glimrow

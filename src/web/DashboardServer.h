@@ -1,14 +1,13 @@
 #pragma once
 
-// The dashboard: the cockpit in a browser. It serves the page (compiled in as resources),
-// GET /api/state, and a WebSocket at /ws over which each page is sent the whole state once and
-// then, at most ten times a second, the parts that changed; the page's buttons come back over
-// it as actions, which call the same cockpit functions as the window's controls.
+// The dashboard's server, on a thread of its own (see Dashboard): it serves the page (compiled
+// in as resources), GET /api/state, and a WebSocket at /ws over which each page is sent the
+// whole state once and then, at most ten times a second, the parts that changed. What a page
+// asks for comes out as actionAsked(), checked for shape but not yet done.
 //
 // On a loopback address it asks for nothing. On any other address every request needs the
 // access token, from ?token= or the cookie the page is given. WebSocket upgrades must come
-// from the page's own origin. The update cycle never waits for a page: a page that falls too
-// far behind is dropped.
+// from the page's own origin. A page that falls too far behind is dropped.
 
 #include "web/DashboardJson.h"
 #include "web/WebListen.h"
@@ -16,17 +15,17 @@
 #include <QAbstractHttpServer>
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
+#include <QJsonObject>
 #include <QSet>
 #include <QTimer>
 
+#include <atomic>
 #include <map>
 #include <memory>
 
 class QWebSocket;
 
 namespace glimrow {
-
-class Cockpit;
 
 class DashboardServer : public QAbstractHttpServer {
     Q_OBJECT
@@ -41,20 +40,25 @@ public:
         int pushIntervalMs = 100;
     };
 
-    DashboardServer(Cockpit& cockpit, CockpitState& state, Limits limits);
-    DashboardServer(Cockpit& cockpit, CockpitState& state)
-        : DashboardServer(cockpit, state, Limits{})
-    {
-    }
+    explicit DashboardServer(Limits limits);
     ~DashboardServer() override;
 
-    // Listens, and says where to open the page. `token` is needed off a loopback address. False
-    // when it cannot listen (the port is taken), having said why; the program runs on.
-    bool start(const WebListen& listen, const QString& token);
+    // Listens; `token` is needed off a loopback address. False and why when it cannot (the
+    // port is taken).
+    bool listenOn(const WebListen& listen, const QString& token, QString* problem);
+    // The newest text of the parts that changed; pages get them at the next push.
+    void publish(const std::vector<WrittenPart>& parts);
+
+    // Safe to ask from any thread.
     quint16 port() const { return m_port; }
-    // The address to open, with the token when one is needed.
-    QString pageUrl() const;
-    int pageCount() const { return int(m_pages.size()); }
+    int pageCount() const { return m_pageCount; }
+
+signals:
+    // A page's action, well formed: {"action": "test", "section": key, "line": n}, "endTest",
+    // "allLampsOn" with a bool "value", "reload", "brightness" with a whole "value".
+    void actionAsked(const QJsonObject& action);
+    // Something to log.
+    void said(const QString& text);
 
 protected:
 #if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
@@ -86,13 +90,12 @@ private:
     // Each kind of trouble once: a page that misbehaves must not flood the log.
     void sayOnce(const QString& kind, const QString& text);
 
-    Cockpit& m_cockpit;
-    CockpitState& m_state;
     Limits m_limits;
-    DashboardParts m_parts;
+    WrittenParts m_parts;
     WebListen m_listen;
     QString m_token;
-    quint16 m_port = 0;
+    std::atomic<quint16> m_port = 0;
+    std::atomic<int> m_pageCount = 0;
     int m_openConnections = 0;
     std::map<QWebSocket*, std::unique_ptr<Page>> m_pages;
     QTimer m_pushTimer;
