@@ -12,6 +12,9 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QHttpServerWebSocketUpgradeResponse>
+#endif
 
 #include <functional>
 
