@@ -126,6 +126,19 @@ BENCHMARK(UpdateCycleWithPages)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
+// Every part of the state written out, as for a page that has just connected: what the
+// program's thread spends, ten times a second, when everything changes.
+void WriteOutState(benchmark::State& state)
+{
+    DashboardWindow cockpit("DCOM");
+    cockpit.window->cockpit().updateCycle().run();
+    for (auto _ : state) {
+        DashboardParts parts(cockpit.window->state());
+        benchmark::DoNotOptimize(parts.changed());
+    }
+}
+BENCHMARK(WriteOutState)->Unit(benchmark::kMicrosecond);
+
 // A stream frame's light bit to a page being sent the lamp's new state, at 10 ms polling.
 void FrameToPage(benchmark::State& state)
 {

@@ -4,7 +4,8 @@
 # Usage: scripts/run-tests.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/scripts/install-deps.sh"
+# Everything at once: one package-list update on a fresh machine, not three.
+"$root/scripts/install-deps.sh" --fuzz --arm64
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$root/build" --output-on-failure -j2

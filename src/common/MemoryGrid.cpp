@@ -1,23 +1,26 @@
 #include "common/MemoryGrid.h"
 
-#include <iterator>
+#include <algorithm>
 
 namespace glimrow {
+
+MemoryGrid::MemoryGrid(int rows, int columns)
+    : m_rows(rows), m_columns(columns), m_cells(std::size_t(std::max(rows * columns, 0)))
+{
+}
 
 void MemoryGrid::setRowCount(int rows)
 {
     if (rows < 1)
         throw GridError("a grid keeps at least its header row");
-    m_rows = rows;
-    dropCellsOutside();
+    resize(rows, m_columns);
 }
 
 void MemoryGrid::setColumnCount(int columns)
 {
     if (columns < 1)
         throw GridError("a grid keeps at least its first column");
-    m_columns = columns;
-    dropCellsOutside();
+    resize(m_rows, columns);
 }
 
 void MemoryGrid::setColumnWidth(int column, int twips)
@@ -35,29 +38,29 @@ void MemoryGrid::setColumnAlignment(int column, ColumnAlignment alignment)
 QString MemoryGrid::text(int row, int column) const
 {
     check(row, column);
-    const auto found = m_text.find({row, column});
-    return found == m_text.end() ? QString() : found->second;
+    return cell(row, column).text;
 }
 
 void MemoryGrid::setText(int row, int column, const QString& text)
 {
     check(row, column);
-    QString& cell = m_text[{row, column}];
-    if (cell != text)
+    QString& shown = cell(row, column).text;
+    if (shown != text)
         ++changedWrites;
-    cell = text;
+    shown = text;
 }
 
 void MemoryGrid::setCellColour(int row, int column, CellColour colour)
 {
     check(row, column);
-    m_colours[{row, column}] = colour;
+    cell(row, column).colour = colour;
 }
 
 CellColour MemoryGrid::colour(int row, int column) const
 {
-    const auto found = m_colours.find({row, column});
-    return found == m_colours.end() ? CellColour::Normal : found->second;
+    if (row < 0 || row >= m_rows || column < 0 || column >= m_columns)
+        return CellColour::Normal;
+    return cell(row, column).colour;
 }
 
 void MemoryGrid::check(int row, int column) const
@@ -66,14 +69,20 @@ void MemoryGrid::check(int row, int column) const
         throw GridError("cell outside the grid");
 }
 
-// Rows and columns that are removed take their cells with them, as on screen.
-void MemoryGrid::dropCellsOutside()
+void MemoryGrid::resize(int rows, int columns)
 {
-    const auto outside = [this](const auto& cell) {
-        return cell.first.first >= m_rows || cell.first.second >= m_columns;
-    };
-    std::erase_if(m_text, outside);
-    std::erase_if(m_colours, outside);
+    if (columns == m_columns) {
+        m_cells.resize(std::size_t(rows * columns));
+    } else {
+        std::vector<Cell> cells(std::size_t(rows * columns));
+        for (int row = 0; row < std::min(rows, m_rows); ++row) {
+            for (int column = 0; column < std::min(columns, m_columns); ++column)
+                cells[std::size_t(row * columns + column)] = std::move(cell(row, column));
+        }
+        m_cells = std::move(cells);
+    }
+    m_rows = rows;
+    m_columns = columns;
 }
 
 } // namespace glimrow

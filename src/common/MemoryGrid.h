@@ -6,13 +6,13 @@
 #include "common/OutputGrid.h"
 
 #include <map>
-#include <utility>
+#include <vector>
 
 namespace glimrow {
 
 class MemoryGrid final : public OutputGrid {
 public:
-    MemoryGrid(int rows, int columns) : m_rows(rows), m_columns(columns) {}
+    MemoryGrid(int rows, int columns);
 
     int rowCount() const override { return m_rows; }
     void setRowCount(int rows) override;
@@ -33,13 +33,22 @@ public:
     std::map<int, QString> stale;
 
 private:
+    struct Cell {
+        QString text;
+        CellColour colour = CellColour::Normal;
+    };
     void check(int row, int column) const;
-    void dropCellsOutside();
+    Cell& cell(int row, int column) { return m_cells[std::size_t(row * m_columns + column)]; }
+    const Cell& cell(int row, int column) const
+    {
+        return m_cells[std::size_t(row * m_columns + column)];
+    }
+    // Rows and columns that are removed take their cells with them, as on screen.
+    void resize(int rows, int columns);
 
     int m_rows;
     int m_columns;
-    std::map<std::pair<int, int>, QString> m_text;
-    std::map<std::pair<int, int>, CellColour> m_colours;
+    std::vector<Cell> m_cells; // row by row
 };
 
 } // namespace glimrow

@@ -17,7 +17,8 @@ namespace glimrow {
 
 // The part's name in the state ("PLED64-1", "labels", "connection", ...).
 QString dashboardPartName(int part);
-QJsonObject dashboardPartJson(const CockpitState& state, int part);
+// The part as a JSON object's text.
+QByteArray dashboardPartText(const CockpitState& state, int part);
 
 // A part as written out: `"name":{...}`, ready to go between the braces of a JSON object.
 struct WrittenPart {

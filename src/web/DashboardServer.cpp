@@ -164,8 +164,6 @@ DashboardServer::DashboardServer(Limits limits) : m_limits(limits)
     for (int part = 0; part < CockpitState::kPartCount; ++part)
         m_parts.at(std::size_t(part)).part = part;
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &DashboardServer::takePages);
-    m_pushTimer.setInterval(m_limits.pushIntervalMs);
-    connect(&m_pushTimer, &QTimer::timeout, this, &DashboardServer::pushChanges);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     addWebSocketUpgradeVerifier(this, [this](const QHttpServerRequest& request) {
         if (const auto refused = refusal(request, true)) {
@@ -211,6 +209,7 @@ void DashboardServer::publish(const std::vector<WrittenPart>& parts)
 {
     for (const WrittenPart& part : parts)
         m_parts.at(std::size_t(part.part)) = part;
+    pushChanges();
 }
 
 std::optional<DashboardServer::Refusal> DashboardServer::refusal(const QHttpServerRequest& request,
@@ -389,8 +388,6 @@ void DashboardServer::takePages()
             added.sent.at(std::size_t(part.part)) = part.revision;
         send(added, "{\"type\":\"state\",\"state\":" + wholeDashboardState(m_parts) + '}');
     }
-    if (!m_pages.empty() && !m_pushTimer.isActive())
-        m_pushTimer.start();
 }
 
 void DashboardServer::send(Page& page, const QByteArray& message)
@@ -400,10 +397,6 @@ void DashboardServer::send(Page& page, const QByteArray& message)
 
 void DashboardServer::pushChanges()
 {
-    if (m_pages.empty()) {
-        m_pushTimer.stop();
-        return;
-    }
     std::vector<Page*> behind;
     for (auto& [socket, page] : m_pages) {
         if (page->queued > m_limits.maxQueuedBytes) {

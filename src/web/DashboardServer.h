@@ -2,8 +2,8 @@
 
 // The dashboard's server, on a thread of its own (see Dashboard): it serves the page (compiled
 // in as resources), GET /api/state, and a WebSocket at /ws over which each page is sent the
-// whole state once and then, at most ten times a second, the parts that changed. What a page
-// asks for comes out as actionAsked(), checked for shape but not yet done.
+// whole state once and then the parts that changed, as they are published (ten times a second).
+// What a page asks for comes out as actionAsked(), checked for shape but not yet done.
 //
 // On a loopback address it asks for nothing. On any other address every request needs the
 // access token, from ?token= or the cookie the page is given. WebSocket upgrades must come
@@ -17,7 +17,6 @@
 #include <QHttpServerResponse>
 #include <QJsonObject>
 #include <QSet>
-#include <QTimer>
 
 #include <atomic>
 #include <map>
@@ -37,7 +36,6 @@ public:
         qsizetype maxRequestBytes = 16 * 1024;
         qsizetype maxMessageBytes = 4 * 1024;
         qint64 maxQueuedBytes = 4 * 1024 * 1024; // unsent to one page before it is dropped
-        int pushIntervalMs = 100;
     };
 
     explicit DashboardServer(Limits limits);
@@ -46,7 +44,7 @@ public:
     // Listens; `token` is needed off a loopback address. False and why when it cannot (the
     // port is taken).
     bool listenOn(const WebListen& listen, const QString& token, QString* problem);
-    // The newest text of the parts that changed; pages get them at the next push.
+    // The newest text of the parts that changed, sent on to the pages at once.
     void publish(const std::vector<WrittenPart>& parts);
 
     // Safe to ask from any thread.
@@ -98,7 +96,6 @@ private:
     std::atomic<int> m_pageCount = 0;
     int m_openConnections = 0;
     std::map<QWebSocket*, std::unique_ptr<Page>> m_pages;
-    QTimer m_pushTimer;
     QSet<QString> m_said;
 };
 

@@ -210,7 +210,8 @@ TEST_F(DashboardServerTest, APageGetsTheStateThenChangesAndItsActionsDriveTheCoc
     // Once the page shows the text boards as they are, a lamp's change sends no text board.
     ASSERT_TRUE(waitFor([&] {
         return page.part(QStringLiteral("PTLED-1")) ==
-               dashboardPartJson(m_state, int(CockpitGrid::PTLED_1));
+               QJsonDocument::fromJson(dashboardPartText(m_state, int(CockpitGrid::PTLED_1)))
+                   .object();
     }));
     set(FlightDataField::LightBits, 1);
     tick();
@@ -260,6 +261,19 @@ TEST_F(DashboardServerTest, APageGetsTheStateThenChangesAndItsActionsDriveTheCoc
                     {QStringLiteral("value"), 1000}});
     EXPECT_EQ(outOfRange.closedWith(), QWebSocketProtocol::CloseCodePolicyViolated);
     EXPECT_EQ(m_cockpit->lampBrightness(), 60);
+}
+
+TEST_F(DashboardServerTest, AnyTextInACellComesOutAsValidJson)
+{
+    start(withRequiredSections(kLamps));
+    const QString awkward = QStringLiteral("a \"quote\", a \\ backslash, \x01\x1f\r\n, Zürich ✈");
+    m_state.grid(CockpitGrid::PLED64_1).setText(1, 1, awkward);
+    QJsonParseError error{};
+    const QJsonObject grid =
+        QJsonDocument::fromJson(dashboardPartText(m_state, int(CockpitGrid::PLED64_1)), &error)
+            .object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(grid[QStringLiteral("rows")][0][QStringLiteral("cells")][1], awkward);
 }
 
 TEST_F(DashboardServerTest, FiftyPagesComeAndGoAndThoseBeyondTheLimitAreTurnedAway)
