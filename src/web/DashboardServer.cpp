@@ -393,6 +393,8 @@ void DashboardServer::takePages()
 void DashboardServer::send(Page& page, const QByteArray& message)
 {
     page.queued += page.socket->sendTextMessage(QString::fromUtf8(message));
+    // Written now, in this turn of the loop, rather than in one more wake-up for each page.
+    page.socket->flush();
 }
 
 void DashboardServer::pushChanges()
