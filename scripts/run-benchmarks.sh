@@ -2,10 +2,11 @@
 # Builds Glimrow and prints its speed figures, each beside its target: the benchmarks of bench/
 # (decoder, update cycle, D-Bus traffic, the window while the D-Bus server is stopped,
 # frame-to-lamp latency, the cycle over the fake Phidget libraries whose boards take 2 ms per
-# USB round trip), then the CPU and memory of the
-# running program (vantor-sim serving, offscreen, 30 s at 100 ms polling and 30 s at 1 ms
-# polling). The program runs without the Virtual Hardware window, whose drawing of nine boards
-# adds about 1.5 % of a core at 100 ms polling.
+# USB round trip, the dashboard's cost to the cycle and its frame-to-page latency), then the CPU
+# and memory of the running program (vantor-sim serving, offscreen, 30 s at 100 ms polling, 30 s
+# at 1 ms polling, and 30 s at 100 ms polling with three dashboard pages held open by
+# glimrow_bench_pages). The program runs without the Virtual Hardware window, whose drawing of
+# nine boards adds about 1.5 % of a core at 100 ms polling.
 # Usage: scripts/run-benchmarks.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
