@@ -12,7 +12,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 if [[ -z "${GLIMROW_BENCH_BUILT:-}" ]]; then
     "$root/scripts/install-deps.sh"
-    "$root/scripts/build.sh"
+    "$root/scripts/build.sh" -DGLIMROW_BUILD_BENCHMARKS=ON
     export GLIMROW_BENCH_BUILT=1
 fi
 if [[ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]]; then
