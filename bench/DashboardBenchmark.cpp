@@ -4,24 +4,18 @@
 
 #include "StartedWindow.h"
 
-#include "FlightScript.h"
-#include "TcpFrameServer.h"
 #include "app/frmGlimrow.h"
 #include "phidget/virtual/VirtualHardware.h"
 #include "web/Dashboard.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QWebSocket>
 
-#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <memory>
@@ -142,47 +136,14 @@ BENCHMARK(WriteOutState)->Unit(benchmark::kMicrosecond);
 // A stream frame's light bit to a page being sent the lamp's new state, at 10 ms polling.
 void FrameToPage(benchmark::State& state)
 {
-    std::int32_t lightBits = 0;
-    QVariantMap record = sim::FlightScript::recordAt(0);
-    sim::TcpFrameServer stream(
-        [&] {
-            record[QStringLiteral("LightBits")] = lightBits;
-            return sim::FlightScript::frameFor(record);
-        },
-        1000);
-    stream.listen(QHostAddress::LocalHost, 0);
-    DashboardWindow cockpit("TCP", stream.port());
+    bench::LightBitStream stream;
+    DashboardWindow cockpit("TCP", stream.server.port());
     cockpit.window->setPollingInterval(10);
     const auto pages = cockpit.openPages(1);
-    QElapsedTimer clock;
-    clock.start();
-    while (!cockpit.window->cockpit().cache().VantorAy && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-
-    std::vector<double> latencies;
-    QRandomGenerator random(7);
-    for (auto _ : state) {
-        clock.restart();
-        const qint64 pause = random.bounded(100);
-        while (clock.elapsed() < pause)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
-        const bool wanted = !(lightBits & 1);
-        lightBits = wanted ? 1 : 0;
-        const QString shown = wanted ? QStringLiteral("lit") : QStringLiteral("dark");
-        clock.restart();
-        while (pages.front()->lamp0 != shown && clock.elapsed() < 2000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
-        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-    }
-    std::sort(latencies.begin(), latencies.end());
-    const auto percentile = [&](double p) {
-        return latencies.empty() ? 0.0
-                                 : latencies[std::min(latencies.size() - 1,
-                                                      std::size_t(p * double(latencies.size())))];
-    };
-    state.counters["p50_ms"] = percentile(0.50);
-    state.counters["p99_ms"] = percentile(0.99);
+    bench::waitUntilActive(cockpit);
+    bench::timeLightBitToggles(state, stream, 100, 2000, [&](bool lit) {
+        return pages.front()->lamp0 == (lit ? QStringLiteral("lit") : QStringLiteral("dark"));
+    });
 }
 BENCHMARK(FrameToPage)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -6,14 +6,21 @@
 #include "support/MemoryFlightData.h"
 
 #include "FlightScript.h"
+#include "TcpFrameServer.h"
 #include "app/frmGlimrow.h"
 #include "phidget/virtual/VirtualHardware.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace glimrow::bench {
 
@@ -57,5 +64,60 @@ struct StartedWindow {
     VirtualHardware hardware;
     std::unique_ptr<frmGlimrow> window;
 };
+
+// A stream on a loopback port whose LightBits bit 0 a benchmark turns on and off.
+struct LightBitStream {
+    LightBitStream() { server.listen(QHostAddress::LocalHost, 0); }
+
+    std::int32_t lightBits = 0;
+    QVariantMap record = sim::FlightScript::recordAt(0);
+    sim::TcpFrameServer server{[this] {
+                                   record[QStringLiteral("LightBits")] = lightBits;
+                                   return sim::FlightScript::frameFor(record);
+                               },
+                               1000};
+};
+
+// Until the window's data server is active, for at most 5 s.
+inline void waitUntilActive(StartedWindow& cockpit)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cockpit.window->cockpit().cache().VantorAy && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+}
+
+// Each iteration toggles the stream's bit at a random moment within `spreadMs`, as the
+// simulator would, and times until `shows(lit)` holds (at most `limitMs`); p50 and p99 go to
+// the counters.
+template <typename Shows>
+void timeLightBitToggles(benchmark::State& state, LightBitStream& stream, int spreadMs, int limitMs,
+                         Shows shows)
+{
+    std::vector<double> latencies;
+    QRandomGenerator random(7);
+    QElapsedTimer clock;
+    for (auto _ : state) {
+        clock.start();
+        const qint64 pause = random.bounded(spreadMs);
+        while (clock.elapsed() < pause)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        const bool wanted = !(stream.lightBits & 1);
+        stream.lightBits = wanted ? 1 : 0;
+        clock.restart();
+        while (!shows(wanted) && clock.elapsed() < limitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const auto percentile = [&](double p) {
+        return latencies.empty() ? 0.0
+                                 : latencies[std::min(latencies.size() - 1,
+                                                      std::size_t(p * double(latencies.size())))];
+    };
+    state.counters["p50_ms"] = percentile(0.50);
+    state.counters["p99_ms"] = percentile(0.99);
+}
 
 } // namespace glimrow::bench

@@ -6,23 +6,15 @@
 
 #include "StartedWindow.h"
 
-#include "FlightScript.h"
-#include "TcpFrameServer.h"
 #include "app/frmGlimrow.h"
 #include "data/FlightDataRecorder.h"
 #include "phidget/virtual/VirtualHardware.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <vector>
 
 namespace {
 
@@ -76,47 +68,13 @@ BENCHMARK(UpdateCycleRecording)
 
 void FrameToLed(benchmark::State& state)
 {
-    // A frame server whose LightBits bit 0 the benchmark turns on and off.
-    std::int32_t lightBits = 0;
-    QVariantMap record = sim::FlightScript::recordAt(0);
-    sim::TcpFrameServer stream(
-        [&] {
-            record[QStringLiteral("LightBits")] = lightBits;
-            return sim::FlightScript::frameFor(record);
-        },
-        1000);
-    stream.listen(QHostAddress::LocalHost, 0);
-    StartedWindow cockpit("TCP", stream.port());
+    bench::LightBitStream stream;
+    StartedWindow cockpit("TCP", stream.server.port());
     cockpit.window->setPollingInterval(10);
-    QElapsedTimer clock;
-    clock.start();
-    while (!cockpit.window->cockpit().cache().VantorAy && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-
-    std::vector<double> latencies;
-    QRandomGenerator random(7);
-    for (auto _ : state) {
-        // Toggle at a random moment of the polling period, as the simulator would.
-        clock.restart();
-        const qint64 pause = random.bounded(10);
-        while (clock.elapsed() < pause)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
-        const bool wanted = !(lightBits & 1);
-        lightBits = wanted ? 1 : 0;
-        clock.restart();
-        while ((cockpit.hardware.device(10001)->leds[0] > 0) != wanted && clock.elapsed() < 1000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
-        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-    }
-    std::sort(latencies.begin(), latencies.end());
-    const auto percentile = [&](double p) {
-        return latencies.empty() ? 0.0
-                                 : latencies[std::min(latencies.size() - 1,
-                                                      std::size_t(p * double(latencies.size())))];
-    };
-    state.counters["p50_ms"] = percentile(0.50);
-    state.counters["p99_ms"] = percentile(0.99);
+    bench::waitUntilActive(cockpit);
+    bench::timeLightBitToggles(state, stream, 10, 1000, [&](bool lit) {
+        return (cockpit.hardware.device(10001)->leds[0] > 0) == lit;
+    });
 }
 BENCHMARK(FrameToLed)->Iterations(300)->UseManualTime()->Unit(benchmark::kMillisecond);
 
