@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Glimrow needs to build, test and run. Safe to run again:
-# packages already present are left alone.
+# Installs the Debian packages Glimrow needs to build, test and run, on Debian 12 or 13 (their
+# names differ only where a version is in the name). Safe to run again: packages already
+# present are left alone.
 # Usage: scripts/install-deps.sh [--fuzz] [--arm64]
 #   --fuzz:  also clang and its sanitizer runtimes
 #   --arm64: also the cross compiler, qemu-user and the arm64 libraries for the arm64 build
@@ -17,10 +18,16 @@ packages=(
     dbus
 )
 
+# The sanitizer runtimes are named for the release's clang.
+case $(. /etc/os-release && echo "$VERSION_ID") in
+    12) clang_version=14 ;;
+    *) clang_version=19 ;;
+esac
+
 arm64=false
 for option in "$@"; do
     case $option in
-        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        --fuzz) packages+=(clang "libclang-rt-$clang_version-dev") ;;
         # The arm64 libraries sit beside the amd64 ones (multiarch). Never qt6-base-dev-tools:arm64
         # or dbus-daemon:arm64: they would replace the host's moc, uic, qdbusxml2cpp and dbus.
         --arm64)

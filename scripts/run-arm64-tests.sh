@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The cockpit computer's build: cross-compiles Glimrow for arm64 (64-bit Raspberry Pi OS,
-# Debian 12 arm64) into build-arm64/, runs the whole test suite there under qemu-user, and
-# makes build/glimrow_<version>_arm64.deb beside the amd64 package.
+# The cockpit computer's build: cross-compiles Glimrow for arm64 (64-bit Raspberry Pi OS) against
+# the arm64 libraries of the Debian release this runs on into build-arm64/ (build-deb13-arm64/
+# inside another release's root), runs the whole test suite there under qemu-user, and makes
+# build/glimrow_<version>~deb<release>_arm64.deb beside the amd64 package.
 # Tests that start the arm64 programs as processes need binfmt_misc to hand them to qemu; this
 # script registers it when it can (as root), and those tests say "skipped" when it could not.
 # Usage: scripts/run-arm64-tests.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build${GLIMROW_RELEASE_ROOT:+-deb$GLIMROW_RELEASE_ROOT}-arm64"
 "$root/scripts/install-deps.sh" --arm64
 
 sudo_cmd=()
@@ -28,10 +30,14 @@ fi
 
 # Without debug information (the package is stripped anyway) and without the benchmarks, which
 # are run on the build machine: the cross build is the longest step of CI.
-cmake -S "$root" -B "$root/build-arm64" -DGLIMROW_WERROR=ON -DGLIMROW_BUILD_BENCHMARKS=OFF \
+cmake -S "$root" -B "$build" -DGLIMROW_WERROR=ON -DGLIMROW_BUILD_BENCHMARKS=OFF \
       -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/aarch64-linux-gnu.cmake" >/dev/null
-cmake --build "$root/build-arm64" -j2
-QT_QPA_PLATFORM=offscreen ctest --test-dir "$root/build-arm64" --output-on-failure -j2
-cpack --config "$root/build-arm64/CPackConfig.cmake" -B "$root/build" >/dev/null
-echo "arm64 package: $(ls "$root"/build/glimrow_*_arm64.deb)"
+cmake --build "$build" -j2
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j2
+# dpkg-shlibdeps finds the arm64 libraries by the architecture it is told.
+mkdir -p "$root/build"
+DEB_HOST_ARCH=arm64 cpack --config "$build/CPackConfig.cmake" -B "$root/build" >/dev/null
+rm -rf "$root/build/_CPack_Packages"
+release=$(. /etc/os-release && echo "$VERSION_ID")
+echo "arm64 package: $(ls "$root"/build/glimrow_*~deb"$release"_arm64.deb)"

@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QPixmap>
 #include <QScreen>
 #include <QStandardPaths>
@@ -304,16 +305,29 @@ void scheduleScreenshots(frmGlimrow& window, QWidget* virtualHardware, const QSt
 }
 
 // Why the window cannot open here, or "". Qt itself would abort (status 134) with advice to
-// reinstall; a cockpit computer without a screen needs to hear about --headless instead. A
-// platform chosen on purpose (QT_QPA_PLATFORM=offscreen, say) is left to Qt.
+// reinstall; a cockpit computer without a screen needs to hear about --headless instead, and a
+// system without Qt's display plugin which package holds it (on Debian the X11 one comes with
+// libqt6gui6, the Wayland one with qt6-wayland; qt6-qpa-plugins holds only VNC). A platform or
+// plugin folder chosen on purpose (QT_QPA_PLATFORM=offscreen, say) is left to Qt.
 QString missingDisplay()
 {
-    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    for (const char* variable : {"QT_QPA_PLATFORM", "QT_PLUGIN_PATH"}) {
         if (!qEnvironmentVariableIsEmpty(variable))
             return {};
     }
-    return QStringLiteral("No display found (DISPLAY and WAYLAND_DISPLAY are unset); to run "
-                          "without a screen use --headless");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return QStringLiteral("No display found (DISPLAY and WAYLAND_DISPLAY are unset); to run "
+                              "without a screen use --headless");
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms"));
+    if (platforms.entryList({QStringLiteral("libqxcb.so"), QStringLiteral("libqwayland*.so")},
+                            QDir::Files)
+            .isEmpty())
+        return QStringLiteral("Qt's display plugins are missing from %1: install them with "
+                              "'sudo apt install --reinstall libqt6gui6' (X11) or 'sudo apt "
+                              "install qt6-wayland' (Wayland); without a screen use --headless")
+            .arg(platforms.path());
+    return {};
 }
 
 // --record: what the data server sends goes to the file once start-up is done. False when the

@@ -11,7 +11,7 @@ namespace {
 QString libraryFile()
 {
     const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const char* folder : {".", "../lib/glimrow"}) {
+    for (const char* folder : {".", GLIMROW_PRIVATE_LIBDIR}) {
         for (const char* file : {"libPigrelay.so", "Pigrelay.dll"}) {
             const QString candidate = QDir(programDir.filePath(QLatin1StringView(folder)))
                                           .filePath(QLatin1StringView(file));

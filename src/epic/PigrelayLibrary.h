@@ -48,8 +48,8 @@ struct PigrelayFunctions {
 
 class PigrelayLibrary {
 public:
-    // Looks for the library beside the program first (and in ../lib/glimrow, where it is
-    // installed), then where the system looks for libraries; or uses the file given.
+    // Looks for the library beside the program first (and in ../lib/<multiarch>/glimrow, where
+    // it is installed), then where the system looks for libraries; or uses the file given.
     explicit PigrelayLibrary(const QString& file = QString());
 
     // Loads the library and binds every function at the first call. Throws PigrelayError

@@ -12,9 +12,6 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-#include <QHttpServerWebSocketUpgradeResponse>
-#endif
 
 #include <functional>
 
@@ -70,48 +67,10 @@ private:
     std::function<void()> m_turnedAway;
 };
 
-QByteArray header(const QHttpServerRequest& request, QByteArrayView name)
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    return request.headers().value(name).toByteArray();
-#else
-    for (const auto& [key, value] : request.headers()) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-#endif
-}
-
-void addHeader(QHttpServerResponse& response, const QByteArray& name, const QByteArray& value)
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    QHttpHeaders headers = response.headers();
-    headers.append(name, value);
-    response.setHeaders(std::move(headers));
-#else
-    response.addHeader(name, value);
-#endif
-}
-
-void sendTo(QHttpServerResponder& responder, const QHttpServerResponse& response)
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    responder.sendResponse(response);
-#else
-    response.write(std::move(responder));
-#endif
-}
-
-bool isUpgrade(const QHttpServerRequest& request)
-{
-    return header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
-}
-
 QString cookie(const QHttpServerRequest& request, const QString& name)
 {
     const QString prefix = name + u'=';
-    for (const QString& part : QString::fromLatin1(header(request, "Cookie")).split(u';')) {
+    for (const QString& part : QString::fromLatin1(HttpServerAdapter::header(request, "Cookie")).split(u';')) {
         const QString trimmed = part.trimmed();
         if (trimmed.startsWith(prefix))
             return trimmed.sliced(prefix.size());
@@ -135,10 +94,10 @@ QString hostOf(const QByteArray& hostHeader)
 // and never tell another site the address they came from (it may hold the token).
 QHttpServerResponse withPageHeaders(QHttpServerResponse response)
 {
-    addHeader(response, "Cache-Control", "no-store");
-    addHeader(response, "X-Content-Type-Options", "nosniff");
-    addHeader(response, "Referrer-Policy", "no-referrer");
-    addHeader(response, "Content-Security-Policy",
+    HttpServerAdapter::addHeader(response, "Cache-Control", "no-store");
+    HttpServerAdapter::addHeader(response, "X-Content-Type-Options", "nosniff");
+    HttpServerAdapter::addHeader(response, "Referrer-Policy", "no-referrer");
+    HttpServerAdapter::addHeader(response, "Content-Security-Policy",
               "default-src 'self'; connect-src 'self'; img-src 'self' data:; "
               "frame-ancestors 'none'");
     return response;
@@ -164,17 +123,6 @@ DashboardServer::DashboardServer(Limits limits) : m_limits(limits)
     for (int part = 0; part < CockpitState::kPartCount; ++part)
         m_parts.at(std::size_t(part)).part = part;
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &DashboardServer::takePages);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    addWebSocketUpgradeVerifier(this, [this](const QHttpServerRequest& request) {
-        if (const auto refused = refusal(request, true)) {
-            sayOnce(refused->why, QStringLiteral("refused %1 from %2")
-                                      .arg(refused->why, request.remoteAddress().toString()));
-            return QHttpServerWebSocketUpgradeResponse::deny(int(refused->status),
-                                                             refused->why.toUtf8());
-        }
-        return QHttpServerWebSocketUpgradeResponse::accept();
-    });
-#endif
 }
 
 DashboardServer::~DashboardServer()
@@ -245,43 +193,13 @@ std::optional<DashboardServer::Refusal> DashboardServer::refusal(const QHttpServ
     return std::nullopt;
 }
 
-#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
-bool DashboardServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
+std::optional<QHttpServerResponse>
+DashboardServer::upgradeRefusal(const QHttpServerRequest& request)
 {
-    // An upgrade goes to the WebSocket server when this says true; otherwise missingHandler()
-    // is called, which refuses it.
-    if (isUpgrade(request))
-        return !refusal(request, true);
-    QHttpServerResponder responder = makeResponder(request, socket);
-    sendTo(responder, answer(request));
-    return true;
+    if (const auto refused = refusal(request, true))
+        return refuse(*refused, request);
+    return std::nullopt;
 }
-
-void DashboardServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
-{
-    QHttpServerResponder responder = makeResponder(request, socket);
-    const auto refused = refusal(request, true);
-    sendTo(responder, refused ? refuse(*refused, request) : plain(Status::NotFound, "Not found"));
-}
-#else
-bool DashboardServer::handleRequest(const QHttpServerRequest& request,
-                                    QHttpServerResponder& responder)
-{
-#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-    if (isUpgrade(request))
-        return !refusal(request, true);
-#endif
-    sendTo(responder, answer(request));
-    return true;
-}
-
-void DashboardServer::missingHandler(const QHttpServerRequest& request,
-                                     QHttpServerResponder&& responder)
-{
-    const auto refused = refusal(request, true);
-    sendTo(responder, refused ? refuse(*refused, request) : plain(Status::NotFound, "Not found"));
-}
-#endif
 
 QHttpServerResponse DashboardServer::refuse(const Refusal& refused,
                                             const QHttpServerRequest& request)

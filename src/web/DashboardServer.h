@@ -10,11 +10,9 @@
 // from the page's own origin. A page that falls too far behind is dropped.
 
 #include "web/DashboardJson.h"
+#include "web/HttpServerAdapter.h"
 #include "web/WebListen.h"
 
-#include <QAbstractHttpServer>
-#include <QHttpServerResponder>
-#include <QHttpServerResponse>
 #include <QJsonObject>
 #include <QSet>
 
@@ -26,7 +24,7 @@ class QWebSocket;
 
 namespace glimrow {
 
-class DashboardServer : public QAbstractHttpServer {
+class DashboardServer : public HttpServerAdapter {
     Q_OBJECT
 
 public:
@@ -59,14 +57,8 @@ signals:
     void said(const QString& text);
 
 protected:
-#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-#else
-    bool handleRequest(const QHttpServerRequest& request, QHttpServerResponder& responder) override;
-    void missingHandler(const QHttpServerRequest& request,
-                        QHttpServerResponder&& responder) override;
-#endif
+    QHttpServerResponse answer(const QHttpServerRequest& request) override;
+    std::optional<QHttpServerResponse> upgradeRefusal(const QHttpServerRequest& request) override;
 
 private:
     struct Page;
@@ -78,7 +70,6 @@ private:
     // Why this request may not be served (the host, the token, the origin, the size); nothing
     // when it may.
     std::optional<Refusal> refusal(const QHttpServerRequest& request, bool upgrade) const;
-    QHttpServerResponse answer(const QHttpServerRequest& request);
     QHttpServerResponse refuse(const Refusal& refused, const QHttpServerRequest& request);
     void takePages();
     void send(Page& page, const QByteArray& message);

@@ -18,7 +18,10 @@ cmake --build "$build_dir" >/dev/null
 dll="$build_dir/Pigrelay.dll"
 table=$(i686-w64-mingw32-objdump -p "$dll")
 
-exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | awk '/^\t\[/ {print $3}' | sort)
+# The name is the last column of each row in both layouts of objdump's tables: binutils 2.40
+# ("[   0] AUXCallRet") and 2.44 ("[   0] +base[   1]  0000 AUXCallRet", and one more column
+# among the imports).
+exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | awk '/^\t\[/ {print $NF}' | sort)
 expected=$(grep -o 'PIGRELAY_CALL [A-Za-z0-9_]*(' "$source_dir/src/pigrelay/Pigrelay.h" \
     | sed 's/PIGRELAY_CALL //; s/(//' | sort)
 
@@ -33,7 +36,7 @@ if [[ "$exports" != "$expected" ]]; then
     status=1
 fi
 
-imports=$(sed -n '/DLL Name: EPICIO.dll/,/^$/p' <<<"$table" | awk 'NR > 2 && NF >= 3 {print $3}' | sort)
+imports=$(sed -n '/DLL Name: EPICIO.dll/,/^$/p' <<<"$table" | awk 'NR > 2 && NF >= 3 {print $NF}' | sort)
 expected_imports=$'__CloseDevice@4\n__OpenDevice@4\n__SendPH@24'
 if [[ "$imports" != "$expected_imports" ]]; then
     echo "EPICIO imports are:"

@@ -1,7 +1,8 @@
 #pragma once
 
 // Waiting on an event, not on the clock: runs the event loop until the condition holds or the
-// time is up, and says whether it holds.
+// time is up, and says whether it held. The condition is not looked at again once it held: a
+// lamp that moves on may no longer match a second look.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,9 +13,10 @@ template <typename Condition> bool waitFor(Condition condition, int milliseconds
 {
     QElapsedTimer waited;
     waited.start();
-    while (!condition() && waited.elapsed() < milliseconds)
+    bool held = false;
+    while (!(held = condition()) && waited.elapsed() < milliseconds)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return condition();
+    return held;
 }
 
 // Runs the event loop until `idle` holds before and after the events then waiting are handled:
