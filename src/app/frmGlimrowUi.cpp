@@ -3,7 +3,7 @@
 #include "cockpit/CockpitState.h"
 
 #include "app/FlightDataTab.h"
-
+#include "app/TabRowFit.h"
 #include "app/Twips.h"
 #include "app/WrappingCheckBox.h"
 
@@ -185,6 +185,7 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
     // Also not of the design: what the data server sent, bit by bit.
     flightData = new glimrow::FlightDataTab;
     tabGlimrow->addTab(flightData, QStringLiteral("Flight Data"));
+    glimrow::fitTabRow(*tabGlimrow);
 
     QStatusBar* statusBar = window->statusBar();
     statusBar->setFixedHeight(twipsToPixels(300));

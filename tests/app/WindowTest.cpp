@@ -167,6 +167,9 @@ TEST_F(Window, EachSectionIsListedInItsGridOfTheDesign)
 TEST_F(Window, LongNamesAreShownWholeAndTheBoardsWindowFitsASmallScreen)
 {
     start(kEverySection);
+    // Every tab's caption is in the tab row, none behind scroll arrows, whatever Qt's padding.
+    const QTabWidget* tabs = m_window->ui().tabGlimrow;
+    EXPECT_LE(tabs->tabBar()->sizeHint().width(), tabs->width());
     QCoreApplication::processEvents(); // the boards attach
     QTableWidget* devices = table(4);
     for (int row = 0; row < devices->rowCount(); ++row) {
