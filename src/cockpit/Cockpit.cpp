@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
 
 #include <cstdio>
 #include <new>
@@ -431,8 +432,16 @@ void Cockpit::ClearGSuitPanel()
 
 bool Cockpit::ReloadConfiguration()
 {
-    if (deferredWhileBusy([this] { ReloadConfiguration(); }))
+    // Reloads asked for while one waits are one: it reads the file as it is when it runs.
+    if (m_reloadWaiting)
         return false;
+    if (deferredWhileBusy([this] {
+            m_reloadWaiting = false;
+            ReloadConfiguration();
+        })) {
+        m_reloadWaiting = true;
+        return false;
+    }
     ConfigTables tables;
     ReloadedKeys keys;
     ConfigProblems problems;
@@ -718,6 +727,9 @@ bool Cockpit::TestOutput(CockpitGrid grid, int line)
 
 bool Cockpit::ToggleOutputTest(CockpitGrid grid, int line)
 {
+    // Decided when it runs: two presses during one pause end where they began.
+    if (deferredWhileBusy([this, grid, line] { ToggleOutputTest(grid, line); }))
+        return true;
     if (m_outputUnderTest == OutputUnderTest{grid, line}) {
         EndOutputTest();
         return true;
@@ -842,6 +854,11 @@ bool Cockpit::deferredWhileBusy(std::function<void()> action)
 
 void Cockpit::takeDeferredActions()
 {
+    // One loop takes them all: an action that ends by taking what waits (a reload does) must
+    // not go one call deeper for each action queued behind it.
+    if (m_takingDeferred)
+        return;
+    const QScopedValueRollback taking(m_takingDeferred, true);
     while (!m_deferred.empty() && !isBusy()) {
         if (m_ended) {
             m_deferred.clear(); // nothing more to do once the program is over

@@ -245,6 +245,8 @@ private:
     bool m_started = false; // start-up has run to its end
     // What the user or a signal asked for while work was paused for events, in order.
     std::deque<std::function<void()>> m_deferred;
+    bool m_takingDeferred = false;
+    bool m_reloadWaiting = false; // a reload is among them
     std::optional<OutputUnderTest> m_outputUnderTest;
     int m_lampBrightness = kDefaultBrightness;
     QString m_webListen;

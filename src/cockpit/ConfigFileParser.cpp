@@ -312,6 +312,8 @@ void Parser::readDeviceLines(const QString& name, int headerLine, QStringView he
 {
     m_after.clear();
     SectionTable table;
+    // An unknown section's lines are read past and dropped, however many there are.
+    std::optional<SectionTable>* const slot = m_tables.tableForSection(name);
     bool tooLong = false;
     while (!m_lines.atEnd() && !endsSection(m_lines.peek())) {
         if (m_lines.onlyBlankLinesLeft())
@@ -319,6 +321,8 @@ void Parser::readDeviceLines(const QString& name, int headerLine, QStringView he
         const QStringView line = m_lines.next();
         if (line.isEmpty()) {
             error(line, kBlankLine);
+        } else if (!slot) {
+            continue;
         } else if (table.rowCount() < ConfigFileParser::kMaxLinesPerSection) {
             table.appendRow(splitFields(line), m_lines.lineNumber());
         } else if (!std::exchange(tooLong, true)) {
@@ -328,7 +332,7 @@ void Parser::readDeviceLines(const QString& name, int headerLine, QStringView he
                             .arg(name));
         }
     }
-    if (std::optional<SectionTable>* slot = m_tables.tableForSection(name)) {
+    if (slot) {
         *slot = std::move(table);
     } else {
         problems.push_back({ConfigProblem::Severity::Warning, headerLine, header.toString(),

@@ -90,17 +90,35 @@ void UpdateCycle::runDcomBlock()
 {
     // The copy runs straight after the refresh with no window events between them, so the
     // object taken here cannot be released under it.
-    runStep("copy to the window cache", [this] { copyCache(requireObject(m_source)); });
+    copyCache();
     for (const Step& step : m_dcomSteps)
         runStep(step.name, step.run);
 }
 
-void UpdateCycle::copyCache(FlightDataObject& object)
+void UpdateCycle::copyCache()
 {
-    m_cache.LightBits = lightBitsFrom(object, FlightDataField::LightBits);
-    m_cache.LightBits2 = lightBitsFrom(object, FlightDataField::LightBits2);
-    m_cache.LightBits3 = lightBitsFrom(object, FlightDataField::LightBits3);
-    m_cache.SpeedBrake = ToSingle(object.readNumber(FlightDataField::SpeedBrake));
+    // Each field is a step of its own: one the object cannot give keeps its last value, and
+    // the others are still copied.
+    const struct {
+        const char* step;
+        FlightDataField field;
+        std::int32_t FlightDataCache::*word;
+    } lightWords[] = {
+        {"copy LightBits to the window cache", FlightDataField::LightBits, &FlightDataCache::LightBits},
+        {"copy LightBits2 to the window cache", FlightDataField::LightBits2,
+         &FlightDataCache::LightBits2},
+        {"copy LightBits3 to the window cache", FlightDataField::LightBits3,
+         &FlightDataCache::LightBits3},
+    };
+    for (const auto& word : lightWords) {
+        runStep(word.step, [this, &word] {
+            m_cache.*word.word = lightBitsFrom(requireObject(m_source), word.field);
+        });
+    }
+    runStep("copy SpeedBrake to the window cache", [this] {
+        m_cache.SpeedBrake =
+            ToSingle(requireObject(m_source).readNumber(FlightDataField::SpeedBrake));
+    });
 }
 
 } // namespace glimrow

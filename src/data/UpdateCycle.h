@@ -54,7 +54,7 @@ private:
     bool mayRun() const { return !m_mayRun || m_mayRun(); }
     void runCycle();
     void runDcomBlock();
-    void copyCache(FlightDataObject& object);
+    void copyCache();
 
     FlightDataSource& m_source;
     FlightDataCache& m_cache;

@@ -198,7 +198,9 @@ void EpicDispatch::setLines(const SectionTable* lines)
         const std::optional<std::int32_t> pigeonhole = number ? ToInt32(*number) : std::nullopt;
         if (channel && channel->calls == Channel::Calls::PigeonholeOnly && pigeonhole)
             handDerivedPigeonhole(*channel, *pigeonhole);
-        else if (channel && number.value_or(-1) == 0)
+        // A derived step's own line on pigeonhole 0 takes it too: the other step must not
+        // write over it there.
+        if (channel && number.value_or(-1) == 0)
             pigeonholeZeroUsed = true;
     }
     // Without a line of their own the reserve and wing steps go to pigeonhole 0, the library's

@@ -467,6 +467,51 @@ TEST_F(CockpitTest, WhatArrivesWhileACycleLetsEventsRunWaitsForItsEnd)
     EXPECT_EQ(grid(CockpitGrid::PLED64_2).rowCount(), 1);
 }
 
+TEST_F(CockpitTest, EveryActionAskedForDuringAPauseRunsOnceItEndsAndDecidesThen)
+{
+    Cockpit& cockpit = start(tcpKeys() + kEverySection);
+    cockpit.setPollingInterval(1);
+    const auto duringACycle = [&](const std::function<void()>& actions) {
+        QTimer::singleShot(0, &cockpit, actions);
+        tick();
+    };
+
+    // Two presses of Space on a line: the second sees what the first did.
+    duringACycle([&] {
+        cockpit.ToggleOutputTest(CockpitGrid::PLED64_1, 0);
+        cockpit.ToggleOutputTest(CockpitGrid::PLED64_1, 0);
+    });
+    EXPECT_FALSE(cockpit.outputUnderTest());
+    EXPECT_EQ(board(10001).leds[0], 0);
+
+    // Several kinds of action: each one runs, in order, not only the newest.
+    writeConfig(tcpKeys() + QByteArray(kEverySection).replace("1,Engine fire,1,1\r\n", ""));
+    duringACycle([&] {
+        cockpit.ReloadConfiguration();
+        cockpit.TestOutput(CockpitGrid::PLED64_1, 0);
+        cockpit.setAllLampsOn(true);
+    });
+    EXPECT_EQ(grid(CockpitGrid::PLED64_2).rowCount(), 1);
+    EXPECT_TRUE(cockpit.outputUnderTest());
+    EXPECT_EQ(board(20002).outputs, std::vector<bool>(16, true));
+    cockpit.setAllLampsOn(false);
+    cockpit.EndOutputTest();
+
+    // A flood of reloads is one reload of the newest file, taken without going deeper for
+    // each (ten thousand nested calls overflowed the stack).
+    QByteArray newest = tcpKeys() + kEverySection;
+    newest.replace("Master caution", "Master caution newest");
+    duringACycle([&] {
+        for (int reload = 0; reload < 10000; ++reload) {
+            if (reload == 9999)
+                writeConfig(newest);
+            cockpit.ReloadConfiguration();
+        }
+    });
+    EXPECT_EQ(grid(CockpitGrid::PLED64_1).text(1, 1), "Master caution newest");
+    EXPECT_EQ(grid(CockpitGrid::PLED64_2).rowCount(), 2);
+}
+
 TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)
 {
     set(FlightDataField::LightBits, 1);

@@ -171,6 +171,10 @@ TEST(ConfigFileParser, BadInputEndsInAFormatErrorOrACleanParse)
     EXPECT_TRUE(problems[0].message.contains("more than 1000 lines in [PLED64-1]"));
     lamps.removeLast();
     EXPECT_TRUE(parse(crlf(lamps))->ok);
+    // A section the program does not use is dropped whole, however long.
+    lamps[0] = "[PLED64-9]";
+    lamps << "1,Lamp,1,1";
+    EXPECT_TRUE(parse(crlf(lamps))->ok);
 }
 
 TEST(ConfigFileParser, ExampleConfigurationRoundTrips)

@@ -78,6 +78,18 @@ TEST_F(Epic, DerivedFuelStepsGoWhereTheirLineSaysElseToAFreePigeonholeZero)
     set(F::RPM, 87.0);
     tick();
     EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{87, 0, 0, 0}));
+
+    // Taken by a derived step's own line: the other step, sent after it, does not write over
+    // it there.
+    for (const auto& [lines, bytes] :
+         {std::pair{"0,Reserve,INTRESFUEL,\r\n12,Total,TOTAL,\r\n16,Internal,INTERNALFUEL,\r\n", 9},
+          std::pair{"0,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n", 5}}) {
+        EpicioVirtual_Reset();
+        writeConfig(withRequiredSections("[EPICAnalogs]\r\n" + QByteArray(lines)));
+        ASSERT_TRUE(cockpit.ReloadConfiguration());
+        tick();
+        EXPECT_EQ(pigeonhole(0), (std::array<int, 4>{bytes, 0, 0, 0})) << lines;
+    }
 }
 
 TEST_F(Epic, UnreadableLinesAndScreenUpdates)
