@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
+
+#include <utility>
 
 namespace glimrow {
 
@@ -204,7 +207,7 @@ void ConnectionManager::streamDelivered()
 void ConnectionManager::onConnectionLost()
 {
     m_framer.clear();
-    if (!m_streamWanted)
+    if (!m_streamWanted || m_restarting)
         return; // closed on purpose
     endStreamActivity();
     scheduleRetry(m_errorSinceRequest ? fnALumexSock.errorString()
@@ -246,6 +249,8 @@ void ConnectionManager::onReadyRead()
                    .arg(fnALumexSock.peerPort())
                    .arg(StreamFramer::kMaxWaitingBytes);
     }
+    if (m_framer.needsNewConnection())
+        restartLostStream();
     if (!frame)
         return;
     const bool wasActive = m_cache.VantorAy;
@@ -258,6 +263,22 @@ void ConnectionManager::onReadyRead()
         showServerState();
     emit frameDecoded(*frame);
     QCoreApplication::processEvents();
+}
+
+void ConnectionManager::restartLostStream()
+{
+    if (!std::exchange(m_restartSaid, true)) {
+        qCWarning(lcConnection).noquote()
+            << QStringLiteral("The stream from %1:%2 lost where its frames start and ends no "
+                              "line to show it again; connecting again (said once)")
+                   .arg(fnALumexSock.peerName())
+                   .arg(fnALumexSock.peerPort());
+    }
+    // The lamps keep what they show: the server has not gone, only this connection's framing.
+    const QScopedValueRollback restarting(m_restarting, true);
+    fnALumexSock.abort();
+    m_framer.clear();
+    requestConnection(Attempt::Retry);
 }
 
 void ConnectionManager::endStreamActivity()

@@ -125,6 +125,8 @@ private:
     // An active frame came: the connection works, whatever failed before.
     void streamDelivered();
     void endStreamActivity();
+    // A new connection for a stream whose frames can no longer be told apart.
+    void restartLostStream();
     void showServerState();
     // `timerDriven`: a failed read of VantorAy clears it (the server is gone); inside the
     // choice procedure the tick just ends and everything keeps its value.
@@ -139,6 +141,8 @@ private:
     std::unique_ptr<FlightDataObject> m_flightData;
     QTcpSocket fnALumexSock; // the data socket
     StreamFramer m_framer;
+    bool m_restarting = false;  // restartLostStream() closes the socket on purpose
+    bool m_restartSaid = false;
     QTimer m_tmrVantorA;
     QTimer m_streamSilence; // runs out when active frames stop coming
     QTimer m_retry;

@@ -15,25 +15,11 @@ bool isLineEnd(char byte)
     return byte == '\r' || byte == '\n';
 }
 
-// Whether every field of a frame (its leading character left out) is empty or opens like a
-// number. Only guessed frames are held to it: a server may write anything in fields the
-// program does not read.
-bool fieldsLookLikeNumbers(QByteArrayView frame)
+// What the rest of field 81 may hold after its flag ("1.0", "1E0").
+bool fitsInNumber(char byte)
 {
-    bool fieldStart = true;
-    for (qsizetype at = 1; at < frame.size(); ++at) {
-        const char byte = frame[at];
-        if (byte == '@') {
-            fieldStart = true;
-        } else if (fieldStart && byte != ' ' && byte != '\t') {
-            const bool numberOpening = (byte >= '0' && byte <= '9') || byte == '-' || byte == '+' ||
-                                       byte == '.' || byte == '&';
-            if (!numberOpening)
-                return false;
-            fieldStart = false;
-        }
-    }
-    return true;
+    return (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '+' ||
+           byte == 'e' || byte == 'E' || byte == ' ' || byte == '\t';
 }
 
 } // namespace
@@ -41,26 +27,14 @@ bool fieldsLookLikeNumbers(QByteArrayView frame)
 std::optional<QByteArray> StreamFramer::take(QByteArrayView bytes)
 {
     m_newest.reset();
-    if (bytes.isEmpty())
-        return m_newest;
-    // A read begins where the server began a write: a sure start when nothing waits, and a
-    // better one than a guessed or spoiled frame waiting for the rest.
-    if (isWaiting() && (m_guessed || m_spoilingBytes > 0) && bytes.front() == '@')
-        loseFrame(Place::SureStart);
-    else if (!isWaiting())
-        m_place = Place::SureStart;
-
     qsizetype at = 0;
     while (at < bytes.size()) {
-        if (!isWaiting()) {
+        if (!isWaiting())
             at = betweenFrames(bytes, at);
-        } else if (m_separators < kSeparators) {
+        else if (m_separators < kSeparators)
             at = insideFrame(bytes, at);
-        } else {
-            const bool flagHere = bytes[at] != '@' && !isLineEnd(bytes[at]);
-            finishFrame(bytes, at);
-            at += flagHere ? 1 : 0;
-        }
+        else
+            at = finishFrame(bytes, at);
     }
     return std::exchange(m_newest, std::nullopt);
 }
@@ -70,27 +44,29 @@ qsizetype StreamFramer::betweenFrames(QByteArrayView bytes, qsizetype at)
     const char byte = bytes[at];
     if (isLineEnd(byte)) {
         m_place = Place::SureStart;
+        m_lineEndsSeen = true;
+        m_lostBytes = 0;
         return at + 1;
     }
+    if (!fitsInField(byte))
+        return at + 1; // noise between frames spoils nothing
     switch (m_place) {
     case Place::SureStart:
-        if (byte == '@' || fitsInField(byte))
-            startFrame(byte, false);
-        else
-            m_place = Place::Lost;
-        return at + 1;
+        m_leading = byte;
+        startFrame(byte);
+        break;
     case Place::AfterFrame:
-        if (byte == '@')
-            startFrame(byte, m_guessed);
-        return at + 1;
+        if (byte == m_leading)
+            startFrame(byte);
+        else if (!fitsInNumber(byte) || fitsInNumber(m_leading))
+            m_place = Place::Lost; // field 81 holds more than a number: where do frames start?
+        break;
     case Place::Lost: {
-        // An "@" followed by another opens an empty field: a run of separators, not a frame.
-        const qsizetype start = bytes.indexOf('@', at);
-        if (start < 0)
-            return bytes.size();
-        if (start + 1 == bytes.size() || bytes[start + 1] != '@')
-            startFrame('@', true);
-        return start + 1;
+        qsizetype end = at;
+        while (end < bytes.size() && !isLineEnd(bytes[end]))
+            ++end;
+        m_lostBytes += end - at;
+        return end;
     }
     }
     return at + 1;
@@ -98,66 +74,60 @@ qsizetype StreamFramer::betweenFrames(QByteArrayView bytes, qsizetype at)
 
 qsizetype StreamFramer::insideFrame(QByteArrayView bytes, qsizetype at)
 {
+    qsizetype kept = at; // bytes from here on are not yet in m_frame
     qsizetype end = at;
-    while (end < bytes.size() && m_separators < kSeparators) {
+    for (; end < bytes.size() && m_separators < kSeparators; ++end) {
         const char byte = bytes[end];
         if (byte == '@') {
             ++m_separators;
-        } else if (isLineEnd(byte)) {
-            loseFrame(Place::SureStart); // a frame never spans a line end
-            return end + 1;
-        } else if (!fitsInField(byte)) {
-            // Left out, counted: one byte inside a field spoils the frame; a second one, or
-            // one in front of a separator, says that these bytes were not a frame.
-            m_frame += bytes.sliced(at, end - at);
-            at = end + 1;
-            const bool beforeSeparator = end + 1 < bytes.size() && bytes[end + 1] == '@';
-            if (++m_spoilingBytes > 1 || beforeSeparator) {
-                loseFrame(Place::Lost);
+            m_emptyFieldsInARow = m_fieldLength == 0 ? m_emptyFieldsInARow + 1 : 0;
+            m_fieldLength = 0;
+            if (m_emptyFieldsInARow > kMaxEmptyFieldsInARow) {
+                endFrame(Place::Lost);
                 return end + 1;
             }
+        } else if (isLineEnd(byte)) {
+            endFrame(Place::SureStart); // a frame never spans a line end
+            m_lineEndsSeen = true;
+            return end + 1;
+        } else if (fitsInField(byte)) {
+            ++m_fieldLength;
+        } else {
+            m_frame += bytes.sliced(kept, end - kept);
+            kept = end + 1;
+            m_spoiled = true;
         }
-        ++end;
     }
-    m_frame += bytes.sliced(at, end - at);
+    m_frame += bytes.sliced(kept, end - kept);
     if (m_frame.size() > kMaxWaitingBytes) {
         m_dropped += m_frame.size();
-        loseFrame(Place::Lost);
+        endFrame(Place::Lost);
     }
     return end;
 }
 
-void StreamFramer::finishFrame(QByteArrayView bytes, qsizetype at)
+qsizetype StreamFramer::finishFrame(QByteArrayView bytes, qsizetype at)
 {
-    const char next = bytes[at];
-    if (next == '@' && m_frame.endsWith("@@")) {
-        // Fields 80 and 81 empty and more separators coming: a run of "@", not a frame.
-        loseFrame(Place::Lost);
-        return;
+    const char byte = bytes[at];
+    if (!fitsInField(byte) && !isLineEnd(byte)) {
+        m_spoiled = true; // noise where the flag should be; the flag may still follow
+        return at + 1;
     }
-    if (next != '@' && !isLineEnd(next)) {
-        if (fitsInField(next))
-            m_frame += next;
-        else
-            ++m_spoilingBytes;
-    }
-    const bool spoiled = m_spoilingBytes > 0;
-    if (spoiled || !m_guessed || fieldsLookLikeNumbers(m_frame)) {
-        if (!spoiled)
-            m_newest = m_frame;
-        // The frames that follow are as sure as this one; a spoiled frame kept its place only
-        // if the spoiling byte was one inserted.
-        m_guessed = m_guessed || spoiled;
-        loseFrame(Place::AfterFrame);
-    } else {
-        loseFrame(Place::Lost);
-    }
+    // The flag, unless field 81 is empty and this opens the next frame (or ends the line).
+    const bool flag = byte != m_leading && !isLineEnd(byte);
+    if (flag)
+        m_frame += byte;
+    if (!m_spoiled)
+        m_newest = m_frame;
+    endFrame(Place::AfterFrame);
+    return flag ? at + 1 : at;
 }
 
 void StreamFramer::clear()
 {
-    loseFrame(Place::SureStart);
-    m_guessed = false;
+    endFrame(Place::SureStart);
+    m_leading = '@';
+    m_lineEndsSeen = false;
 }
 
 qsizetype StreamFramer::takeDroppedBytes()
@@ -165,20 +135,24 @@ qsizetype StreamFramer::takeDroppedBytes()
     return std::exchange(m_dropped, 0);
 }
 
-void StreamFramer::startFrame(char leading, bool guessed)
+void StreamFramer::startFrame(char leading)
 {
     m_frame = QByteArray(1, leading);
     m_separators = 1;
-    m_spoilingBytes = 0;
-    m_guessed = guessed;
+    m_fieldLength = 0;
+    m_emptyFieldsInARow = 0;
+    m_spoiled = false;
 }
 
-void StreamFramer::loseFrame(Place next)
+void StreamFramer::endFrame(Place next)
 {
     m_frame.clear();
     m_separators = 0;
-    m_spoilingBytes = 0;
+    m_fieldLength = 0;
+    m_emptyFieldsInARow = 0;
+    m_spoiled = false;
     m_place = next;
+    m_lostBytes = 0;
 }
 
 } // namespace glimrow

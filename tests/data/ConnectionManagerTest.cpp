@@ -62,12 +62,16 @@ TEST_F(Connection, TcpStreamFeedsTheCacheAndTheWatchdogShowsIt)
     EXPECT_TRUE(m_view.tcpCaptionBold);
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kActivePeriodMs);
 
-    // Bytes that never make a frame do not keep the server active.
+    // Bytes that never make a frame do not keep the server active; in a stream without line
+    // ends they leave no way to find the next frame but a new connection.
     server->write("@" + QByteArray(100000, '7'));
     EXPECT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor Inactive"; },
                         ConnectionManager::kStreamSilenceMs + 1000));
     EXPECT_FALSE(cache.VantorAy);
     EXPECT_EQ(manager().tmrVantorA().interval(), ConnectionManager::kInactivePeriodMs);
+    server = peer();
+    server->write(frame(43));
+    ASSERT_TRUE(waitFor([&] { return cache.LightBits == 43 && cache.VantorAy; }));
 
     // The server goes away and comes back: the program connects again by itself.
     server->abort();

@@ -8,8 +8,12 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRandomGenerator>
 
+#include <algorithm>
 #include <limits>
+#include <map>
+#include <vector>
 
 using namespace glimrow;
 
@@ -117,79 +121,130 @@ TEST(StreamFramer, OfSeveralWholeFramesTheNewestIsTaken)
     EXPECT_EQ(framesOf({one.sliced(100)}, framer), QList<QByteArray>{one});
 }
 
-TEST(StreamFramer, JunkAndEndlessFieldsNeverMakeAFrame)
+TEST(StreamFramer, JunkLosesThePlaceUntilALineEndOrANewConnection)
 {
     StreamFramer framer;
     QByteArray junk = "@@@@ not a frame @@";
     for (int i = 0; i < 100; ++i)
         junk += "\x01@@@\xff@@";
-    EXPECT_TRUE(framesOf({junk, junk + "\x01", streamFrame().first(100)}, framer).isEmpty());
-    // Noise inside a frame ends it: the next "@" starts a frame again.
-    EXPECT_EQ(framesOf({"\x02" + streamFrame({{32, "9"}})}, framer),
+    EXPECT_TRUE(framesOf({junk, junk + "\x01", streamFrame()}, framer).isEmpty());
+    EXPECT_TRUE(framer.needsNewConnection());
+    EXPECT_EQ(framesOf({"\n" + streamFrame({{32, "9"}})}, framer),
               QList<QByteArray>{streamFrame({{32, "9"}})});
+    EXPECT_FALSE(framer.needsNewConnection());
 
     // A field that never ends: what waits stays bounded and the loss is told.
     const QByteArray endless(StreamFramer::kMaxWaitingBytes / 4, '7');
-    EXPECT_TRUE(framesOf({"@", endless, endless, endless, endless, endless}, framer).isEmpty());
+    EXPECT_TRUE(framesOf({"\n@", endless, endless, endless, endless, endless}, framer).isEmpty());
     EXPECT_GE(framer.takeDroppedBytes(), StreamFramer::kMaxWaitingBytes);
     EXPECT_EQ(framer.takeDroppedBytes(), 0);
     EXPECT_EQ(framesOf({"\n" + streamFrame()}, framer), QList<QByteArray>{streamFrame()});
+
+    // Field 81 holding what no number holds: where the next frame starts is not known.
+    framer.clear();
+    EXPECT_EQ(framesOf({streamFrame() + "X" + streamFrame({{32, "5"}})}, framer),
+              QList<QByteArray>{streamFrame()});
+    EXPECT_TRUE(framer.needsNewConnection());
+    framer.clear();
+    EXPECT_EQ(framesOf({streamFrame({{32, "5"}})}, framer),
+              QList<QByteArray>{streamFrame({{32, "5"}})});
 }
 
 namespace {
 
-// A frame as a real server writes it: every field a number of its own, some of several
-// characters; or, as a quiet server writes it, every field "0".
-QByteArray serverFrame(int lightBits, bool quiet)
+// A stream as a real server writes it: frame i has LightBits 1000 + i and every other field a
+// number no LightBits has, so a frame read from the wrong fields shows at once.
+struct SentStream {
+    QByteArray bytes;
+    QList<qsizetype> frameEnds; // after each frame's flag: where it is complete
+};
+
+SentStream sentStream(int frames, const QByteArray& flag, const QByteArray& lineEnd,
+                      const QByteArray& noise, QRandomGenerator& random)
 {
-    std::map<int, QByteArray> fields;
-    for (int field = 1; field <= 80; ++field)
-        fields[field] = quiet ? QByteArray("0") : QByteArray::number(field * 0.25);
-    fields[StreamDecoder::kLightBitsField] = QByteArray::number(lightBits);
-    return streamFrame(fields);
+    SentStream sent;
+    for (int i = 0; i < frames; ++i) {
+        std::map<int, QByteArray> fields;
+        for (int field = 1; field <= 80; ++field)
+            fields[field] = QByteArray::number(5000 + field);
+        fields[StreamDecoder::kLightBitsField] = QByteArray::number(1000 + i);
+        QByteArray frame = streamFrame(fields, flag);
+        // Noise in every third frame but the last, anywhere in it, its flag included.
+        if (!noise.isEmpty() && i % 3 == 1 && i + 1 < frames)
+            frame.insert(qsizetype(random.bounded(int(frame.size()) + 1)), noise);
+        sent.bytes += frame;
+        sent.frameEnds << sent.bytes.size() - flag.size() + 1;
+        sent.bytes += lineEnd;
+    }
+    return sent;
 }
 
 } // namespace
 
-TEST(StreamFramer, NoiseCostsOnlyTheFramesItTouches)
+TEST(StreamFramer, ReadsCutAnywhereNeverGiveAFrameFromTheWrongFields)
 {
-    const QList<QByteArray> noises = {QByteArray(1, '\0'), "\xff", QByteArray(5000, '@')};
-    for (const bool quiet : {false, true}) {
+    // Each frame's LightBits shows by the end of the frame after it (a frame spoiled by noise
+    // is not shown), and no frame is taken from the wrong fields, whatever the cuts.
+    constexpr int kFrames = 5;
+    QRandomGenerator random(81);
+    int segmentations = 0;
+    for (const QByteArray& flag : {QByteArray("1"), QByteArray("1.0")}) {
         for (const QByteArray lineEnd : {"", "\r\n"}) {
-            const QByteArray before = serverFrame(3, quiet) + lineEnd;
-            const QByteArray after = serverFrame(5, quiet) + lineEnd;
-            for (const QByteArray& noise : noises) {
-                for (qsizetype at = 0; at <= before.size(); at += noise.size() > 1 ? 7 : 1) {
-                    // One read per write, as a server writes a frame at a time.
+            for (const QByteArray& noise : {QByteArray(), QByteArray(1, '\0'), QByteArray("\xff")}) {
+                const SentStream everyCut = sentStream(kFrames, flag, lineEnd, noise, random);
+                for (int round = 0; round < everyCut.bytes.size() + 1000; ++round) {
+                    // One read cut at every position in turn, then random cuts.
+                    const bool randomCuts = round >= everyCut.bytes.size();
+                    const SentStream sent =
+                        randomCuts ? sentStream(kFrames, flag, lineEnd, noise, random) : everyCut;
                     StreamFramer framer;
                     FlightDataCache cache;
-                    QList<std::int32_t> shown;
-                    for (const QByteArray& read :
-                         {before, QByteArray(before).insert(at, noise), after, after}) {
-                        if (const std::optional<QByteArray> frame = framer.take(read)) {
+                    QList<qsizetype> cuts;
+                    if (!randomCuts) {
+                        cuts << round;
+                    } else {
+                        ++segmentations;
+                        for (int cut = random.bounded(1, 12); cut > 0; --cut)
+                            cuts << qsizetype(random.bounded(int(sent.bytes.size())));
+                    }
+                    cuts << sent.bytes.size();
+                    std::sort(cuts.begin(), cuts.end());
+                    qsizetype at = 0;
+                    std::int32_t shown = 0;
+                    for (const qsizetype cut : cuts) {
+                        if (const auto frame = framer.take(sent.bytes.sliced(at, cut - at))) {
                             StreamDecoder::decode(*frame, cache);
-                            shown << cache.LightBits;
+                            ASSERT_TRUE(cache.LightBits >= shown && cache.LightBits < 1000 + kFrames)
+                                << cache.LightBits << " after " << shown << "; cuts "
+                                << testing::PrintToString(
+                                       std::vector<qsizetype>(cuts.begin(), cuts.end()));
+                            ASSERT_TRUE(cache.VantorAy);
+                            shown = cache.LightBits;
+                        }
+                        at = cut;
+                        const qsizetype complete =
+                            std::upper_bound(sent.frameEnds.begin(), sent.frameEnds.end(), at) -
+                            sent.frameEnds.begin();
+                        if (complete >= 2) {
+                            ASSERT_GE(shown, 1000 + complete - 2)
+                                << "cut at " << at << (lineEnd.isEmpty() ? "" : ", line ends")
+                                << ", flag " << flag.toStdString() << ", noise "
+                                << noise.size();
                         }
                     }
-                    const auto where = [&] {
-                        return testing::Message() << "noise of " << noise.size() << " at " << at
-                                                  << (quiet ? " (quiet)" : "")
-                                                  << (lineEnd.isEmpty() ? "" : " (line ends)");
-                    };
-                    EXPECT_EQ(cache.LightBits, 5) << where();
-                    EXPECT_TRUE(cache.VantorAy) << where();
-                    for (std::int32_t lightBits : shown)
-                        ASSERT_TRUE(lightBits == 3 || lightBits == 5) << lightBits << where();
+                    ASSERT_EQ(shown, 1000 + kFrames - 1);
                 }
             }
         }
     }
+    EXPECT_GE(segmentations, 10000);
 }
 
 TEST(StreamFramer, AFrameMayOpenWithAnyCharacterWhereAFrameSurelyStarts)
 {
-    // Some servers write a frame's leading separator as another character; a line end, or a
-    // write of its own, says where such a frame starts.
+    // Some servers write a frame's leading separator as another character; a line end, or the
+    // start of the connection, says where such a frame starts, and the frames after it open the
+    // same way.
     QByteArray frame = streamFrame({{32, "5"}});
     frame[0] = 'X';
     for (qsizetype cut = 0; cut <= frame.size() + 2; ++cut) {
@@ -201,9 +256,6 @@ TEST(StreamFramer, AFrameMayOpenWithAnyCharacterWhereAFrameSurelyStarts)
         EXPECT_EQ(frames.back(), frame) << "cut at " << cut;
     }
     StreamFramer framer;
-    EXPECT_EQ(framesOf({frame, frame, frame.first(30), frame.sliced(30)}, framer),
-              (QList<QByteArray>{frame, frame, frame}));
-    // Elsewhere a frame still starts at "@".
-    EXPECT_EQ(framesOf({streamFrame() + "X" + streamFrame({{32, "5"}})}, framer),
-              QList<QByteArray>{streamFrame({{32, "5"}})});
+    EXPECT_EQ(framesOf({frame + frame + frame.first(30), frame.sliced(30)}, framer),
+              (QList<QByteArray>{frame, frame}));
 }
