@@ -237,6 +237,17 @@ TEST_F(DashboardServerTest, APageGetsTheStateThenChangesAndItsActionsDriveTheCoc
     const QJsonObject update = page.messages.last()[QStringLiteral("parts")].toObject();
     EXPECT_FALSE(update.contains(QStringLiteral("PTLED-1")));
 
+    // A change of colour alone reaches the page too: the lit line put under test turns yellow.
+    page.act({{QStringLiteral("action"), QStringLiteral("test")},
+              {QStringLiteral("section"), QStringLiteral("PLED64-1")},
+              {QStringLiteral("line"), 0}});
+    EXPECT_TRUE(waitFor([&] {
+        const QJsonObject colours = page.part(QStringLiteral("PLED64-1"))[QStringLiteral("rows")][0]
+                                        [QStringLiteral("colours")]
+                                            .toObject();
+        return !colours.isEmpty() && colours.begin()->toString() == QStringLiteral("yellow");
+    }));
+
     page.act({{QStringLiteral("action"), QStringLiteral("test")},
               {QStringLiteral("section"), QStringLiteral("PLED64-1")},
               {QStringLiteral("line"), 1}});
