@@ -325,10 +325,25 @@ void ConnectionManager::takeActivity(std::optional<bool> active, const QString& 
         // Inside the choice procedure the tick just ends and everything keeps its value.
         if (!timerDriven)
             return;
-    } else if (std::exchange(m_serverSilent, false)) {
-        m_view.showConnectionStatus(QString()); // what failed is over
+    } else if (*active && m_serverSilent && m_flightData) {
+        // It says it is active, but its last refresh failed: it is active again only once a
+        // refresh succeeds, or the status would flap with every tick.
+        m_flightData->requestFill([this](FillOutcome outcome, const QString&) {
+            if (outcome == FillOutcome::Filled)
+                fillSucceeded();
+        });
+        return;
     }
     m_cache.VantorAy = active.value_or(false);
+    showServerState();
+}
+
+void ConnectionManager::fillSucceeded()
+{
+    if (!std::exchange(m_serverSilent, false))
+        return;
+    m_view.showConnectionStatus(QString()); // what failed is over
+    m_cache.VantorAy = true;
     showServerState();
 }
 

@@ -125,6 +125,8 @@ private:
     // An active frame came: the connection works, whatever failed before.
     void streamDelivered();
     void endStreamActivity();
+    // A refresh asked for while the server was inactive for failing one has succeeded.
+    void fillSucceeded();
     // A new connection for a stream whose frames can no longer be told apart.
     void restartLostStream();
     void showServerState();

@@ -533,6 +533,30 @@ TEST_F(CockpitTest, ABoardThatFailsOrIsUnpluggedMidCycleEndsOnlyItsOwnProcedure)
     EXPECT_TRUE(board(20001).outputs[2]);
 }
 
+TEST_F(CockpitTest, AServerWhoseRefreshFailsStaysInactiveUntilOneSucceeds)
+{
+    // Its refresh (GetAll) fails while VantorAy reads true: one change to inactive, not a
+    // status that flaps with every tick.
+    Cockpit& cockpit = start(kEverySection);
+    QStringList states{m_view.serverState()};
+    const auto seeTicks = [&](int rounds) {
+        for (int round = 0; round < rounds; ++round) {
+            cockpit.tmrGlimrow_Timer();
+            cockpit.connection().tmrVantorA_Timer();
+            if (states.last() != m_view.serverState())
+                states << m_view.serverState();
+        }
+    };
+    m_data->failFill = true;
+    seeTicks(6);
+    EXPECT_EQ(states, QStringList({"Vantor-A", "Vantor Inactive"}));
+    m_data->failFill = false;
+    set(FlightDataField::LightBits, 1);
+    seeTicks(2);
+    EXPECT_EQ(states, QStringList({"Vantor-A", "Vantor Inactive", "Vantor-A"}));
+    EXPECT_EQ(board(10001).leds[0], 75);
+}
+
 TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenGoesQuiet)
 {
     set(FlightDataField::LightBits, 1);
