@@ -462,6 +462,7 @@ int runWindow(int argc, char* argv[], const Options& options)
 
 int main(int argc, char* argv[])
 {
+    ShutdownSignals::holdUntilHandled();
     QCoreApplication::setApplicationName(QStringLiteral("glimrow"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::kText));
 

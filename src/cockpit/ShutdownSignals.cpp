@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <pthread.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,6 +33,16 @@ extern "C" void onShutdownSignal(int signal)
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
 
+// SIGHUP alone waits for the handlers: one that comes while the program starts is a reload
+// asked for early. SIGTERM and SIGINT before then end the program at once, as nothing is lit.
+void holdHangup(int how)
+{
+    sigset_t hangup;
+    sigemptyset(&hangup);
+    sigaddset(&hangup, SIGHUP);
+    ::pthread_sigmask(how, &hangup, nullptr);
+}
+
 void setHandler(void (*handler)(int))
 {
     struct sigaction action = {};
@@ -50,6 +61,7 @@ ShutdownSignals::ShutdownSignals(std::function<void()> shutdown, std::function<v
 {
     if (::pipe(g_pipe) != 0) {
         qCWarning(lcSignals) << "no pipe for signals; they end the program at once";
+        holdHangup(SIG_UNBLOCK);
         return;
     }
     for (int end : g_pipe)
@@ -58,6 +70,12 @@ ShutdownSignals::ShutdownSignals(std::function<void()> shutdown, std::function<v
     connect(m_notifier, &QSocketNotifier::activated, this, &ShutdownSignals::takeSignal);
     g_hangupReloads = m_reload ? 1 : 0;
     setHandler(onShutdownSignal);
+    holdHangup(SIG_UNBLOCK); // one that came while the program started is handled now
+}
+
+void ShutdownSignals::holdUntilHandled()
+{
+    holdHangup(SIG_BLOCK);
 }
 
 void ShutdownSignals::takeSignal()

@@ -28,6 +28,12 @@ public:
     // Gives the signals their default actions back.
     ~ShutdownSignals() override;
 
+    // Called first thing in main(): SIGHUP waits, blocked, until the handlers are in place, so
+    // one that comes while the program starts (a reload asked for by systemd, say) is handled
+    // then rather than ending the program by its default action. Threads started meanwhile
+    // keep it blocked, so it reaches the main thread.
+    static void holdUntilHandled();
+
 private:
     void takeSignal();
 

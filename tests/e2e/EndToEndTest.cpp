@@ -226,11 +226,17 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
     ASSERT_TRUE(QDir().mkpath(home + "/.config/glimrow"));
     ASSERT_TRUE(QFile::rename(m_dir.filePath("Glimrow.cfg"), config));
     m_home = home;
-    startProgram({"--user-config"});
+    // A reload asked for while the program starts (at its first word) is taken once start-up
+    // is over: it never ends the program.
+    startProgram({"--user-config"}, Wait::No);
+    m_program.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(waitFor([&] { return m_program.bytesAvailable() > 0; }, 15000));
+    ::kill(pid_t(m_program.processId()), SIGHUP);
     const auto firstLed = [this] {
         return qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)).value(0, -1);
     };
-    ASSERT_TRUE(waitFor([&] { return firstLed() == 0; })); // its mask, 1, is not in 2
+    ASSERT_TRUE(waitFor([&] { return firstLed() == 0; }, 15000)); // its mask, 1, is not in 2
+    ASSERT_EQ(m_program.state(), QProcess::Running);
 
     QFile file(config);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
