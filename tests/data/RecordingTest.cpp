@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -152,4 +153,32 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     EXPECT_TRUE(said[4].startsWith("8: not JSON: ")) << said[4].toStdString();
     ASSERT_EQ(sent.size(), 2);
     EXPECT_EQ(sent[1][0].toByteArray(), "@2");
+
+    // A line over the limit is said and passed over; the lines after it still play.
+    QByteArray longLine = R"({"t":1,"stream":")" + QByteArray(17 * 1024 * 1024, 'x') + "\"}\n";
+    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})" "\n" + longLine +
+                        R"({"t":2,"stream":"@2"})" "\n" R"({"t":3,"stream":"@3"})" "\n");
+    longLine.clear();
+    Replay skipping(path, 1000, false);
+    ASSERT_EQ(skipping.open(), "");
+    QSignalSpy skippingSent(&skipping, &Replay::streamBytes);
+    QSignalSpy skippingEnded(&skipping, &Replay::reachedEnd);
+    QSignalSpy skipped(&skipping, &Replay::damagedLine);
+    skipping.start();
+    ASSERT_TRUE(waitFor([&] { return !skippingEnded.isEmpty(); }));
+    EXPECT_EQ(skippingSent.size(), 3);
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_EQ(skipped[0][0].toLongLong(), 3);
+
+    // Looping a recording whose arrivals share one time: each pass takes a frame's time at
+    // least, not a core.
+    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})" "\n");
+    Replay looping(path, 1, true);
+    ASSERT_EQ(looping.open(), "");
+    QSignalSpy passes(&looping, &Replay::reachedEnd);
+    QElapsedTimer clock;
+    clock.start();
+    looping.start();
+    ASSERT_TRUE(waitFor([&] { return passes.size() >= 5; }));
+    EXPECT_GE(clock.elapsed(), 4 * Replay::kShortestPassMs - 4);
 }

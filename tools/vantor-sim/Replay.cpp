@@ -55,8 +55,10 @@ std::optional<QByteArray> Replay::readLine(bool* tooLong)
     constexpr qint64 kPiece = 64 * 1024;
     QByteArray line;
     *tooLong = false;
-    while (!line.endsWith('\n') && !m_file.atEnd()) {
+    bool ended = false; // the piece read last ended the line
+    while (!ended && !m_file.atEnd()) {
         const QByteArray piece = m_file.readLine(kPiece);
+        ended = piece.endsWith('\n');
         if (!*tooLong)
             line += piece;
         if (line.size() > recording::kMaxLineBytes) {
@@ -110,9 +112,14 @@ void Replay::playDue()
     }
     emit reachedEnd(m_played, m_damaged);
     if (m_loop && m_played > 0) {
-        rewind();
-        m_next = nextEntry();
-        m_timer.start(0);
+        // A pass takes at least a frame's time: a recording whose arrivals share one time
+        // would otherwise go round as fast as a core can.
+        const qint64 restMs = std::max<qint64>(0, kShortestPassMs - m_clock.elapsed());
+        QTimer::singleShot(int(restMs), Qt::PreciseTimer, this, [this] {
+            rewind();
+            m_next = nextEntry();
+            playDue();
+        });
     }
 }
 

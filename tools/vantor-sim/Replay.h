@@ -25,6 +25,9 @@ class Replay : public QObject {
     Q_OBJECT
 
 public:
+    // The shortest pass of a --loop: one frame's time at the stream's default rate.
+    static constexpr qint64 kShortestPassMs = 50;
+
     Replay(const QString& path, double speed, bool loop, QObject* parent = nullptr);
 
     // Opens the file and reads its first line; why it cannot be played, or "".

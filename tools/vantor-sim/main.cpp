@@ -145,7 +145,14 @@ int main(int argc, char* argv[])
     }
     if (!options.isSet(QStringLiteral("no-tcp"))) {
         const QHostAddress address(options.value(QStringLiteral("address")));
-        const auto port = quint16(optionNumber(options, QStringLiteral("port")));
+        const double portNumber = optionNumber(options, QStringLiteral("port"));
+        // 0 asks for any free port; anything past 65535 would wrap round to another port.
+        if (portNumber > 65535 || portNumber != double(qint64(portNumber))) {
+            std::fprintf(stderr, "vantor-sim: --port needs a port number, 1 to 65535 (0: any "
+                                 "free port)\n");
+            return 2;
+        }
+        const auto port = quint16(portNumber);
         // A port already taken (another server, an earlier copy) costs the stream only: the
         // flight-data object is still offered.
         if (address.isNull() || !stream.listen(address, port)) {
