@@ -15,8 +15,13 @@ case $release in
        exit 1 ;;
 esac
 
+took() { echo "== $1 took $(( (SECONDS - $2) / 60 )) min $(( (SECONDS - $2) % 60 )) s"; }
+start=$SECONDS
 "$root/scripts/test-release.sh" --fuzz
+took "Debian $release (amd64, fuzzing, arm64)" "$start"
+start=$SECONDS
 "$root/scripts/in-release-root.sh" "$other" scripts/test-release.sh
+took "Debian $other in its root (the root, amd64, arm64)" "$start"
 
 for architecture in amd64 arm64; do
     "$root/tests/package/check-refused.sh" "$root"/build/glimrow_*~deb"$other"_"$architecture".deb

@@ -4,8 +4,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <pthread.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace glimrow {

@@ -143,7 +143,7 @@ private:
     std::unique_ptr<FlightDataObject> m_flightData;
     QTcpSocket fnALumexSock; // the data socket
     StreamFramer m_framer;
-    bool m_restarting = false;  // restartLostStream() closes the socket on purpose
+    bool m_restarting = false; // restartLostStream() closes the socket on purpose
     bool m_restartSaid = false;
     QTimer m_tmrVantorA;
     QTimer m_streamSilence; // runs out when active frames stop coming

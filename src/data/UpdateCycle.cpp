@@ -104,7 +104,8 @@ void UpdateCycle::copyCache()
         FlightDataField field;
         std::int32_t FlightDataCache::*word;
     } lightWords[] = {
-        {"copy LightBits to the window cache", FlightDataField::LightBits, &FlightDataCache::LightBits},
+        {"copy LightBits to the window cache", FlightDataField::LightBits,
+         &FlightDataCache::LightBits},
         {"copy LightBits2 to the window cache", FlightDataField::LightBits2,
          &FlightDataCache::LightBits2},
         {"copy LightBits3 to the window cache", FlightDataField::LightBits3,

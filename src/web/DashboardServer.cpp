@@ -70,7 +70,8 @@ private:
 QString cookie(const QHttpServerRequest& request, const QString& name)
 {
     const QString prefix = name + u'=';
-    for (const QString& part : QString::fromLatin1(HttpServerAdapter::header(request, "Cookie")).split(u';')) {
+    for (const QString& part :
+         QString::fromLatin1(HttpServerAdapter::header(request, "Cookie")).split(u';')) {
         const QString trimmed = part.trimmed();
         if (trimmed.startsWith(prefix))
             return trimmed.sliced(prefix.size());
@@ -98,8 +99,8 @@ QHttpServerResponse withPageHeaders(QHttpServerResponse response)
     HttpServerAdapter::addHeader(response, "X-Content-Type-Options", "nosniff");
     HttpServerAdapter::addHeader(response, "Referrer-Policy", "no-referrer");
     HttpServerAdapter::addHeader(response, "Content-Security-Policy",
-              "default-src 'self'; connect-src 'self'; img-src 'self' data:; "
-              "frame-ancestors 'none'");
+                                 "default-src 'self'; connect-src 'self'; img-src 'self' data:; "
+                                 "frame-ancestors 'none'");
     return response;
 }
 

@@ -70,8 +70,8 @@ namespace {
 
 bool isUpgrade(const QHttpServerRequest& request)
 {
-    return HttpServerAdapter::header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) ==
-           0;
+    return HttpServerAdapter::header(request, "Upgrade")
+               .compare("websocket", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace

@@ -30,11 +30,13 @@ public:
 protected:
     virtual QHttpServerResponse answer(const QHttpServerRequest& request) = 0;
     // The answer to an upgrade that may not go ahead; nothing when it may.
-    virtual std::optional<QHttpServerResponse> upgradeRefusal(const QHttpServerRequest& request) = 0;
+    virtual std::optional<QHttpServerResponse>
+    upgradeRefusal(const QHttpServerRequest& request) = 0;
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     bool handleRequest(const QHttpServerRequest& request, QHttpServerResponder& responder) override;
-    void missingHandler(const QHttpServerRequest& request, QHttpServerResponder& responder) override;
+    void missingHandler(const QHttpServerRequest& request,
+                        QHttpServerResponder& responder) override;
 #else
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;

@@ -156,8 +156,14 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
 
     // A line over the limit is said and passed over; the lines after it still play.
     QByteArray longLine = R"({"t":1,"stream":")" + QByteArray(17 * 1024 * 1024, 'x') + "\"}\n";
-    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})" "\n" + longLine +
-                        R"({"t":2,"stream":"@2"})" "\n" R"({"t":3,"stream":"@3"})" "\n");
+    writeFile(path, kHeader +
+                        R"({"t":0,"stream":"@1"})"
+                        "\n" +
+                        longLine +
+                        R"({"t":2,"stream":"@2"})"
+                        "\n"
+                        R"({"t":3,"stream":"@3"})"
+                        "\n");
     longLine.clear();
     Replay skipping(path, 1000, false);
     ASSERT_EQ(skipping.open(), "");
@@ -172,7 +178,8 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
 
     // Looping a recording whose arrivals share one time: each pass takes a frame's time at
     // least, not a core.
-    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})" "\n");
+    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
+                              "\n");
     Replay looping(path, 1, true);
     ASSERT_EQ(looping.open(), "");
     QSignalSpy passes(&looping, &Replay::reachedEnd);

@@ -190,7 +190,8 @@ TEST(StreamFramer, ReadsCutAnywhereNeverGiveAFrameFromTheWrongFields)
     int segmentations = 0;
     for (const QByteArray& flag : {QByteArray("1"), QByteArray("1.0")}) {
         for (const QByteArray lineEnd : {"", "\r\n"}) {
-            for (const QByteArray& noise : {QByteArray(), QByteArray(1, '\0'), QByteArray("\xff")}) {
+            for (const QByteArray& noise :
+                 {QByteArray(), QByteArray(1, '\0'), QByteArray("\xff")}) {
                 const SentStream everyCut = sentStream(kFrames, flag, lineEnd, noise, random);
                 for (int round = 0; round < everyCut.bytes.size() + 1000; ++round) {
                     // One read cut at every position in turn, then random cuts.
@@ -214,7 +215,8 @@ TEST(StreamFramer, ReadsCutAnywhereNeverGiveAFrameFromTheWrongFields)
                     for (const qsizetype cut : cuts) {
                         if (const auto frame = framer.take(sent.bytes.sliced(at, cut - at))) {
                             StreamDecoder::decode(*frame, cache);
-                            ASSERT_TRUE(cache.LightBits >= shown && cache.LightBits < 1000 + kFrames)
+                            ASSERT_TRUE(cache.LightBits >= shown &&
+                                        cache.LightBits < 1000 + kFrames)
                                 << cache.LightBits << " after " << shown << "; cuts "
                                 << testing::PrintToString(
                                        std::vector<qsizetype>(cuts.begin(), cuts.end()));
@@ -228,8 +230,7 @@ TEST(StreamFramer, ReadsCutAnywhereNeverGiveAFrameFromTheWrongFields)
                         if (complete >= 2) {
                             ASSERT_GE(shown, 1000 + complete - 2)
                                 << "cut at " << at << (lineEnd.isEmpty() ? "" : ", line ends")
-                                << ", flag " << flag.toStdString() << ", noise "
-                                << noise.size();
+                                << ", flag " << flag.toStdString() << ", noise " << noise.size();
                         }
                     }
                     ASSERT_EQ(shown, 1000 + kFrames - 1);

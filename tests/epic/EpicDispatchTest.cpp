@@ -83,7 +83,8 @@ TEST_F(Epic, DerivedFuelStepsGoWhereTheirLineSaysElseToAFreePigeonholeZero)
     // it there.
     for (const auto& [lines, bytes] :
          {std::pair{"0,Reserve,INTRESFUEL,\r\n12,Total,TOTAL,\r\n16,Internal,INTERNALFUEL,\r\n", 9},
-          std::pair{"0,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n", 5}}) {
+          std::pair{"0,Wing,INTWINGFUEL,\r\n16,Internal,INTERNALFUEL,\r\n12,Total,TOTAL,\r\n",
+                    5}}) {
         EpicioVirtual_Reset();
         writeConfig(withRequiredSections("[EPICAnalogs]\r\n" + QByteArray(lines)));
         ASSERT_TRUE(cockpit.ReloadConfiguration());

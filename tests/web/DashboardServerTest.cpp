@@ -166,8 +166,10 @@ TEST_F(DashboardServerTest, OnANetworkAddressEveryPathAndTheWebSocketNeedTheToke
     // The token comes once in the address; the page keeps it in a cookie no script can read.
     const Answer page = ask(port, get("/?token=" + kToken.toLatin1()));
     EXPECT_EQ(page.status, 200);
-    EXPECT_TRUE(page.header("Set-Cookie").value_or("").startsWith(
-        "glimrow-token=" + kToken.toLatin1() + "; Path=/; HttpOnly; SameSite=Strict"))
+    EXPECT_TRUE(page.header("Set-Cookie")
+                    .value_or("")
+                    .startsWith("glimrow-token=" + kToken.toLatin1() +
+                                "; Path=/; HttpOnly; SameSite=Strict"))
         << page.head.toStdString();
     const Answer state = ask(port, get("/api/state?token=" + kToken.toLatin1()));
     EXPECT_EQ(QJsonDocument::fromJson(state.body)[QStringLiteral("parts")][QStringLiteral(
@@ -242,9 +244,9 @@ TEST_F(DashboardServerTest, APageGetsTheStateThenChangesAndItsActionsDriveTheCoc
               {QStringLiteral("section"), QStringLiteral("PLED64-1")},
               {QStringLiteral("line"), 0}});
     EXPECT_TRUE(waitFor([&] {
-        const QJsonObject colours = page.part(QStringLiteral("PLED64-1"))[QStringLiteral("rows")][0]
-                                        [QStringLiteral("colours")]
-                                            .toObject();
+        const QJsonObject colours = page.part(QStringLiteral(
+            "PLED64-1"))[QStringLiteral("rows")][0][QStringLiteral("colours")]
+                                        .toObject();
         return !colours.isEmpty() && colours.begin()->toString() == QStringLiteral("yellow");
     }));
 
