@@ -80,19 +80,11 @@ qsizetype StreamFramer::insideFrame(QByteArrayView bytes, qsizetype at)
         const char byte = bytes[end];
         if (byte == '@') {
             ++m_separators;
-            m_emptyFieldsInARow = m_fieldLength == 0 ? m_emptyFieldsInARow + 1 : 0;
-            m_fieldLength = 0;
-            if (m_emptyFieldsInARow > kMaxEmptyFieldsInARow) {
-                endFrame(Place::Lost);
-                return end + 1;
-            }
         } else if (isLineEnd(byte)) {
             endFrame(Place::SureStart); // a frame never spans a line end
             m_lineEndsSeen = true;
             return end + 1;
-        } else if (fitsInField(byte)) {
-            ++m_fieldLength;
-        } else {
+        } else if (!fitsInField(byte)) {
             m_frame += bytes.sliced(kept, end - kept);
             kept = end + 1;
             m_spoiled = true;
@@ -111,6 +103,12 @@ qsizetype StreamFramer::finishFrame(QByteArrayView bytes, qsizetype at)
     const char byte = bytes[at];
     if (!fitsInField(byte) && !isLineEnd(byte)) {
         m_spoiled = true; // noise where the flag should be; the flag may still follow
+        return at + 1;
+    }
+    if (byte == '@' && m_frame.endsWith("@@")) {
+        // Fields 80 and 81 empty and separators running on: a run of "@", not a frame (a
+        // server always writes the flag).
+        endFrame(Place::Lost);
         return at + 1;
     }
     // The flag, unless field 81 is empty and this opens the next frame (or ends the line).
@@ -139,8 +137,6 @@ void StreamFramer::startFrame(char leading)
 {
     m_frame = QByteArray(1, leading);
     m_separators = 1;
-    m_fieldLength = 0;
-    m_emptyFieldsInARow = 0;
     m_spoiled = false;
 }
 
@@ -148,8 +144,6 @@ void StreamFramer::endFrame(Place next)
 {
     m_frame.clear();
     m_separators = 0;
-    m_fieldLength = 0;
-    m_emptyFieldsInARow = 0;
     m_spoiled = false;
     m_place = next;
     m_lostBytes = 0;

@@ -14,11 +14,11 @@
 // Noise cannot move that count:
 // - A byte that no field holds (a control or non-ASCII byte) is left out wherever it stands,
 //   and spoils only the frame it is in, which is not passed on; its separators still count.
-// - What the count cannot survive (a run of "@" that leaves fields empty, a frame outgrowing
-//   kMaxWaitingBytes, field 81 holding what no number holds) loses the framer its place: no
-//   frame is passed on until a line end or a new connection gives a sure start again. A frame
-//   read from the wrong fields would light the wrong lamps. A stream that has sent no line end
-//   since it began, or none for kLostBytesBeforeNewConnection bytes, will not give one:
+// - What the count cannot survive (a run of "@" running on past a frame's end, a frame
+//   outgrowing kMaxWaitingBytes, field 81 holding what no number holds) loses the framer its
+//   place: no frame is passed on until a line end or a new connection gives a sure start again. A
+//   frame read from the wrong fields would light the wrong lamps. A stream that has sent no line
+//   end since it began, or none for kLostBytesBeforeNewConnection bytes, will not give one:
 //   needsNewConnection() says so.
 
 #include <QByteArray>
@@ -34,8 +34,6 @@ public:
     static constexpr int kSeparators = 81;
     // Bytes of an incomplete frame kept while they wait for the rest.
     static constexpr qsizetype kMaxWaitingBytes = 64 * 1024;
-    // Empty fields in a row that no server writes: a run of separators is not a frame.
-    static constexpr int kMaxEmptyFieldsInARow = 2;
     // Bytes passed over while lost, without a line end, before only a new connection can help.
     static constexpr qsizetype kLostBytesBeforeNewConnection = 4096;
 
@@ -76,8 +74,6 @@ private:
 
     QByteArray m_frame; // from the frame's leading character; empty between frames
     int m_separators = 0;
-    int m_fieldLength = 0; // bytes of the field being read, noise left out
-    int m_emptyFieldsInARow = 0;
     bool m_spoiled = false; // a byte no field holds was left out of it
     char m_leading = '@';   // what opened the frames since the last sure start
     Place m_place = Place::SureStart;

@@ -124,6 +124,14 @@ TEST(StreamFramer, OfSeveralWholeFramesTheNewestIsTaken)
 TEST(StreamFramer, JunkLosesThePlaceUntilALineEndOrANewConnection)
 {
     StreamFramer framer;
+    // A server that leaves empty the fields it does not fill writes frames, not junk.
+    std::map<int, QByteArray> sparse;
+    for (int field = 1; field <= 80; ++field)
+        sparse[field] = field == 32 ? "7" : "";
+    EXPECT_EQ(framesOf({streamFrame(sparse) + streamFrame(sparse), streamFrame(sparse)}, framer),
+              (QList<QByteArray>{streamFrame(sparse), streamFrame(sparse)}));
+    framer.clear();
+
     QByteArray junk = "@@@@ not a frame @@";
     for (int i = 0; i < 100; ++i)
         junk += "\x01@@@\xff@@";
