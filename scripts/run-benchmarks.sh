@@ -5,8 +5,9 @@
 # USB round trip, the dashboard's cost to the cycle and its frame-to-page latency), then the CPU
 # and memory of the running program (vantor-sim serving, offscreen, 30 s at 100 ms polling, 30 s
 # at 1 ms polling, and 30 s at 100 ms polling with three dashboard pages held open by
-# glimrow_bench_pages). The program runs without the Virtual Hardware window, whose drawing of
-# nine boards adds about 1.5 % of a core at 100 ms polling.
+# glimrow_bench_pages), and its memory under a flood of reloads. The program runs without the
+# Virtual Hardware window, whose drawing of nine boards adds about 1.5 % of a core at 100 ms
+# polling.
 # Usage: scripts/run-benchmarks.sh
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -65,6 +66,37 @@ measure_program() {
     wait "$program" $holder 2>/dev/null || true
 }
 
+# Reloads as fast as a page sends them, then 1,000 SIGHUPs in 5 s, on a configuration whose
+# [PLED64-1] has 1000 lines: the program must run on, on the last file, with memory flat.
+measure_reload_flood() {
+    local config="$work/Glimrow.cfg"
+    awk '/^\[PLED64-1\]/ {print; for (i = 0; i < 1000; ++i) printf "%d,Flood %d,1,1\r\n", i % 64, i;
+        skip = 1; next} /^\[/ {skip = 0} !skip' "$root/examples/Glimrow.cfg" >"$config"
+    cd "$work"
+    XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen "$root/build/bin/glimrow" --headless --web 18766 \
+        >"$work/flood.log" 2>&1 &
+    program=$!
+    cd - >/dev/null
+    sleep 3
+    local rss_before
+    rss_before=$(awk '/VmRSS/ {print $2}' "/proc/$program/status")
+    "$root/build/bin/glimrow_bench_pages" 18766 reload 10000 >/dev/null 2>&1
+    for ((hangup = 1; hangup <= 1000; ++hangup)); do
+        ((hangup == 1000)) && sed -i 's/,Flood 999,/,Last file,/' "$config"
+        kill -HUP "$program"
+        sleep 0.005
+    done
+    sleep 5
+    flood_rss=$(awk -v before="$rss_before" '/VmRSS/ {printf "%+.1f", ($2 - before) / 1024}' \
+        "/proc/$program/status" 2>/dev/null || echo "ended")
+    exec 3<>/dev/tcp/127.0.0.1/18766
+    printf 'GET /api/state HTTP/1.1\r\nHost: 127.0.0.1:18766\r\n\r\n' >&3
+    flood_last=$(timeout 2 cat <&3 | grep -c "Last file" || true)
+    exec 3<&-
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+}
+
 "$root/build/bin/vantor-sim" --port 2727 >/dev/null 2>&1 &
 simulator=$!
 sleep 1
@@ -75,6 +107,7 @@ measure_program 1
 cpu_fast=$cpu
 measure_program 100 3
 cpu_pages=$cpu
+measure_reload_flood
 
 printf '\n%-62s %14s %14s\n' "Figure" "Measured" "Target"
 row() { printf '%-62s %14s %14s\n' "$1" "$2" "$3"; }
@@ -103,3 +136,5 @@ row "CPU at 100 ms polling" "$cpu_default %" "<= 2 %"
 row "CPU at 100 ms polling, 3 dashboard pages" "$cpu_pages %" "<= 1 point above"
 row "CPU at 1 ms polling" "$cpu_fast %" "<= 30 %"
 row "Resident memory" "$rss_default MB" "<= 100 MB"
+row "Memory after 10,000 page reloads and 1,000 SIGHUPs" "$flood_rss MB" "<= +20 MB"
+row "... the last file in use afterwards" "$( ((flood_last > 0)) && echo yes || echo no)" "yes"

@@ -70,8 +70,12 @@ struct Options {
     const QCommandLineOption record{
         QStringLiteral("record"),
         QStringLiteral("Write what the data server sends, as it arrives, to <file> (JSON Lines; "
-                       "vantor-sim --replay plays it back)."),
+                       "vantor-sim --replay plays it back). A file that exists is kept unless "
+                       "--record-replace is given; a FIFO is written to."),
         QStringLiteral("file")};
+    const QCommandLineOption recordReplace{
+        QStringLiteral("record-replace"),
+        QStringLiteral("With --record: replace the file if it exists.")};
     const QCommandLineOption recordLimit{
         QStringLiteral("record-limit"),
         QStringLiteral("Stop recording when the file reaches <MB> megabytes (default 100)."),
@@ -98,7 +102,7 @@ struct Options {
         parser.addVersionOption();
         for (const QCommandLineOption* option :
              {&screenshots, &polling, &runFor, &virtualHardware, &headless, &checkConfig,
-              &userConfig, &record, &recordLimit, &web, &webToken})
+              &userConfig, &record, &recordReplace, &recordLimit, &web, &webToken})
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("file"),
                                      QStringLiteral("With --check-config: the file to check."),
@@ -205,8 +209,11 @@ QString badOptionValue(const Options& options)
         parser.isSet(options.recordLimit) ? parser.value(options.recordLimit).toDouble(&ok) : 100;
     if (!ok || !(megabytes > 0) || megabytes > 1e6)
         return QStringLiteral("--record-limit needs a number of megabytes above 0");
-    if (QString problem; parser.isSet(options.web) &&
-                         !WebListen::parse(parser.value(options.web), &problem))
+    if (!parser.isSet(options.record) &&
+        (parser.isSet(options.recordReplace) || parser.isSet(options.recordLimit)))
+        return QStringLiteral("--record-replace and --record-limit go only with --record");
+    if (QString problem;
+        parser.isSet(options.web) && !WebListen::parse(parser.value(options.web), &problem))
         return QStringLiteral("--web: ") + problem;
     if (parser.isSet(options.headless) && parser.isSet(options.screenshots))
         return QStringLiteral("--screenshots needs the window; it cannot go with --headless");
@@ -320,8 +327,9 @@ QString missingDisplay()
                               "without a screen use --headless");
     const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
                          QStringLiteral("/platforms"));
-    if (platforms.entryList({QStringLiteral("libqxcb.so"), QStringLiteral("libqwayland*.so")},
-                            QDir::Files)
+    if (platforms
+            .entryList({QStringLiteral("libqxcb.so"), QStringLiteral("libqwayland*.so")},
+                       QDir::Files)
             .isEmpty())
         return QStringLiteral("Qt's display plugins are missing from %1: install them with "
                               "'sudo apt install --reinstall libqt6gui6' (X11) or 'sudo apt "
@@ -330,8 +338,8 @@ QString missingDisplay()
     return {};
 }
 
-// --record: what the data server sends goes to the file once start-up is done. False when the
-// file cannot be written: the user has been told, before anything was started.
+// --record: what the data server sends goes to the file once start-up is done; the file is made
+// once the configuration is read and no other copy runs.
 bool startRecordingIfAsked(const Options& options, Cockpit& cockpit)
 {
     if (!options.parser.isSet(options.record))
@@ -339,16 +347,17 @@ bool startRecordingIfAsked(const Options& options, Cockpit& cockpit)
     const double megabytes = options.parser.isSet(options.recordLimit)
                                  ? options.parser.value(options.recordLimit).toDouble()
                                  : double(FlightDataRecorder::kDefaultLimitBytes) / 1e6;
-    return cockpit.startRecording(options.parser.value(options.record), qint64(megabytes * 1e6));
+    return cockpit.startRecording(options.parser.value(options.record), qint64(megabytes * 1e6),
+                                  options.parser.isSet(options.recordReplace));
 }
 
 // --web, or [WEB] in Glimrow.cfg: the dashboard, once start-up is done. A wrong address, a
 // token that cannot be kept or a port already taken is said, and the program runs on without it.
 std::unique_ptr<Dashboard> startDashboard(const Options& options, Cockpit& cockpit,
-                                                CockpitState& state, const QString& configFile)
+                                          CockpitState& state, const QString& configFile)
 {
-    const QString asked = options.parser.isSet(options.web) ? options.parser.value(options.web)
-                                                            : cockpit.webListen();
+    const QString asked =
+        options.parser.isSet(options.web) ? options.parser.value(options.web) : cockpit.webListen();
     if (asked.isEmpty())
         return nullptr;
     QString problem;
@@ -408,8 +417,7 @@ int runHeadless(int argc, char* argv[], const Options& options)
         return cockpit.exitCode();
     if (options.parser.isSet(options.polling))
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
-    const auto dashboard =
-        startDashboard(options, cockpit, state, boards.settings.configFilePath);
+    const auto dashboard = startDashboard(options, cockpit, state, boards.settings.configFilePath);
     runUnlessEnded(app, cockpit);
     return cockpit.exitCode();
 }

@@ -324,6 +324,10 @@ bool Cockpit::runStartupSteps()
         endAtOnce();
         return false;
     }
+    if (m_recorder && !openRecording()) {
+        endAtOnce();
+        return false;
+    }
     BuildGrids();
     ClearGSuitPanel();
     if (!m_connectTypeChosen)
@@ -504,17 +508,25 @@ void Cockpit::reportStartupError(const QString& description, const QString& sour
     m_view.showMessage(kErrorTitle, description);
 }
 
-bool Cockpit::startRecording(const QString& path, qint64 limitBytes)
+bool Cockpit::startRecording(const QString& path, qint64 limitBytes, bool replaceExisting)
 {
-    m_recorder = std::make_unique<FlightDataRecorder>(path, limitBytes);
+    m_recorder = std::make_unique<FlightDataRecorder>(path, limitBytes, replaceExisting);
+    if (!m_started)
+        return true; // made by start-up
+    if (!openRecording())
+        return false;
+    beginRecording();
+    return true;
+}
+
+bool Cockpit::openRecording()
+{
     if (const QString problem = m_recorder->open(); !problem.isEmpty()) {
         m_recorder.reset();
         m_view.showMessage(kErrorTitle, problem);
         m_exitCode = 1;
         return false;
     }
-    if (m_started)
-        beginRecording();
     return true;
 }
 
@@ -559,6 +571,10 @@ void Cockpit::ShutdownProgram()
     });
     step("closing the stream", [this] { m_connection.CloseSockets(); });
     step("releasing the flight-data object", [this] { m_connection.ReleaseFlightData(); });
+    step("finishing the recording", [this] {
+        if (m_recorder)
+            m_recorder->finish();
+    });
     emit ended(m_exitCode);
 }
 

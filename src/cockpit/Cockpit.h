@@ -58,7 +58,7 @@ class Cockpit : public QObject,
 public:
     static constexpr int kDefaultPollingMs = 100;
     static constexpr int kDefaultBrightness = 75;
-    static constexpr int kMinBrightness = 50; // "Day"
+    static constexpr int kMinBrightness = 50;  // "Day"
     static constexpr int kMaxBrightness = 100; // "Night"
     // The exit status when another copy holds the single-copy lock: a service manager must not
     // start the program again and again while that copy runs.
@@ -81,9 +81,11 @@ public:
     // when the user brings it up).
     void showFlightData();
     // Writes what the data server sends to `path`, up to `limitBytes`, from the end of
-    // start-up on (or from now, after it). False when the file cannot be written: the user is
-    // told, and exitCode() is 1. Asked before Start(), nothing has been touched then.
-    bool startRecording(const QString& path, qint64 limitBytes);
+    // start-up on (or from now, after it). Asked before Start(), the file is made once the
+    // configuration is read and the single-copy lock is held, and a file that cannot be made
+    // ends start-up. False when the file cannot be written: the user is told, and exitCode()
+    // is 1.
+    bool startRecording(const QString& path, qint64 limitBytes, bool replaceExisting = false);
     // The one way out: darkens and releases everything, then emits ended().
     void ShutdownProgram();
 
@@ -155,6 +157,7 @@ private:
     bool runStartupSteps();
     void reportStartupError(const QString& description, const QString& source, int number);
     void endAtOnce(int exitCode = 1);
+    bool openRecording();
     void beginRecording();
     bool acquireInstanceLock();
     void CreatePhidgetManager();

@@ -1,46 +1,60 @@
 #include "data/FlightDataRecorder.h"
 
 #include "data/Recording.h"
+#include "data/RecordingFile.h"
 
-#include <QFile>
+#include <QDeadlineTimer>
 #include <QMetaObject>
 
+#include <atomic>
 #include <utility>
 
 namespace glimrow {
 
-// Builds and writes the lines on the recorder's thread.
+namespace {
+
+// What an arrival holds in memory besides its bytes: the list's slot and the array's header.
+constexpr qsizetype kArrivalOverhead = qsizetype(sizeof(RecordedArrival)) + 32;
+// A read of the stream is written in pieces of this size at most: escaped, each makes a line
+// that replay can read (a byte takes six characters at worst).
+constexpr qsizetype kStreamPieceBytes = recording::kMaxLineBytes / 8;
+// How long a writer held by the kernel (a stalled disk) is waited for once told to give up.
+constexpr int kGiveUpMs = 1000;
+
+qsizetype heldBytes(const RecordedArrival& arrival)
+{
+    return arrival.bytes.size() + kArrivalOverhead;
+}
+
+} // namespace
+
+// What the recorder and its writer both see, kept alive by either.
+struct RecordingShared {
+    std::atomic<qint64> waitingBytes{0}; // handed over, not yet written
+    std::atomic<qint64> writtenLines{0}; // the writer's progress
+    std::atomic<bool> giveUp{false};
+};
+
+// Builds the stream's lines and writes every line on the recorder's thread.
 class RecordingWriter : public QObject {
     Q_OBJECT
 
 public:
-    RecordingWriter(const QString& path, qint64 limitBytes,
-                    std::shared_ptr<std::atomic<qint64>> waitingBytes)
-        : m_file(path), m_limitBytes(limitBytes), m_waitingBytes(std::move(waitingBytes))
+    RecordingWriter(std::unique_ptr<RecordingFile> file, qint64 limitBytes,
+                    std::shared_ptr<RecordingShared> shared)
+        : m_file(std::move(file)), m_limitBytes(limitBytes), m_shared(std::move(shared))
     {
     }
 
-    QString open()
-    {
-        return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate) ? QString()
-                                                                       : m_file.errorString();
-    }
     void write(const QList<RecordedArrival>& arrivals, qint64 bytes)
     {
         for (const RecordedArrival& arrival : arrivals) {
-            if (!arrival.line.isEmpty())
-                writeLine(arrival.line);
-            else if (arrival.stream)
-                writeLine(recording::streamLine(arrival.ms, *arrival.stream));
-            else
-                writeLine(recording::objectLine(arrival.ms, arrival.snapshot));
+            if (!m_file || m_shared->giveUp.load())
+                break;
+            writeLine(arrival.isStream ? recording::streamLine(arrival.ms, arrival.bytes)
+                                       : arrival.bytes);
         }
-        m_waitingBytes->fetch_sub(bytes);
-        // What has been written reaches the file with each batch, so a recording cut short by
-        // a crash or a power cut keeps all but its last moment.
-        if (m_file.isOpen() && !m_file.flush())
-            stop(QStringLiteral("Recording stopped: cannot write %1: %2")
-                     .arg(m_file.fileName(), m_file.errorString()));
+        m_shared->waitingBytes.fetch_sub(bytes);
     }
 
 signals:
@@ -49,43 +63,44 @@ signals:
 private:
     void writeLine(const QByteArray& line)
     {
-        if (!m_file.isOpen())
-            return;
         if (m_written + line.size() > m_limitBytes) {
             stop(QStringLiteral("Recording stopped: %1 reached its limit of %2 MB")
-                     .arg(m_file.fileName())
+                     .arg(m_file->path())
                      .arg(double(m_limitBytes) / 1e6));
             return;
         }
-        if (m_file.write(line) != line.size()) {
+        QString problem;
+        switch (m_file->write(line, m_shared->giveUp, &problem)) {
+        case RecordingFile::Written::All:
+            m_written += line.size();
+            m_shared->writtenLines.fetch_add(1);
+            return;
+        case RecordingFile::Written::GivenUp:
+            m_file.reset(); // the program is ending; finish() says what was left out
+            return;
+        case RecordingFile::Written::Failed:
             stop(QStringLiteral("Recording stopped: cannot write %1: %2")
-                     .arg(m_file.fileName(), m_file.errorString()));
+                     .arg(m_file->path(), problem));
             return;
         }
-        m_written += line.size();
     }
     void stop(const QString& why)
     {
-        m_file.close();
+        m_file.reset();
         emit stopped(why);
     }
 
-    QFile m_file;
+    std::unique_ptr<RecordingFile> m_file;
     qint64 m_limitBytes;
     qint64 m_written = 0;
-    std::shared_ptr<std::atomic<qint64>> m_waitingBytes;
+    std::shared_ptr<RecordingShared> m_shared;
 };
 
-FlightDataRecorder::FlightDataRecorder(QString path, qint64 limitBytes, QObject* parent)
+FlightDataRecorder::FlightDataRecorder(QString path, qint64 limitBytes, bool replaceExisting,
+                                       QObject* parent)
     : QObject(parent), m_path(std::move(path)), m_limitBytes(limitBytes),
-      m_waitingBytes(std::make_shared<std::atomic<qint64>>(0))
+      m_replaceExisting(replaceExisting), m_shared(std::make_shared<RecordingShared>())
 {
-    m_writer = new RecordingWriter(m_path, m_limitBytes, m_waitingBytes);
-    connect(m_writer, &RecordingWriter::stopped, this, [this](const QString& why) {
-        m_stopped = true;
-        m_batch.clear();
-        emit notice(why);
-    });
     m_handOver.setInterval(kHandOverMs);
     m_handOver.setSingleShot(true);
     connect(&m_handOver, &QTimer::timeout, this, &FlightDataRecorder::handOver);
@@ -93,39 +108,78 @@ FlightDataRecorder::FlightDataRecorder(QString path, qint64 limitBytes, QObject*
 
 FlightDataRecorder::~FlightDataRecorder()
 {
-    if (m_thread.isRunning()) {
-        handOver();
-        // Queued behind every batch still waiting, so all of them are written before the end.
-        QMetaObject::invokeMethod(m_writer, [this] {
-            m_writer->moveToThread(thread());
-            m_thread.quit();
-        });
-        m_thread.wait();
-    }
-    delete m_writer;
+    finish();
 }
 
 QString FlightDataRecorder::open()
 {
-    const QString problem = m_writer->open();
-    if (!problem.isEmpty())
-        return QStringLiteral("--record: cannot write %1: %2").arg(m_path, problem);
-    m_writer->moveToThread(&m_thread);
-    m_thread.setObjectName(QStringLiteral("recorder"));
-    m_thread.start(QThread::LowPriority);
+    QString problem;
+    std::unique_ptr<RecordingFile> file =
+        RecordingFile::create(m_path, m_replaceExisting, &problem);
+    if (!file)
+        return QStringLiteral("--record: ") + problem;
+    m_writer = std::make_unique<RecordingWriter>(std::move(file), m_limitBytes, m_shared);
+    connect(m_writer.get(), &RecordingWriter::stopped, this, [this](const QString& why) {
+        m_stopped = true;
+        m_batch.clear();
+        emit notice(why);
+    });
+    m_thread = std::make_unique<QThread>();
+    m_writer->moveToThread(m_thread.get());
+    m_thread->setObjectName(QStringLiteral("recorder"));
+    m_thread->start(QThread::LowPriority);
     m_clock.start();
     return {};
 }
 
-void FlightDataRecorder::keep(RecordedArrival arrival, qsizetype bytes)
+void FlightDataRecorder::finish()
 {
-    if (!m_thread.isRunning() || m_stopped)
+    if (!m_thread || !m_thread->isRunning())
         return;
-    if (m_waitingBytes->load() + m_batchBytes + bytes > kMaxWaitingBytes) {
-        if (!std::exchange(m_leftOutSaid, true))
-            emit notice(QStringLiteral("Recording: the disk does not keep up with %1; arrivals "
-                                       "are left out until it does")
-                            .arg(m_path));
+    handOver();
+    // Queued behind every batch still waiting, so all of them are written before the end.
+    QMetaObject::invokeMethod(m_writer.get(), [writer = m_writer.get(), main = thread()] {
+        writer->moveToThread(main);
+        QThread::currentThread()->quit();
+    });
+    // A slow disk is waited for as long as it writes; one that stops is given up on.
+    constexpr int kLookMs = 100;
+    for (int stalledMs = 0; stalledMs < kFinishMs; stalledMs += kLookMs) {
+        const qint64 written = m_shared->writtenLines.load();
+        if (m_thread->wait(QDeadlineTimer(kLookMs)))
+            return;
+        if (m_shared->writtenLines.load() != written)
+            stalledMs = -kLookMs;
+    }
+    const qint64 leftOut = m_shared->waitingBytes.load();
+    m_shared->giveUp.store(true);
+    if (!m_thread->wait(QDeadlineTimer(kGiveUpMs))) {
+        // Held in the kernel by a stalled disk: the program ends without it.
+        (void)m_thread.release();
+        (void)m_writer.release();
+    }
+    emit notice(QStringLiteral("Recording: %1 took nothing for %3 s; the last %2 KB are left "
+                               "out")
+                    .arg(m_path)
+                    .arg((leftOut + 1023) / 1024)
+                    .arg(kFinishMs / 1000));
+}
+
+void FlightDataRecorder::sayOnce(bool* said, const QString& text)
+{
+    if (!std::exchange(*said, true))
+        emit notice(text);
+}
+
+void FlightDataRecorder::keep(RecordedArrival arrival)
+{
+    if (!m_thread || !m_thread->isRunning() || m_stopped)
+        return;
+    const qsizetype bytes = heldBytes(arrival);
+    if (m_shared->waitingBytes.load() + m_batchBytes + bytes > kMaxWaitingBytes) {
+        sayOnce(&m_leftOutSaid, QStringLiteral("Recording: %1 does not keep up; arrivals are "
+                                               "left out until it does")
+                                    .arg(m_path));
         return;
     }
     m_batch.append(std::move(arrival));
@@ -136,31 +190,40 @@ void FlightDataRecorder::keep(RecordedArrival arrival, qsizetype bytes)
 
 void FlightDataRecorder::handOver()
 {
-    if (m_batch.isEmpty())
+    if (m_batch.isEmpty() || !m_writer)
         return;
-    m_waitingBytes->fetch_add(m_batchBytes);
+    m_shared->waitingBytes.fetch_add(m_batchBytes);
     QMetaObject::invokeMethod(
-        m_writer, [writer = m_writer, batch = std::exchange(m_batch, {}),
-                   bytes = std::exchange(m_batchBytes, 0)] { writer->write(batch, bytes); });
+        m_writer.get(), [writer = m_writer.get(), batch = std::exchange(m_batch, {}),
+                         bytes = std::exchange(m_batchBytes, 0)] { writer->write(batch, bytes); });
 }
 
 void FlightDataRecorder::begin(const QString& program, const QString& connection)
 {
-    QByteArray line = recording::headerLine(program, connection);
-    const qsizetype bytes = line.size();
-    keep({0, std::nullopt, {}, std::move(line)}, bytes);
+    keep({0, recording::headerLine(program, connection), false});
 }
 
 void FlightDataRecorder::recordStreamRead(const QByteArray& bytes)
 {
-    keep({m_clock.elapsed(), bytes, {}, {}}, bytes.size());
+    const qint64 ms = m_clock.elapsed();
+    for (qsizetype at = 0; at < bytes.size(); at += kStreamPieceBytes)
+        keep({ms, bytes.mid(at, kStreamPieceBytes), true});
 }
 
 void FlightDataRecorder::recordSnapshot(const QVariantMap& snapshot)
 {
-    // What a snapshot holds is only measured once it is written; its texts dominate.
-    constexpr qsizetype kSnapshotGuess = 2048;
-    keep({m_clock.elapsed(), std::nullopt, snapshot, {}}, kSnapshotGuess);
+    // Made into its line here, so what waits is counted as the bytes it really holds.
+    const qint64 ms = m_clock.elapsed();
+    QByteArray line = recording::objectLine(ms, snapshot);
+    if (line.size() > recording::kMaxLineBytes) {
+        sayOnce(&m_tooLongSaid, QStringLiteral("Recording: a snapshot of %1 MB is left out of %2: "
+                                               "replay reads lines of up to %3 MB")
+                                    .arg(double(line.size()) / 1e6, 0, 'f', 1)
+                                    .arg(m_path)
+                                    .arg(recording::kMaxLineBytes / (1024 * 1024)));
+        return;
+    }
+    keep({ms, std::move(line), false});
 }
 
 } // namespace glimrow

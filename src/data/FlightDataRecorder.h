@@ -1,11 +1,12 @@
 #pragma once
 
 // `glimrow --record FILE`: what the data server sends, written as it arrives (data/Recording.h
-// has the format). The update cycle never waits for the disk: arrivals are kept with their
-// time and handed, a batch every kHandOverMs, to a thread of the recorder's own, which builds
-// the lines and writes them. (One hand-over per arrival would wake that thread on every cycle,
-// which costs the window more than the recording's own work.) At the size limit, or when the
-// file cannot be written, recording stops and says so once; the program runs on.
+// has the format; data/RecordingFile.h how the file is made). The update cycle never waits for
+// the disk: arrivals are kept with their time and handed, a batch every kHandOverMs, to a
+// thread of the recorder's own, which writes them. (One hand-over per arrival would wake that
+// thread on every cycle, which costs the window more than the recording's own work.) At the
+// size limit, or when the file cannot be written, recording stops and says so once; the
+// program runs on.
 
 #include <QElapsedTimer>
 #include <QList>
@@ -14,20 +15,18 @@
 #include <QTimer>
 #include <QVariantMap>
 
-#include <atomic>
 #include <memory>
-#include <optional>
 
 namespace glimrow {
 
 class RecordingWriter;
+struct RecordingShared;
 
-// One arrival as it was kept: a read of the stream, a snapshot, or a line already made.
+// One arrival as it was kept: a read of the stream, or a line already made.
 struct RecordedArrival {
     qint64 ms = 0;
-    std::optional<QByteArray> stream;
-    QVariantMap snapshot;
-    QByteArray line;
+    QByteArray bytes;
+    bool isStream = false;
 };
 
 class FlightDataRecorder : public QObject {
@@ -35,13 +34,16 @@ class FlightDataRecorder : public QObject {
 
 public:
     static constexpr qint64 kDefaultLimitBytes = 100 * 1000 * 1000;
-    // Arrivals waiting for the disk beyond this are left out (which is said once): memory
-    // stays bounded when the disk cannot keep up.
+    // Arrivals waiting for the disk beyond this many bytes of memory are left out (which is
+    // said once): memory stays bounded when the disk or a pipe cannot keep up.
     static constexpr qint64 kMaxWaitingBytes = 32 * 1024 * 1024;
     static constexpr int kHandOverMs = 100;
+    // How long the end of the program waits for a disk or pipe that takes nothing more.
+    static constexpr int kFinishMs = 3000;
 
-    FlightDataRecorder(QString path, qint64 limitBytes, QObject* parent = nullptr);
-    // Writes what is still waiting, then closes the file.
+    FlightDataRecorder(QString path, qint64 limitBytes, bool replaceExisting = false,
+                       QObject* parent = nullptr);
+    // Finishes, if finish() was not called.
     ~FlightDataRecorder() override;
 
     // Creates the file; why it cannot be, or "".
@@ -50,6 +52,9 @@ public:
     void begin(const QString& program, const QString& connection);
     void recordStreamRead(const QByteArray& bytes);
     void recordSnapshot(const QVariantMap& snapshot);
+    // Writes what is still waiting and closes the file. A disk or pipe that takes nothing for
+    // kFinishMs is given up on, and notice() says what was left out.
+    void finish();
 
     const QString& path() const { return m_path; }
 
@@ -59,19 +64,24 @@ signals:
     void notice(const QString& text);
 
 private:
-    void keep(RecordedArrival arrival, qsizetype bytes);
+    void keep(RecordedArrival arrival);
     void handOver();
+    void sayOnce(bool* said, const QString& text);
 
     QString m_path;
     qint64 m_limitBytes;
+    bool m_replaceExisting;
     QElapsedTimer m_clock;
-    QThread m_thread;
-    RecordingWriter* m_writer = nullptr;                 // lives in m_thread
-    std::shared_ptr<std::atomic<qint64>> m_waitingBytes; // handed over, not yet written
-    QList<RecordedArrival> m_batch;                      // kept, not yet handed over
+    // Both are left behind, never destroyed, when the kernel holds the writer past its give-up.
+    std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<RecordingWriter> m_writer; // lives in m_thread
+    std::shared_ptr<RecordingShared> m_shared; // with the writer
+
+    QList<RecordedArrival> m_batch; // kept, not yet handed over
     qsizetype m_batchBytes = 0;
     QTimer m_handOver;
     bool m_leftOutSaid = false;
+    bool m_tooLongSaid = false;
     bool m_stopped = false;
 };
 

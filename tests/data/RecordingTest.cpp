@@ -5,6 +5,7 @@
 #include "Replay.h"
 #include "data/FlightDataRecorder.h"
 
+#include "support/ProcessMemory.h"
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
 
@@ -14,9 +15,13 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cmath>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace glimrow;
 using glimrow::sim::Replay;
@@ -75,7 +80,7 @@ TEST(Recording, PlaysBackEveryByteAndValueAsTheyArrivedAndStopsAtItsLimit)
     EXPECT_TRUE(sent[1][0].toByteArray().endsWith("@1")) << sent[1][0].toByteArray().toStdString();
 
     // At its limit the recording stops, says so once, and the file keeps whole lines.
-    auto small = std::make_unique<FlightDataRecorder>(path, 400);
+    auto small = std::make_unique<FlightDataRecorder>(path, 400, true);
     ASSERT_EQ(small->open(), "");
     QSignalSpy notices(small.get(), &FlightDataRecorder::notice);
     small->begin("glimrow test", "tcp");
@@ -94,8 +99,99 @@ TEST(Recording, PlaysBackEveryByteAndValueAsTheyArrivedAndStopsAtItsLimit)
     EXPECT_TRUE(written.endsWith("}\n")) << written.toStdString();
     EXPECT_GT(written.count('\n'), 2);
 
+    // What replay could not read is never written: a long read of the stream goes in pieces,
+    // an over-long snapshot is left out and said.
+    const QByteArray longRead = QByteArray(20 * 1024 * 1024, 'a') + "@1";
+    {
+        FlightDataRecorder recorder(path, FlightDataRecorder::kDefaultLimitBytes, true);
+        QSignalSpy said(&recorder, &FlightDataRecorder::notice);
+        ASSERT_EQ(recorder.open(), "");
+        recorder.begin("glimrow test", "tcp");
+        recorder.recordStreamRead(longRead);
+        recorder.recordSnapshot({{"DEDLines", QString(17 * 1024 * 1024, 'x')}});
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_EQ(said[0][0].toString(), "Recording: a snapshot of 17.8 MB is left out of " + path +
+                                             ": replay reads lines of up to 16 MB");
+    }
+    Replay longReplay(path, 1000, false);
+    ASSERT_EQ(longReplay.open(), "");
+    QSignalSpy longSent(&longReplay, &Replay::streamBytes);
+    QSignalSpy longEnded(&longReplay, &Replay::reachedEnd);
+    longReplay.start();
+    ASSERT_TRUE(waitFor([&] { return !longEnded.isEmpty(); }));
+    EXPECT_EQ(longEnded[0][1].toInt(), 0);
+    QByteArray replayed;
+    for (const QList<QVariant>& piece : longSent)
+        replayed += piece[0].toByteArray();
+    EXPECT_TRUE(replayed == longRead);
+
     FlightDataRecorder nowhere(dir.filePath("no/such/folder/flight.jsonl"), 400);
     EXPECT_TRUE(nowhere.open().startsWith("--record: cannot write " + dir.filePath("no/such")));
+}
+
+TEST(Recording, NeverHarmsWhatIsOnDiskNorHoldsTheProgramsEnd)
+{
+    QTemporaryDir dir;
+    const QString yesterday = dir.filePath("yesterday.jsonl");
+    writeFile(yesterday, kHeader);
+    const auto kept = [&] {
+        QFile file(yesterday);
+        return file.open(QIODevice::ReadOnly) && file.readAll() == kHeader;
+    };
+    FlightDataRecorder refused(yesterday, 1000);
+    EXPECT_EQ(refused.open(),
+              "--record: " + yesterday + " exists; give --record-replace to write over it");
+    // A planted link is replaced, never written through.
+    const QString link = dir.filePath("link.jsonl");
+    ASSERT_EQ(::symlink(qPrintable(yesterday), qPrintable(link)), 0);
+    {
+        FlightDataRecorder throughLink(link, 1000, true);
+        ASSERT_EQ(throughLink.open(), "");
+        throughLink.begin("glimrow test", "tcp");
+    }
+    EXPECT_TRUE(kept());
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(link).size() > 0);
+
+    // A FIFO whose reader never reads: what waits is bounded in real bytes, and the end gives
+    // up on it rather than wait for ever. Old snapshots are never shared with new ones.
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
+    const int reader = ::open(qPrintable(fifo), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    auto stalled = std::make_unique<FlightDataRecorder>(fifo, 1000 * 1000 * 1000);
+    ASSERT_EQ(stalled->open(), "");
+    QSignalSpy said(stalled.get(), &FlightDataRecorder::notice);
+    const long before = test::residentKilobytes();
+    for (int snapshot = 0; snapshot < 300; ++snapshot) {
+        stalled->recordSnapshot({{"DEDLines", QString(512 * 1024, QChar('A' + snapshot % 26))}});
+        QCoreApplication::processEvents(); // the batches are handed over
+    }
+    EXPECT_LT(test::residentKilobytes() - before, 64 * 1024);
+    stalled->finish();
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_EQ(said[0][0].toString(),
+              "Recording: " + fifo + " does not keep up; arrivals are left out until it does");
+    EXPECT_TRUE(
+        said[1][0].toString().startsWith("Recording: " + fifo + " took nothing for 3 s; the last "))
+        << said[1][0].toString().toStdString();
+
+    // A reader that goes: the system's words, and the program runs on.
+    ::close(reader);
+    const QString pipe = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(qPrintable(pipe), 0600), 0);
+    const int goingReader = ::open(qPrintable(pipe), O_RDONLY | O_NONBLOCK);
+    FlightDataRecorder broken(pipe, 1000 * 1000);
+    QSignalSpy brokenSaid(&broken, &FlightDataRecorder::notice);
+    ASSERT_EQ(broken.open(), "");
+    broken.begin("glimrow test", "tcp");
+    char header[16];
+    ASSERT_TRUE(waitFor([&] { return ::read(goingReader, header, sizeof header) > 0; }));
+    ::close(goingReader);
+    broken.recordStreamRead("@1@");
+    ASSERT_TRUE(brokenSaid.wait());
+    EXPECT_EQ(brokenSaid[0][0].toString(),
+              "Recording stopped: cannot write " + pipe + ": Broken pipe");
 }
 
 TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
@@ -175,6 +271,33 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     EXPECT_EQ(skippingSent.size(), 3);
     ASSERT_EQ(skipped.size(), 1);
     EXPECT_EQ(skipped[0][0].toLongLong(), 3);
+
+    // A hole of 128 MB is read a piece per turn of the event loop; a long wait is said.
+    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
+                              "\n");
+    {
+        QFile holed(path);
+        ASSERT_TRUE(holed.open(QIODevice::Append));
+        ASSERT_TRUE(holed.resize(holed.size() + 128 * 1024 * 1024));
+        ASSERT_TRUE(holed.seek(holed.size()));
+        holed.write("\n"
+                    R"({"t":120000,"stream":"@2"})"
+                    "\n");
+    }
+    Replay holedReplay(path, 1, false);
+    ASSERT_EQ(holedReplay.open(), "");
+    QSignalSpy hole(&holedReplay, &Replay::damagedLine);
+    QSignalSpy waiting(&holedReplay, &Replay::longWait);
+    int turns = 0;
+    QTimer turning;
+    QObject::connect(&turning, &QTimer::timeout, [&] { ++turns; });
+    turning.start(0);
+    holedReplay.start();
+    ASSERT_TRUE(waiting.wait(20000));
+    EXPECT_EQ(hole.size(), 1);
+    EXPECT_GT(turns, 15);
+    EXPECT_EQ(waiting[0][0].toLongLong(), 4);
+    EXPECT_GT(waiting[0][1].toLongLong(), 100000);
 
     // Looping a recording whose arrivals share one time: each pass takes a frame's time at
     // least, not a core.

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace glimrow;
 using namespace glimrow::test;
@@ -75,9 +77,12 @@ TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
 
 TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
 {
+    // The first run records into a FIFO that nobody reads: it neither holds start-up nor the end.
+    const QString fifo = m_dir.filePath("fifo");
+    ASSERT_EQ(::mkfifo(qPrintable(fifo), 0600), 0);
     const QString recording = m_dir.filePath("flight.jsonl");
     for (int signal : {SIGTERM, SIGINT}) {
-        startProgram({"--record", recording});
+        startProgram({"--record", signal == SIGTERM ? fifo : recording});
         ASSERT_EQ(eventually([this] {
                       return ledsShow(filled("LightBits").toInt(),
                                       qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
@@ -251,12 +256,19 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
     EXPECT_TRUE(waitFor([&] { return firstLed() > 0; })) << "the new mask does not drive LED 0";
     EXPECT_EQ(m_program.state(), QProcess::Running);
 
+    // The second copy asks to replace a recording: it steps aside before touching it.
+    const QString yesterday = m_dir.filePath("yesterday.jsonl");
+    QFile recording(yesterday);
+    ASSERT_TRUE(recording.open(QIODevice::WriteOnly) && recording.write("kept\n") == 5);
+    recording.close();
     QProcess second;
     second.setProcessEnvironment(m_program.processEnvironment());
     second.setWorkingDirectory(m_dir.path());
-    second.start(GLIMROW_PATH, {"--virtual-hardware", "--headless", "--user-config"});
+    second.start(GLIMROW_PATH, {"--virtual-hardware", "--headless", "--user-config", "--record",
+                                yesterday, "--record-replace"});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), Cockpit::kExitAnotherCopyRunning);
+    EXPECT_EQ(QFileInfo(yesterday).size(), 5);
     const QByteArray said = second.readAllStandardError();
     EXPECT_TRUE(said.contains("A Previous Instance of Vantor Lumex Mon - ME Is Running"))
         << said.toStdString();

@@ -4,6 +4,7 @@
 #include "data/StreamDecoder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace glimrow::sim {
 
@@ -42,68 +43,78 @@ QString Replay::open()
 void Replay::start()
 {
     m_clock.start();
-    m_next = nextEntry();
     playDue();
 }
 
-std::optional<QByteArray> Replay::readLine(bool* tooLong)
+bool Replay::readAhead()
 {
-    if (m_file.atEnd())
-        return std::nullopt;
-    ++m_lineNumber;
     // In pieces: a read of the whole limit would make a buffer of that size for every line.
     constexpr qint64 kPiece = 64 * 1024;
-    QByteArray line;
-    *tooLong = false;
-    bool ended = false; // the piece read last ended the line
-    while (!ended && !m_file.atEnd()) {
+    qint64 budget = kReadPerTurn;
+    while (!m_next && !m_file.atEnd()) {
+        if (budget <= 0)
+            return false;
         const QByteArray piece = m_file.readLine(kPiece);
-        ended = piece.endsWith('\n');
-        if (!*tooLong)
-            line += piece;
-        if (line.size() > recording::kMaxLineBytes) {
-            *tooLong = true; // the rest of the line is read past and dropped
-            line.clear();
+        budget -= piece.size();
+        if (!m_lineTooLong)
+            m_line += piece;
+        if (m_line.size() > recording::kMaxLineBytes) {
+            m_lineTooLong = true; // the rest of the line is read past and dropped
+            m_line.clear();
         }
+        if (piece.endsWith('\n') || m_file.atEnd())
+            takeLine();
     }
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return line;
+    return true;
 }
 
-std::optional<recording::Entry> Replay::nextEntry()
+void Replay::takeLine()
 {
-    bool tooLong = false;
-    while (const std::optional<QByteArray> line = readLine(&tooLong)) {
-        QString problem = QStringLiteral("longer than %1 bytes").arg(recording::kMaxLineBytes);
-        if (!tooLong) {
-            if (std::optional<recording::Entry> entry = recording::parseLine(*line, &problem))
-                return entry;
-        }
+    ++m_lineNumber;
+    while (m_line.endsWith('\n') || m_line.endsWith('\r'))
+        m_line.chop(1);
+    QString problem = QStringLiteral("longer than %1 bytes").arg(recording::kMaxLineBytes);
+    if (!m_lineTooLong)
+        m_next = recording::parseLine(m_line, &problem);
+    if (!m_next) {
         ++m_damaged;
         emit damagedLine(m_lineNumber, problem);
     }
-    return std::nullopt;
+    m_line.clear();
+    m_lineTooLong = false;
 }
 
 void Replay::rewind()
 {
     m_file.seek(m_firstLineOffset);
     m_lineNumber = 1;
+    m_line.clear();
+    m_lineTooLong = false;
     m_firstMs.reset();
+    m_lastMs.reset();
+    m_waitSaidFor = 0;
     m_clock.restart();
 }
 
 void Replay::playDue()
 {
+    // A hole or a very long line is read a piece per turn, the event loop between them.
+    if (!readAhead()) {
+        m_timer.start(0);
+        return;
+    }
     if (m_next) {
         if (!m_firstMs)
             m_firstMs = m_next->ms;
         const auto dueMs = qint64(double(m_next->ms - *m_firstMs) / m_speed);
         const qint64 waitMs = dueMs - m_clock.elapsed();
+        if (m_lastMs && double(m_next->ms - *m_lastMs) / m_speed > kLongWaitMs &&
+            std::exchange(m_waitSaidFor, m_lineNumber) != m_lineNumber)
+            emit longWait(m_lineNumber, waitMs);
         if (waitMs <= 0) {
+            m_lastMs = m_next->ms;
             play(*m_next);
-            m_next = nextEntry();
+            m_next.reset();
         }
         // One arrival at a time, the event loop between them: clients are taken in and sent
         // to even while the replay runs late.
@@ -117,7 +128,6 @@ void Replay::playDue()
         const qint64 restMs = std::max<qint64>(0, kShortestPassMs - m_clock.elapsed());
         QTimer::singleShot(int(restMs), Qt::PreciseTimer, this, [this] {
             rewind();
-            m_next = nextEntry();
             playDue();
         });
     }

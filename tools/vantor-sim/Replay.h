@@ -27,6 +27,10 @@ class Replay : public QObject {
 public:
     // The shortest pass of a --loop: one frame's time at the stream's default rate.
     static constexpr qint64 kShortestPassMs = 50;
+    // Bytes read between two turns of the event loop: a hole of gigabytes never holds it.
+    static constexpr qint64 kReadPerTurn = 4 * 1024 * 1024;
+    // An arrival this long after the one before is said, so a silent server is not a mystery.
+    static constexpr qint64 kLongWaitMs = 60 * 1000;
 
     Replay(const QString& path, double speed, bool loop, QObject* parent = nullptr);
 
@@ -41,16 +45,19 @@ signals:
     void streamBytes(const QByteArray& bytes);
     // Line `number` could not be read, and why; it is skipped.
     void damagedLine(qint64 number, const QString& why);
+    // The arrival of line `number` is played in `waitMs`, long after the one before.
+    void longWait(qint64 number, qint64 waitMs);
     // The last line has been played (with --loop: each time round).
     void reachedEnd(qint64 played, int damaged);
 
 private:
     void playDue();
     void play(const recording::Entry& entry);
-    std::optional<recording::Entry> nextEntry();
-    // The next line, without its line end; nothing at the end of the file. An over-long line
-    // is read past and comes back as `tooLong`.
-    std::optional<QByteArray> readLine(bool* tooLong);
+    // Reads on until the next good entry is in m_next or the file ends; false when
+    // kReadPerTurn bytes were read first (the reading goes on at the next call).
+    bool readAhead();
+    // The line read so far is whole: it becomes m_next, or is said as damaged.
+    void takeLine();
     void rewind();
 
     QFile m_file;
@@ -61,6 +68,10 @@ private:
     int m_damaged = 0;
     qint64 m_played = 0;
     std::optional<qint64> m_firstMs; // the first entry's time: the replay's zero
+    std::optional<qint64> m_lastMs;  // the time of the entry played last
+    qint64 m_waitSaidFor = 0;        // the line whose long wait was said
+    QByteArray m_line;               // the line being read
+    bool m_lineTooLong = false;      // ... is past the limit, and read past
     std::optional<recording::Entry> m_next;
     QElapsedTimer m_clock;
     QTimer m_timer;

@@ -53,6 +53,10 @@ void reportReplay(Replay& replay, const QString& file, bool loop)
                          qPrintable(file), static_cast<long long>(number), qPrintable(why));
         }
     });
+    QObject::connect(&replay, &Replay::longWait, [file](qint64 number, qint64 waitMs) {
+        std::fprintf(stderr, "vantor-sim: %s:%lld: the next arrival is %.0f s away\n",
+                     qPrintable(file), static_cast<long long>(number), double(waitMs) / 1000);
+    });
     QObject::connect(&replay, &Replay::reachedEnd, [file, loop](qint64 played, int damaged) {
         std::fprintf(stderr,
                      "vantor-sim: %s: the end of the recording (%lld arrivals played, %d damaged "
