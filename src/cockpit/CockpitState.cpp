@@ -208,6 +208,14 @@ void CockpitState::showNotice(const QString& text)
     m_shown.showNotice(text);
 }
 
+void CockpitState::showSecretNotice(const QString& whole, const QString& withoutSecret)
+{
+    m_lastNotice = withoutSecret;
+    addMessage(withoutSecret);
+    changed(kStatusPart);
+    m_shown.showNotice(whole);
+}
+
 void CockpitState::showActivity(const QString& text)
 {
     m_activity = text;

@@ -67,6 +67,9 @@ public:
     void showGSuitFormula(int motor, const QString& formula, const QString& problem) override;
     void showConfigProblems(const ConfigProblems& problems) override;
     void showNotice(const QString& text) override;
+    // A notice whose whole text holds a secret (the dashboard's token): the window and the log
+    // get `whole`, the state that pages are sent gets `withoutSecret`.
+    void showSecretNotice(const QString& whole, const QString& withoutSecret);
     void showActivity(const QString& text) override;
     void showLampBrightness(int value) override;
     void showAllLampsOn(bool checked) override;

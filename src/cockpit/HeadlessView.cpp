@@ -13,6 +13,13 @@ void say(const QString& text)
     std::fprintf(stderr, "glimrow: %s\n", qPrintable(printableText(text)));
 }
 
+QString activityLine(const QString& activity)
+{
+    return activity.isEmpty() ? QStringLiteral("The outputs follow the data again") : activity;
+}
+
+constexpr int kActivityLineMs = 1000;
+
 } // namespace
 
 // The grids' design shapes; the configuration resizes the section grids.
@@ -21,6 +28,16 @@ HeadlessView::HeadlessView()
               MemoryGrid(2, 4),  MemoryGrid(2, 4),  MemoryGrid(2, 4),  MemoryGrid(2, 4),
               MemoryGrid(2, 4),  MemoryGrid(2, 4),  MemoryGrid(2, 4)}
 {
+    m_activityHeld.setSingleShot(true);
+    m_activityHeld.setInterval(kActivityLineMs);
+    QObject::connect(&m_activityHeld, &QTimer::timeout, [this] {
+        if (m_activityChanges == 0)
+            return;
+        say(activityLine(m_activity) +
+            QStringLiteral(" (%1 changes in the last second)").arg(m_activityChanges));
+        m_activityChanges = 0;
+        m_activityHeld.start();
+    });
 }
 
 void HeadlessView::showMessage(const QString& title, const QString& text)
@@ -58,9 +75,15 @@ void HeadlessView::showNotice(const QString& text)
 
 void HeadlessView::showActivity(const QString& text)
 {
-    if (text != m_activity)
-        say(text.isEmpty() ? QStringLiteral("The outputs follow the data again") : text);
+    if (text == m_activity)
+        return;
     m_activity = text;
+    if (m_activityHeld.isActive()) {
+        ++m_activityChanges;
+        return;
+    }
+    say(activityLine(text));
+    m_activityHeld.start();
 }
 
 void HeadlessView::showConnectionStatus(const QString& text)

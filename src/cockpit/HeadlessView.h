@@ -7,6 +7,7 @@
 #include "common/MemoryGrid.h"
 
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 
@@ -61,6 +62,10 @@ private:
     QString m_serverState;
     QString m_connectionStatus;
     QString m_activity;
+    // What the outputs do is said at most once a second: a page or a key held down can change
+    // it a thousand times a second. Changes within the second are said at its end, counted.
+    QTimer m_activityHeld;
+    int m_activityChanges = 0;
 };
 
 } // namespace glimrow

@@ -57,7 +57,18 @@ bool Dashboard::start(const WebListen& listen, const QString& token)
     m_token = token;
     publish();
     m_publishTimer.start();
-    m_state.showNotice(QStringLiteral("Dashboard: open %1").arg(pageUrl()));
+    if (m_listen.isLoopback()) {
+        m_state.showNotice(QStringLiteral("Dashboard: open %1").arg(pageUrl()));
+    } else {
+        // Pages are sent the state: the token stays out of it.
+        QString bare = pageUrl();
+        bare.truncate(bare.indexOf(u'?'));
+        m_state.showSecretNotice(
+            QStringLiteral("Dashboard: open %1").arg(pageUrl()),
+            QStringLiteral("Dashboard: open %1 with its access token ('glimrow --web-token' "
+                           "prints it)")
+                .arg(bare));
+    }
     return true;
 }
 

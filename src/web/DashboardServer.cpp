@@ -1,6 +1,7 @@
 #include "web/DashboardServer.h"
 
 #include "cockpit/Cockpit.h"
+#include "web/GuardedTcpServer.h"
 #include "web/WebToken.h"
 
 #include <QFile>
@@ -13,8 +14,6 @@
 #include <QUrlQuery>
 #include <QWebSocket>
 
-#include <functional>
-
 namespace glimrow {
 
 namespace {
@@ -23,6 +22,7 @@ using Status = QHttpServerResponder::StatusCode;
 
 const QString kTokenCookie = QStringLiteral("glimrow-token");
 constexpr qsizetype kMaxUrlBytes = 2048;
+constexpr int kMaxFramesPerMessage = 16;
 
 // The page's files, compiled in: nothing else can be asked for.
 const struct {
@@ -33,38 +33,6 @@ const struct {
     {"/", ":/dashboard/index.html", "text/html; charset=utf-8"},
     {"/dashboard.css", ":/dashboard/dashboard.css", "text/css; charset=utf-8"},
     {"/dashboard.js", ":/dashboard/dashboard.js", "text/javascript; charset=utf-8"},
-};
-
-// Counts the TCP connections of every kind and turns away those beyond the limit before a
-// byte is read: a flood of connections must not eat the program's memory or descriptors.
-class CountingTcpServer final : public QTcpServer {
-public:
-    CountingTcpServer(int& open, int limit, std::function<void()> turnedAway)
-        : m_open(open), m_limit(limit), m_turnedAway(std::move(turnedAway))
-    {
-    }
-
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        auto* socket = new QTcpSocket(this);
-        socket->setSocketDescriptor(descriptor);
-        if (m_open >= m_limit) {
-            socket->abort();
-            socket->deleteLater();
-            m_turnedAway();
-            return;
-        }
-        ++m_open;
-        // With this server as the context, no count is kept once the server is gone.
-        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
-        addPendingConnection(socket);
-    }
-
-private:
-    int& m_open;
-    int m_limit;
-    std::function<void()> m_turnedAway;
 };
 
 QString cookie(const QHttpServerRequest& request, const QString& name)
@@ -104,10 +72,12 @@ QHttpServerResponse withPageHeaders(QHttpServerResponse response)
     return response;
 }
 
-QHttpServerResponse plain(Status status, const QString& text)
+// An answer to HEAD has the headers of GET and no body.
+QHttpServerResponse plain(Status status, const QString& text, bool withBody = true)
 {
     return withPageHeaders(QHttpServerResponse(QByteArrayLiteral("text/plain; charset=utf-8"),
-                                               text.toUtf8() + '\n', status));
+                                               withBody ? text.toUtf8() + '\n' : QByteArray(),
+                                               status));
 }
 
 } // namespace
@@ -117,6 +87,7 @@ struct DashboardServer::Page {
     QString peer;
     std::array<quint64, CockpitState::kPartCount> sent{};
     qint64 queued = 0; // handed to the socket but not yet written out
+    int frames = 0;    // of the message being received
 };
 
 DashboardServer::DashboardServer(Limits limits) : m_limits(limits)
@@ -137,12 +108,12 @@ DashboardServer::~DashboardServer()
 
 bool DashboardServer::listenOn(const WebListen& listen, const QString& token, QString* problem)
 {
-    auto server =
-        std::make_unique<CountingTcpServer>(m_openConnections, m_limits.maxConnections, [this] {
-            sayOnce(QStringLiteral("connections"),
-                    QStringLiteral("turned away connections beyond %1 open at once")
-                        .arg(m_limits.maxConnections));
-        });
+    GuardedTcpServer::Limits guards;
+    guards.maxConnections = m_limits.maxConnections;
+    guards.maxHeadBytes = guards.maxBodyBytes = m_limits.maxRequestBytes;
+    guards.headWithinMs = m_limits.headWithinMs;
+    auto server = std::make_unique<GuardedTcpServer>(guards);
+    connect(server.get(), &GuardedTcpServer::trouble, this, &DashboardServer::sayOnce);
     if (!server->listen(listen.address, listen.port)) {
         *problem = server->errorString();
         return false;
@@ -150,6 +121,7 @@ bool DashboardServer::listenOn(const WebListen& listen, const QString& token, QS
     m_listen = listen;
     m_token = token;
     m_port = server->serverPort();
+    m_guard = server.get();
     bind(server.release());
     return true;
 }
@@ -203,23 +175,37 @@ DashboardServer::upgradeRefusal(const QHttpServerRequest& request)
 }
 
 QHttpServerResponse DashboardServer::refuse(const Refusal& refused,
-                                            const QHttpServerRequest& request)
+                                            const QHttpServerRequest& request, bool withBody)
 {
     sayOnce(
         refused.why,
         QStringLiteral("refused %1 from %2").arg(refused.why, request.remoteAddress().toString()));
-    QHttpServerResponse response = plain(refused.status, QStringLiteral("Refused: ") + refused.why);
+    QHttpServerResponse response =
+        plain(refused.status, QStringLiteral("Refused: ") + refused.why, withBody);
     if (refused.status == Status::Unauthorized)
         addHeader(response, "WWW-Authenticate", "Glimrow-Token");
     return response;
 }
 
+QTcpSocket* DashboardServer::connectionOf(const QHostAddress& address, quint16 port)
+{
+    return m_guard ? m_guard->connectionFrom(address, port) : nullptr;
+}
+
+bool DashboardServer::closesAfter(const QHttpServerRequest& request, int status) const
+{
+    // A refused client gets no second try on the same connection: it would hold a place.
+    return status >= 400 ||
+           header(request, "Connection").toLower().split(',').contains(QByteArrayLiteral("close"));
+}
+
 QHttpServerResponse DashboardServer::answer(const QHttpServerRequest& request)
 {
-    if (const auto refused = refusal(request, false))
-        return refuse(*refused, request);
-    // Nothing is ever changed by a request: actions come over the WebSocket.
     const auto method = request.method();
+    const bool withBody = method != QHttpServerRequest::Method::Head;
+    if (const auto refused = refusal(request, false))
+        return refuse(*refused, request, withBody);
+    // Nothing is ever changed by a request: actions come over the WebSocket.
     if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
         sayOnce(
             QStringLiteral("method"),
@@ -233,19 +219,22 @@ QHttpServerResponse DashboardServer::answer(const QHttpServerRequest& request)
     }
     const QString path = request.url().path();
     if (path == QLatin1StringView("/api/state")) {
-        return withPageHeaders(QHttpServerResponse(QByteArrayLiteral("application/json"),
-                                                   wholeDashboardState(m_parts)));
+        return withPageHeaders(
+            QHttpServerResponse(QByteArrayLiteral("application/json"),
+                                withBody ? wholeDashboardState(m_parts) : QByteArray()));
     }
     if (path == QLatin1StringView("/ws"))
-        return plain(Status::UpgradeRequired, QStringLiteral("This address takes a WebSocket"));
+        return plain(Status::UpgradeRequired, QStringLiteral("This address takes a WebSocket"),
+                     withBody);
     for (const auto& file : kPageFiles) {
         if (path != QLatin1StringView(file.path))
             continue;
         QFile resource(QString::fromLatin1(file.resource));
         if (!resource.open(QIODevice::ReadOnly))
-            return plain(Status::InternalServerError, QStringLiteral("The page is missing"));
-        QHttpServerResponse response =
-            withPageHeaders(QHttpServerResponse(QByteArray(file.mimeType), resource.readAll()));
+            return plain(Status::InternalServerError, QStringLiteral("The page is missing"),
+                         withBody);
+        QHttpServerResponse response = withPageHeaders(QHttpServerResponse(
+            QByteArray(file.mimeType), withBody ? resource.readAll() : QByteArray()));
         const QString given = request.query().queryItemValue(QStringLiteral("token"));
         if (!m_listen.isLoopback() && !given.isEmpty()) {
             // The page keeps the token where its scripts cannot read it and no other site's
@@ -257,7 +246,7 @@ QHttpServerResponse DashboardServer::answer(const QHttpServerRequest& request)
         }
         return response;
     }
-    return plain(Status::NotFound, QStringLiteral("Not found"));
+    return plain(Status::NotFound, QStringLiteral("Not found"), withBody);
 }
 
 void DashboardServer::takePages()
@@ -274,6 +263,7 @@ void DashboardServer::takePages()
             socket->deleteLater();
             continue;
         }
+        m_guard->becamePage(socket);
         socket->setMaxAllowedIncomingMessageSize(quint64(m_limits.maxMessageBytes));
         socket->setMaxAllowedIncomingFrameSize(quint64(m_limits.maxMessageBytes));
         auto page = std::make_unique<Page>();
@@ -288,6 +278,15 @@ void DashboardServer::takePages()
             drop(added, QWebSocketProtocol::CloseCodeDatatypeNotSupported,
                  QStringLiteral("a binary message"));
         });
+        // A message of endless empty frames costs the program though it holds no bytes.
+        connect(
+            socket, &QWebSocket::textFrameReceived, this,
+            [this, &added](const QString&, bool isLastFrame) {
+                added.frames = isLastFrame ? 0 : added.frames + 1;
+                if (added.frames > kMaxFramesPerMessage)
+                    drop(added, QWebSocketProtocol::CloseCodeTooMuchData,
+                         QStringLiteral("a message in over %1 frames").arg(kMaxFramesPerMessage));
+            });
         connect(socket, &QWebSocket::bytesWritten, this, [&added](qint64 written) {
             added.queued = std::max<qint64>(0, added.queued - written);
         });
@@ -297,11 +296,17 @@ void DashboardServer::takePages()
                         QStringLiteral("dropped a page that sent a message over %1 bytes")
                             .arg(m_limits.maxMessageBytes));
             }
-            // Nothing the socket still says may reach its page once it is gone.
+            // Nothing the socket still says may reach its page once it is gone. The page leaves
+            // the list after this turn: this may run inside a loop over the list.
             socket->disconnect(this);
-            m_pages.erase(socket);
-            m_pageCount = int(m_pages.size());
-            socket->deleteLater();
+            QMetaObject::invokeMethod(
+                this,
+                [this, socket] {
+                    m_pages.erase(socket);
+                    m_pageCount = int(m_pages.size());
+                    socket->deleteLater();
+                },
+                Qt::QueuedConnection);
         });
         for (const WrittenPart& part : m_parts)
             added.sent.at(std::size_t(part.part)) = part.revision;

@@ -24,6 +24,8 @@ class QWebSocket;
 
 namespace glimrow {
 
+class GuardedTcpServer;
+
 class DashboardServer : public HttpServerAdapter {
     Q_OBJECT
 
@@ -34,6 +36,7 @@ public:
         qsizetype maxRequestBytes = 16 * 1024;
         qsizetype maxMessageBytes = 4 * 1024;
         qint64 maxQueuedBytes = 4 * 1024 * 1024; // unsent to one page before it is dropped
+        int headWithinMs = 3000;                 // for a connection to send a whole request's head
     };
 
     explicit DashboardServer(Limits limits);
@@ -59,6 +62,8 @@ signals:
 protected:
     QHttpServerResponse answer(const QHttpServerRequest& request) override;
     std::optional<QHttpServerResponse> upgradeRefusal(const QHttpServerRequest& request) override;
+    QTcpSocket* connectionOf(const QHostAddress& address, quint16 port) override;
+    bool closesAfter(const QHttpServerRequest& request, int status) const override;
 
 private:
     struct Page;
@@ -70,7 +75,8 @@ private:
     // Why this request may not be served (the host, the token, the origin, the size); nothing
     // when it may.
     std::optional<Refusal> refusal(const QHttpServerRequest& request, bool upgrade) const;
-    QHttpServerResponse refuse(const Refusal& refused, const QHttpServerRequest& request);
+    QHttpServerResponse refuse(const Refusal& refused, const QHttpServerRequest& request,
+                               bool withBody = true);
     void takePages();
     void send(Page& page, const QByteArray& message);
     void pushChanges();
@@ -85,7 +91,7 @@ private:
     QString m_token;
     std::atomic<quint16> m_port = 0;
     std::atomic<int> m_pageCount = 0;
-    int m_openConnections = 0;
+    GuardedTcpServer* m_guard = nullptr; // owned by the HTTP server once bound
     std::map<QWebSocket*, std::unique_ptr<Page>> m_pages;
     QSet<QString> m_said;
 };

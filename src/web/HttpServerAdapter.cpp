@@ -1,11 +1,18 @@
 #include "web/HttpServerAdapter.h"
 
 #include <QHttpServerRequest>
+#include <QTcpSocket>
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
 #include <QHttpServerWebSocketUpgradeResponse>
 #endif
 
 namespace glimrow {
+
+void HttpServerAdapter::closeAfterAnswer(QTcpSocket* socket)
+{
+    if (socket)
+        QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost, Qt::QueuedConnection);
+}
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
 
@@ -13,9 +20,11 @@ namespace glimrow {
 HttpServerAdapter::HttpServerAdapter()
 {
     addWebSocketUpgradeVerifier(this, [this](const QHttpServerRequest& request) {
-        if (const auto refused = upgradeRefusal(request))
+        if (const auto refused = upgradeRefusal(request)) {
+            closeAfterAnswer(connectionOf(request.remoteAddress(), request.remotePort()));
             return QHttpServerWebSocketUpgradeResponse::deny(int(refused->statusCode()),
                                                              refused->data());
+        }
         return QHttpServerWebSocketUpgradeResponse::accept();
     });
 }
@@ -36,7 +45,11 @@ void HttpServerAdapter::addHeader(QHttpServerResponse& response, const QByteArra
 bool HttpServerAdapter::handleRequest(const QHttpServerRequest& request,
                                       QHttpServerResponder& responder)
 {
-    responder.sendResponse(answer(request));
+    QHttpServerResponse response = answer(request);
+    const int status = int(response.statusCode());
+    responder.sendResponse(std::move(response));
+    if (closesAfter(request, status))
+        closeAfterAnswer(connectionOf(request.remoteAddress(), request.remotePort()));
     return true;
 }
 
@@ -44,7 +57,7 @@ bool HttpServerAdapter::handleRequest(const QHttpServerRequest& request,
 void HttpServerAdapter::missingHandler(const QHttpServerRequest& request,
                                        QHttpServerResponder& responder)
 {
-    responder.sendResponse(answer(request));
+    handleRequest(request, responder);
 }
 
 #else
@@ -82,16 +95,21 @@ bool HttpServerAdapter::handleRequest(const QHttpServerRequest& request, QTcpSoc
 {
     if (isUpgrade(request))
         return !upgradeRefusal(request);
-    answer(request).write(makeResponder(request, socket));
+    const QHttpServerResponse response = answer(request);
+    response.write(makeResponder(request, socket));
+    if (closesAfter(request, int(response.statusCode())))
+        closeAfterAnswer(socket);
     return true;
 }
 
 void HttpServerAdapter::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
 {
-    if (auto refused = upgradeRefusal(request))
-        refused->write(makeResponder(request, socket));
-    else
-        answer(request).write(makeResponder(request, socket));
+    std::optional<QHttpServerResponse> response = upgradeRefusal(request);
+    if (!response)
+        response.emplace(answer(request));
+    response->write(makeResponder(request, socket));
+    if (closesAfter(request, int(response->statusCode())))
+        closeAfterAnswer(socket);
 }
 
 #endif

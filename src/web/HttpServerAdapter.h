@@ -32,7 +32,16 @@ protected:
     // The answer to an upgrade that may not go ahead; nothing when it may.
     virtual std::optional<QHttpServerResponse>
     upgradeRefusal(const QHttpServerRequest& request) = 0;
+    // The connection a request came over (Qt 6.8 does not say), to close it after its answer.
+    virtual QTcpSocket* connectionOf(const QHostAddress& address, quint16 port) = 0;
+    // Whether the connection closes once `request` is answered with `status`.
+    virtual bool closesAfter(const QHttpServerRequest& request, int status) const = 0;
 
+private:
+    // Closes `socket` once what was written to it has gone, after Qt's server is done with it.
+    static void closeAfterAnswer(QTcpSocket* socket);
+
+protected:
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     bool handleRequest(const QHttpServerRequest& request, QHttpServerResponder& responder) override;
     void missingHandler(const QHttpServerRequest& request,

@@ -179,6 +179,16 @@ TEST_F(DashboardServerTest, OnANetworkAddressEveryPathAndTheWebSocketNeedTheToke
     EXPECT_TRUE(client.opened());
     PageClient stranger(port);
     EXPECT_FALSE(stranger.opened());
+    // The token reaches the window and the log, never what pages are sent.
+    ASSERT_TRUE(waitFor([&] {
+        return QJsonDocument(client.part(QStringLiteral("messages")))
+            .toJson()
+            .contains("Dashboard: open");
+    }));
+    for (const QJsonObject& message : client.messages)
+        EXPECT_FALSE(QJsonDocument(message).toJson().contains(kToken.toLatin1()));
+    EXPECT_FALSE(ask(port, get("/api/state", right)).body.contains(kToken.toLatin1()));
+    EXPECT_EQ(m_view.notices.filter(kToken).size(), 1);
 }
 
 TEST_F(DashboardServerTest, OnLoopbackNoTokenButOtherHostsOriginsMethodsAndExcessAreRefused)
@@ -193,6 +203,27 @@ TEST_F(DashboardServerTest, OnLoopbackNoTokenButOtherHostsOriginsMethodsAndExces
     EXPECT_EQ(ask(port, get("/" + QByteArray(3000, 'a'))).status, 414);
     EXPECT_EQ(ask(port, get("/", "Content-Length: 20000\r\n") + QByteArray(20000, 'x')).status,
               413);
+    // Too much is refused before it is read: announced, chunked, or headers without end.
+    EXPECT_EQ(ask(port, get("/", "Content-Length: 100000000\r\n")).status, 413);
+    EXPECT_EQ(ask(port, get("/", "Transfer-Encoding: chunked\r\n")).status, 411);
+    EXPECT_EQ(ask(port, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX: " + QByteArray(40000, 'x')).status,
+              431);
+    // Exactly one host, and an absolute address names the same one.
+    EXPECT_EQ(ask(port, "GET / HTTP/1.1\r\nHost: 127.0.0.1:1, evil.example\r\n\r\n").status, 400);
+    EXPECT_EQ(ask(port, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n").status,
+              400);
+    EXPECT_EQ(ask(port, "GET http://evil.example/ HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").status,
+              400);
+    // HEAD has no body; "Connection: close" closes once answered.
+    const Answer head = ask(port, get("/api/state", {}, "HEAD"));
+    EXPECT_EQ(head.status, 200);
+    EXPECT_TRUE(head.body.isEmpty()) << head.body.size();
+    QTcpSocket closing;
+    closing.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(closing.waitForConnected(5000));
+    closing.write(get("/dashboard.css", "Connection: close\r\n"));
+    EXPECT_TRUE(waitFor([&] { return closing.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(closing.readAll().startsWith("HTTP/1.1 200"));
     EXPECT_EQ(ask(port, upgrade("/ws", "Origin: http://evil.example\r\n")).status, 403);
     EXPECT_EQ(ask(port, upgrade("/ws", {})).status, 403);
     EXPECT_EQ(ask(port, upgrade("/other", "Origin: http://127.0.0.1\r\n")).status, 404);
@@ -318,6 +349,49 @@ TEST_F(DashboardServerTest, FiftyPagesComeAndGoAndThoseBeyondTheLimitAreTurnedAw
     pages.clear();
     ASSERT_TRUE(waitFor([&] { return server.pageCount() == 0; }));
     PageClient later(server.port());
+    EXPECT_TRUE(later.opened());
+}
+
+TEST_F(DashboardServerTest, PagesThatComeGoOrMisbehaveNeverLockOthersOut)
+{
+    DashboardServer::Limits limits;
+    limits.headWithinMs = 300;
+    const quint16 port = serve(QHostAddress::LocalHost, limits).port();
+    // A connection that never finishes its request is closed, and makes way.
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(slow.waitForConnected(5000));
+    slow.write("GET / HT");
+    EXPECT_TRUE(waitFor([&] { return slow.state() == QAbstractSocket::UnconnectedState; }));
+
+    // Pages opened and closed one at a time, as a phone that reloads: each is counted out.
+    for (int visit = 0; visit < 200; ++visit) {
+        PageClient page(port);
+        ASSERT_TRUE(page.opened()) << "visit " << visit;
+    }
+    // A message of endless frames is ended, however few bytes it holds.
+    PageClient framing(port);
+    ASSERT_TRUE(framing.opened());
+    framing.socket.setOutgoingFrameSize(1);
+    framing.socket.sendTextMessage(QStringLiteral(R"({"action":"endTest"})") + QString(60, u' '));
+    EXPECT_EQ(framing.closedWith(), QWebSocketProtocol::CloseCodeTooMuchData);
+
+    // Pages that drop their connections while changes go out to them.
+    std::vector<std::unique_ptr<PageClient>> pages;
+    for (int count = 0; count < 20; ++count)
+        pages.push_back(std::make_unique<PageClient>(port));
+    for (auto& page : pages)
+        ASSERT_TRUE(page->opened());
+    for (int change = 0; change < 40; ++change) {
+        set(FlightDataField::LightBits, change % 2);
+        m_state.grid(CockpitGrid::PLED64_1)
+            .setText(1, 1, QString(100000, QChar('a' + change % 26)));
+        tick();
+        if (change % 2 == 0)
+            pages[std::size_t(change / 2)]->socket.abort();
+        QCoreApplication::processEvents();
+    }
+    PageClient later(port);
     EXPECT_TRUE(later.opened());
 }
 

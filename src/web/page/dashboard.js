@@ -11,12 +11,22 @@ const GRIDS = ['PLED64-1', 'PLED64-2', 'P01616-1', 'P01616-2', 'PTLED-1', 'PTLED
   'PTLCD-1', 'PTLCD-2', 'SKITS', 'EPICAnalogs'];
 const LAMP_COLUMN = 2;
 
+// Control and format characters (a right-to-left override turns a line round) shown as the
+// log shows them: \x1B, \u202E.
+function printable(text) {
+  return String(text).replace(/[^\P{C}\n\t\p{Cs}]/gu, (character) => {
+    const code = character.codePointAt(0);
+    return code < 0x100 ? '\\x' + code.toString(16).toUpperCase().padStart(2, '0')
+      : '\\u' + code.toString(16).toUpperCase().padStart(4, '0');
+  });
+}
+
 function element(tag, attributes, text) {
   const made = document.createElement(tag);
   for (const [name, value] of Object.entries(attributes || {}))
     made.setAttribute(name, value);
   if (text !== undefined)
-    made.textContent = text;
+    made.textContent = printable(text);
   return made;
 }
 
@@ -33,7 +43,7 @@ function valueCell(grid, row, column) {
     cell.textContent = row.lamp;
     cell.className = 'lamp-' + row.lamp;
   } else {
-    cell.textContent = text;
+    cell.textContent = printable(text);
     if (grid.kind === 'text' && column > 0)
       cell.classList.add('text-row');
   }
@@ -110,7 +120,7 @@ function renderLabels() {
     const shown = document.getElementById('label-' + name);
     if (!shown)
       continue;
-    shown.textContent = label.text.replace(/\r/g, '\n');
+    shown.textContent = printable(label.text.replace(/\r/g, '\n'));
     shown.classList.toggle('stale', label.stale !== '');
     shown.title = label.stale ? 'last seen: ' + label.stale : '';
   }
@@ -118,18 +128,19 @@ function renderLabels() {
 
 function renderConnection() {
   const connection = state.connection || {};
-  document.getElementById('server-state').textContent = connection.serverState || '';
-  document.getElementById('connection-status').textContent =
-    (connection.mode || '') + (connection.status ? ': ' + connection.status : '');
+  document.getElementById('server-state').textContent = printable(connection.serverState || '');
+  document.getElementById('connection-status').textContent = printable(
+    (connection.mode || '') + (connection.status ? ': ' + connection.status : ''));
 }
 
 function renderStatus() {
   const status = state.status || {};
   document.getElementById('activity').textContent =
-    status.activity || 'following the data';
+    printable(status.activity || 'following the data');
   const tested = status.underTest;
   document.getElementById('under-test').textContent = tested
-    ? tested.caption + ' line ' + (tested.line + 1) + ': ' + tested.description : 'none';
+    ? printable(tested.caption + ' line ' + (tested.line + 1) + ': ' + tested.description)
+    : 'none';
   document.getElementById('all-lamps-on').checked = !!status.allLampsOn;
   const brightness = document.getElementById('brightness');
   if (document.activeElement !== brightness)
