@@ -5,7 +5,8 @@
 # USB round trip, the dashboard's cost to the cycle and its frame-to-page latency), then the CPU
 # and memory of the running program (vantor-sim serving, offscreen, 30 s at 100 ms polling, 30 s
 # at 1 ms polling, and 30 s at 100 ms polling with three dashboard pages held open by
-# glimrow_bench_pages), and its memory under a flood of reloads. The program runs without the
+# glimrow_bench_pages), its memory under a flood of reloads, and under hostile clients of the
+# dashboard (glimrow_bench_hostile). The program runs without the
 # Virtual Hardware window, whose drawing of nine boards adds about 1.5 % of a core at 100 ms
 # polling.
 # Usage: scripts/run-benchmarks.sh
@@ -97,6 +98,55 @@ measure_reload_flood() {
     wait "$program" 2>/dev/null || true
 }
 
+# A hostile client on the dashboard's network address, without the token: resident memory
+# before, at the peak and after each kind, and how soon a real page gets in while 100 slow
+# connections hold on.
+measure_hostile_clients() {
+    local port=18768 kind amount
+    cp "$root/examples/Glimrow.cfg" "$work/"
+    cd "$work"
+    XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen "$root/build/bin/glimrow" --headless \
+        --web "0.0.0.0:$port" >"$work/hostile.log" 2>&1 &
+    program=$!
+    local token
+    token=$("$root/build/bin/glimrow" --web-token | awk '{print $NF}')
+    cd - >/dev/null
+    sleep 3
+    hostile_before=$(awk '/VmRSS/ {print int($2 / 1024)}' "/proc/$program/status")
+    (peak=0; while kill -0 "$program" 2>/dev/null; do
+        now=$(awk '/VmRSS/ {print int($2 / 1024)}' "/proc/$program/status" 2>/dev/null || echo 0)
+        ((now > peak)) && peak=$now && echo "$peak" >"$work/peak"
+        sleep 0.1
+    done) &
+    local sampler=$!
+    for kind in "body 300" "chunked 200" "headers 50" "frames 100"; do
+        # shellcheck disable=SC2086
+        "$root/build/bin/glimrow_bench_hostile" $kind "$port" "glimrow-token=$token" \
+            >>"$work/hostile.txt" 2>&1 || true
+    done
+    "$root/build/bin/glimrow_bench_hostile" slow "$port" 100 >>"$work/hostile.txt" 2>&1 &
+    local slow=$! started
+    started=$(date +%s%N)
+    sleep 1 # the slow connections are in
+    hostile_page=never
+    local probe="exec 3<>/dev/tcp/127.0.0.1/$port && printf 'GET /api/state HTTP/1.1\r\nHost: \
+127.0.0.1:$port\r\nCookie: glimrow-token=$token\r\nConnection: close\r\n\r\n' >&3 && head -c 12 <&3"
+    while (($(date +%s%N) - started < 10000000000)); do
+        if timeout 2 bash -c "$probe" 2>/dev/null | grep -q " 200"; then
+            hostile_page=$(awk -v a="$started" -v b="$(date +%s%N)" \
+                'BEGIN {printf "%.1f", (b - a) / 1e9}')
+            break
+        fi
+        sleep 0.2
+    done
+    wait "$slow" || true
+    sleep 4
+    hostile_peak=$(cat "$work/peak")
+    hostile_after=$(awk '/VmRSS/ {print int($2 / 1024)}' "/proc/$program/status")
+    kill "$program" "$sampler" 2>/dev/null || true
+    wait "$program" "$sampler" 2>/dev/null || true
+}
+
 "$root/build/bin/vantor-sim" --port 2727 >/dev/null 2>&1 &
 simulator=$!
 sleep 1
@@ -108,6 +158,7 @@ cpu_fast=$cpu
 measure_program 100 3
 cpu_pages=$cpu
 measure_reload_flood
+measure_hostile_clients
 
 printf '\n%-62s %14s %14s\n' "Figure" "Measured" "Target"
 row() { printf '%-62s %14s %14s\n' "$1" "$2" "$3"; }
@@ -138,3 +189,6 @@ row "CPU at 1 ms polling" "$cpu_fast %" "<= 30 %"
 row "Resident memory" "$rss_default MB" "<= 100 MB"
 row "Memory after 10,000 page reloads and 1,000 SIGHUPs" "$flood_rss MB" "<= +20 MB"
 row "... the last file in use afterwards" "$( ((flood_last > 0)) && echo yes || echo no)" "yes"
+row "Memory before / at peak / after hostile dashboard clients" \
+    "$hostile_before/$hostile_peak/$hostile_after MB" "peak <= +20 MB"
+row "A real page gets in while 100 slow connections hold on" "${hostile_page} s" "<= 5 s"
