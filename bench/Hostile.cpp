@@ -133,7 +133,8 @@ int main(int argc, char* argv[])
     }
     if (kind == QLatin1StringView("headers")) {
         socket.write(head(port, {}));
-        return report("headers", pour(socket, "X-Filler: " + QByteArray(1000, 'x') + "\r\n", bytes));
+        return report("headers",
+                      pour(socket, "X-Filler: " + QByteArray(1000, 'x') + "\r\n", bytes));
     }
     if (kind == QLatin1StringView("frames"))
         return frames(socket, port, arguments.value(4).toLatin1(), amount * 1000 * 1000);

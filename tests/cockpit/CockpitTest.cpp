@@ -5,6 +5,7 @@
 #include "support/CockpitFixture.h"
 #include "support/QtPrinters.h"
 #include "support/VirtualEpicCard.h"
+#include "support/Waiting.h"
 
 #include "cockpit/InstanceLock.h"
 
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -581,4 +583,30 @@ TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenGoesQuiet)
     const int writes = board(10001).writes;
     cockpit.tmrGlimrow_Timer();
     EXPECT_EQ(board(10001).writes, writes);
+}
+
+TEST(HeadlessView, SaysWhatTheOutputsDoAtMostOnceASecondWithTheChangesCounted)
+{
+    // The log is standard error: caught in a file for the length of the test.
+    QTemporaryFile log;
+    ASSERT_TRUE(log.open());
+    const auto said = [&log] {
+        QFile file(log.fileName());
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().split('\n')
+                                              : QByteArrayList();
+    };
+    const int kept = ::dup(STDERR_FILENO);
+    ::dup2(log.handle(), STDERR_FILENO);
+    HeadlessView view;
+    for (int toggle = 0; toggle < 1000; ++toggle)
+        view.showActivity(toggle % 2 == 0 ? QStringLiteral("All Lamps On") : QString());
+    view.showActivity(QStringLiteral("All Lamps On"));
+    const bool secondSaid = waitFor([&] { return said().size() >= 2; }, 3000);
+    ::dup2(kept, STDERR_FILENO);
+    ::close(kept);
+    ASSERT_TRUE(secondSaid) << said().join('\n').toStdString();
+    const QByteArrayList lines = said();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "glimrow: All Lamps On");
+    EXPECT_EQ(lines[1], "glimrow: All Lamps On (1000 changes in the last second)");
 }

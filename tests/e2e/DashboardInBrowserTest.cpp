@@ -140,6 +140,7 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
     config.close();
     text.replace("/ LED-64 board 2", "99,Lamp beyond the board,1,1\r\n/ LED-64 board 2");
     text.replace("[PLED64-1]", "[WEB]\r\n0\r\n[PLED64-1]");
+    text.replace("0,Master Caution,", "0,Master\x1b[8mCaution,");
     ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
     config.write(text);
     config.close();
@@ -172,6 +173,11 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
                   return std::string("no lit lamp on the page and the board at once");
               }),
               "");
+
+    // A control character from the file is shown as the log shows it, never obeyed.
+    EXPECT_EQ(browser.evaluate(QStringLiteral(
+                  "document.querySelector('#grid-PLED64-1 tbody tr').cells[1].textContent")),
+              QStringLiteral("Master\\x1B[8mCaution"));
 
     // A dark line, far from the lamp that moves along the board, is tested and lit.
     const QJsonArray shown = browser.evaluate(kLampsShown).toArray();
