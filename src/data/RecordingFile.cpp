@@ -80,9 +80,18 @@ std::unique_ptr<RecordingFile> RecordingFile::create(const QString& path, bool r
     }
     // In place at once, so the file is there under its name while it grows; without replacing,
     // a file that appeared meanwhile is kept.
+    int error = 0;
     if (::renameat2(AT_FDCWD, madePath.constData(), AT_FDCWD, encoded.constData(),
-                    replaceExisting ? 0 : RENAME_NOREPLACE) != 0) {
-        const int error = errno;
+                    replaceExisting ? 0 : RENAME_NOREPLACE) != 0)
+        error = errno;
+    // A file system that cannot rename without replacing: the name is looked for just before.
+    if (error == EINVAL && !replaceExisting) {
+        if (::lstat(encoded.constData(), &existing) == 0)
+            error = EEXIST;
+        else
+            error = ::rename(madePath.constData(), encoded.constData()) == 0 ? 0 : errno;
+    }
+    if (error != 0) {
         ::unlink(madePath.constData());
         ::close(fd);
         *problem =
