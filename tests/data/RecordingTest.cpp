@@ -272,13 +272,13 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     ASSERT_EQ(skipped.size(), 1);
     EXPECT_EQ(skipped[0][0].toLongLong(), 3);
 
-    // A hole of 128 MB is read a piece per turn of the event loop; a long wait is said.
+    // A hole of 32 MB is read a piece per turn of the event loop; a long wait is said.
     writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
                               "\n");
     {
         QFile holed(path);
         ASSERT_TRUE(holed.open(QIODevice::Append));
-        ASSERT_TRUE(holed.resize(holed.size() + 128 * 1024 * 1024));
+        ASSERT_TRUE(holed.resize(holed.size() + 32 * 1024 * 1024));
         ASSERT_TRUE(holed.seek(holed.size()));
         holed.write("\n"
                     R"({"t":120000,"stream":"@2"})"
@@ -295,7 +295,7 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     holedReplay.start();
     ASSERT_TRUE(waiting.wait(20000));
     EXPECT_EQ(hole.size(), 1);
-    EXPECT_GT(turns, 15);
+    EXPECT_GT(turns, 5);
     EXPECT_EQ(waiting[0][0].toLongLong(), 4);
     EXPECT_GT(waiting[0][1].toLongLong(), 100000);
 
