@@ -382,6 +382,9 @@ void frmGlimrow::chkGlimrow_Click(int index)
     case 2:
         m_cockpit.setUpdateEpicAnyway(checked);
         break;
+    case 3:
+        m_cockpit.setUpdateOnArrival(checked);
+        break;
     default:
         break;
     }
@@ -481,6 +484,11 @@ void frmGlimrow::showNoScreenUpdate(bool checked)
 void frmGlimrow::showUpdateEpicAnyway(bool checked)
 {
     m_ui.chkGlimrow[2]->setChecked(checked);
+}
+
+void frmGlimrow::showUpdateOnArrival(bool checked)
+{
+    m_ui.chkGlimrow[3]->setChecked(checked);
 }
 
 void frmGlimrow::showGSuitFormula(int motor, const QString& formula, const QString& problem)

@@ -98,6 +98,7 @@ private:
     void setServerPort(const QString& port) override;
     void showNoScreenUpdate(bool checked) override;
     void showUpdateEpicAnyway(bool checked) override;
+    void showUpdateOnArrival(bool checked) override;
     void showGSuitFormula(int motor, const QString& formula, const QString& problem) override;
     void enableBoardControls(BoardKind kind) override;
     void beep() override;

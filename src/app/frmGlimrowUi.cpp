@@ -257,6 +257,11 @@ void frmGlimrowUi::buildControlTab(QWidget* tab)
     sldGlimrow[1]->setPageStep(5);
     sldGlimrow[1]->setTickPosition(QSlider::NoTicks);
     lblTimerValue = addLabel(program, QString(), 120, 1380, 2115, 300, Qt::AlignCenter);
+    chkGlimrow[3] = place(new WrappingCheckBox(QStringLiteral("Update On Arrival"), program), 120,
+                          1740, 2115, 360);
+    chkGlimrow[3]->setChecked(true);
+    chkGlimrow[3]->setToolTip(QStringLiteral("Send new values to the outputs as soon as they "
+                                             "arrive, not only at each tick of the timer"));
 }
 
 void frmGlimrowUi::buildLampTabs(QWidget* led64Tab, QWidget* interfaceKitTab)

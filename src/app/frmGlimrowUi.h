@@ -41,7 +41,7 @@ struct frmGlimrowUi {
     std::array<QLabel*, 26> lblGlimrow{};          // 0 DED, 2 PFD, 15 G value, 24/25 servo outputs
     std::array<QLineEdit*, 4> fldGlimrow{};        // 0 address, 1 port, 2/3 conversion formulas
     std::array<QRadioButton*, 2> optConnectType{}; // 0 "TCP/IP", 1 "DCOM"
-    std::array<QCheckBox*, 3> chkGlimrow{};
+    std::array<QCheckBox*, 4> chkGlimrow{};
     std::array<QSlider*, 2> sldGlimrow{}; // 0 brightness, 1 polling interval
     QLabel* lblTimerValue = nullptr;
     QLabel* lblPhidgetLibrary = nullptr; // under the device list: which boards can attach

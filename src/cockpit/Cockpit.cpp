@@ -120,6 +120,7 @@ public:
     void selectConnectType(int) override {}
     void setNoScreenUpdate(bool checked) override { m_noScreenUpdate = checked; }
     void setUpdateEpicAnyway(bool checked) override { m_updateEpicAnyway = checked; }
+    void setUpdateOnArrival(bool on) override { m_updateOnArrival = on; }
     void setGSuitFormula(int motor, const QString& formula) override
     {
         m_formulas.at(std::size_t(motor - 1)) = formula;
@@ -139,6 +140,8 @@ public:
             keys.setNoScreenUpdate(*m_noScreenUpdate);
         if (m_updateEpicAnyway)
             keys.setUpdateEpicAnyway(*m_updateEpicAnyway);
+        if (m_updateOnArrival)
+            keys.setUpdateOnArrival(*m_updateOnArrival);
     }
 
 private:
@@ -146,6 +149,7 @@ private:
     std::optional<QString> m_port;
     std::optional<bool> m_noScreenUpdate;
     std::optional<bool> m_updateEpicAnyway;
+    std::optional<bool> m_updateOnArrival;
     std::array<std::optional<QString>, 2> m_formulas;
 };
 
@@ -174,6 +178,11 @@ Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
                    m_settings.flightDataFactory ? m_settings.flightDataFactory
                                                 : sessionBusFlightData()),
       m_updateCycle(m_connection, m_cache, [this] { letEventsRun(); }),
+      m_arrivals(m_updateCycle,
+                 [this] {
+                     showWhatIsLive();
+                     m_updateCycle.runOnNewerData();
+                 }),
       m_devices(view.grid(CockpitGrid::Devices), *this),
       m_led64Lamps1(view.grid(CockpitGrid::PLED64_1), BoardSlot(m_devices, BoardKind::LED, 1),
                     m_cache, *this),
@@ -211,6 +220,8 @@ Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
     m_tmrGlimrow.start();
     connect(&m_connection, &ConnectionManager::frameDecoded, this,
             [this](const QByteArray& frame) { m_flightDataPanel.takeFrame(frame); });
+    connect(&m_connection, &ConnectionManager::valuesChanged, this,
+            [this] { m_arrivals.valuesChanged(); });
     connect(&m_connection, &ConnectionManager::objectFilled, this,
             [this](const QVariantMap& snapshot) { m_flightDataPanel.takeSnapshot(snapshot); });
 }
@@ -220,7 +231,10 @@ Cockpit::~Cockpit() = default;
 void Cockpit::setUpUpdateCycle()
 {
     m_updateCycle.setGate([this] { return updateCycleMayRun(); });
-    m_updateCycle.setCycleEnded([this] { takeDeferredActions(); });
+    m_updateCycle.setCycleEnded([this] {
+        m_arrivals.cycleEnded();
+        takeDeferredActions();
+    });
     ConfigTables& t = m_tables;
     m_updateCycle.setDcomSteps({
         sectionStep("BuildTextLEDStrings [PTLED-1]", t.maPTLED_1, m_texts,
@@ -592,6 +606,12 @@ void Cockpit::setNoScreenUpdate(bool checked)
 {
     m_mbScreenUpdate = !checked;
     m_view.showNoScreenUpdate(checked);
+}
+
+void Cockpit::setUpdateOnArrival(bool checked)
+{
+    m_arrivals.setEnabled(checked);
+    m_view.showUpdateOnArrival(checked);
 }
 
 void Cockpit::setUpdateEpicAnyway(bool checked)

@@ -10,6 +10,7 @@
 #include "cockpit/ConfigFileParser.h"
 #include "cockpit/ConfigTables.h"
 #include "cockpit/FlightDataPanel.h"
+#include "data/ArrivalTrigger.h"
 #include "data/ConnectionManager.h"
 #include "data/FlightDataRecord.h"
 #include "data/FlightDataRecorder.h"
@@ -98,6 +99,8 @@ public:
     void selectConnectType(int index) override { ChooseConnectType(index); }
     void setNoScreenUpdate(bool checked) override;   // chkGlimrow(0)
     void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
+    // chkGlimrow(3): a cycle as soon as the data server sends new values, beside the timer's.
+    void setUpdateOnArrival(bool checked) override;
     // From the file: replaces what the user typed, saying so.
     void setGSuitFormula(int motor, const QString& formula) override;
     // [WEB]: where the dashboard listens, as written ("" when the file has no such key).
@@ -145,6 +148,8 @@ public:
     const QTimer& tmrGlimrow() const { return m_tmrGlimrow; }
     bool mbScreenUpdate() const { return m_mbScreenUpdate; }
     bool mbUpdateEpicAnyway() const { return m_mbUpdateEpicAnyway; }
+    bool updatesOnArrival() const { return m_arrivals.isEnabled(); }
+    const ArrivalTrigger& arrivals() const { return m_arrivals; }
     bool mbEpicOpen() const { return m_epic.mbEpicOpen(); }
     int lampBrightness() const override { return m_lampBrightness; }
 
@@ -220,6 +225,7 @@ private:
     FlightDataCache m_cache;
     ConnectionManager m_connection;
     UpdateCycle m_updateCycle;
+    ArrivalTrigger m_arrivals;
     std::unique_ptr<PhidgetManager> m_phidgetManager;
     PhidgetDeviceManager m_devices;
     LampOutputs m_led64Lamps1;

@@ -64,6 +64,7 @@ public:
     void setServerPort(const QString& port) override;
     void showNoScreenUpdate(bool checked) override;
     void showUpdateEpicAnyway(bool checked) override { m_shown.showUpdateEpicAnyway(checked); }
+    void showUpdateOnArrival(bool checked) override { m_shown.showUpdateOnArrival(checked); }
     void showGSuitFormula(int motor, const QString& formula, const QString& problem) override;
     void showConfigProblems(const ConfigProblems& problems) override;
     void showNotice(const QString& text) override;

@@ -50,6 +50,7 @@ public:
     virtual void setServerPort(const QString& port) = 0;
     virtual void showNoScreenUpdate(bool checked) = 0;
     virtual void showUpdateEpicAnyway(bool checked) = 0;
+    virtual void showUpdateOnArrival(bool checked) = 0;
     // A G-suit formula and, when it cannot be read, why.
     virtual void showGSuitFormula(int motor, const QString& formula, const QString& problem) = 0;
 

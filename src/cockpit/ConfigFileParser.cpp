@@ -92,6 +92,7 @@ enum class GlobalKey {
     ConnectType,
     NoScreenUpdate,
     UpdateEpicAnyway,
+    UpdateOnArrival,
     GSuitFormula1,
     GSuitFormula2,
     WebListen
@@ -106,6 +107,7 @@ const struct {
     {"COMPREF", GlobalKey::ConnectType},
     {"NOSCREENUPDATE", GlobalKey::NoScreenUpdate},
     {"UPDATEEPICANYWAY", GlobalKey::UpdateEpicAnyway},
+    {"UPDATE-ON-ARRIVAL", GlobalKey::UpdateOnArrival},
     {"GSUIT-1", GlobalKey::GSuitFormula1},
     {"GSUIT-2", GlobalKey::GSuitFormula2},
     {"WEB", GlobalKey::WebListen},
@@ -138,6 +140,9 @@ void applyGlobalKey(GlobalKey key, const QString& value, ConfigGlobalKeys& keys)
         break;
     case GlobalKey::UpdateEpicAnyway:
         keys.setUpdateEpicAnyway(isTrue);
+        break;
+    case GlobalKey::UpdateOnArrival:
+        keys.setUpdateOnArrival(value.compare(u"FALSE", Qt::CaseInsensitive) != 0);
         break;
     case GlobalKey::GSuitFormula1:
     case GlobalKey::GSuitFormula2:

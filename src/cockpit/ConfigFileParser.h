@@ -33,6 +33,8 @@ public:
     virtual void setGSuitFormula(int motor, const QString& formula) = 0;
     // [WEB]: where the dashboard listens, [ADDRESS:]PORT as written.
     virtual void setWebListen(const QString& listen) { (void)listen; }
+    // [UPDATE-ON-ARRIVAL]: on unless "FALSE", any case.
+    virtual void setUpdateOnArrival(bool on) { (void)on; }
 
 protected:
     ConfigGlobalKeys() = default;

@@ -44,6 +44,7 @@ public:
     void setServerPort(const QString& port) override { m_port = port; }
     void showNoScreenUpdate(bool) override {}
     void showUpdateEpicAnyway(bool) override {}
+    void showUpdateOnArrival(bool) override {}
     void showGSuitFormula(int motor, const QString& formula, const QString& problem) override;
     // Already on standard error: the cockpit writes them there.
     void showConfigProblems(const ConfigProblems&) override {}

@@ -90,6 +90,7 @@ void ConnectionManager::ChooseConnectType(int index)
             m_flightData->watchPresence([this](bool present) { serverPresenceChanged(present); });
             m_flightData->watchSnapshots(
                 [this](const QVariantMap& snapshot) { emit objectFilled(snapshot); });
+            m_flightData->watchChanges([this] { emit valuesChanged(); });
         });
     }
     watchdogTick(false);
@@ -253,15 +254,17 @@ void ConnectionManager::onReadyRead()
         restartLostStream();
     if (!frame)
         return;
-    const bool wasActive = m_cache.VantorAy;
+    const FlightDataCache before = m_cache;
     StreamDecoder::decode(*frame, m_cache);
     if (m_cache.VantorAy) {
         m_streamSilence.start();
         streamDelivered();
     }
-    if (m_cache.VantorAy != wasActive)
+    if (m_cache.VantorAy != before.VantorAy)
         showServerState();
     emit frameDecoded(*frame);
+    if (!m_cache.sameValues(before))
+        emit valuesChanged();
     QCoreApplication::processEvents();
 }
 

@@ -109,6 +109,9 @@ public:
 signals:
     // A whole frame from the stream (`frame`) has been decoded into the cache.
     void frameDecoded(const QByteArray& frame);
+    // The data server sent values that differ from the last ones: a frame that changed the
+    // cache, or the flight-data object saying its properties changed.
+    void valuesChanged();
     // What the data server sent, as it arrived: each read of the stream (before framing), and
     // each snapshot of the flight-data object's properties.
     void streamRead(const QByteArray& bytes);

@@ -61,6 +61,27 @@ void watch(std::unique_ptr<QDBusPendingCallWatcher>& slot, const QDBusPendingCal
                      });
 }
 
+// Receives the object's PropertiesChanged signal, which the bus delivers only to a slot.
+class PropertiesChangedListener : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PropertiesChangedListener(std::function<void()> changed)
+        : m_changed(std::move(changed))
+    {
+    }
+
+public slots:
+    void propertiesChanged(const QString& interface, const QVariantMap&, const QStringList&)
+    {
+        if (interface == DBusFlightData::kInterface)
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
+};
+
 } // namespace
 
 const QString DBusFlightData::kService = QStringLiteral("Telvox.clsFlightData");
@@ -82,6 +103,7 @@ DBusFlightData::DBusFlightData(BusConnector connector, int timeoutMs)
 
 DBusFlightData::~DBusFlightData()
 {
+    m_changeListener.reset();
     m_presence.reset();
     m_fillAnswer.reset();
     m_activityAnswer.reset();
@@ -97,6 +119,8 @@ void DBusFlightData::connectAfresh()
     m_bus = m_connector(m_connectionName);
     if (m_presenceChanged)
         watchPresence(m_presenceChanged);
+    if (m_changed)
+        watchChanges(m_changed);
 }
 
 void DBusFlightData::watchPresence(std::function<void(bool present)> changed)
@@ -108,6 +132,17 @@ void DBusFlightData::watchPresence(std::function<void(bool present)> changed)
                      [this](const QString&, const QString&, const QString& newOwner) {
                          m_presenceChanged(!newOwner.isEmpty());
                      });
+}
+
+void DBusFlightData::watchChanges(std::function<void()> changed)
+{
+    m_changed = std::move(changed);
+    m_changeListener = std::make_unique<PropertiesChangedListener>(m_changed);
+    if (!m_bus.connect(kService, kPath, kPropertiesInterface, QStringLiteral("PropertiesChanged"),
+                       m_changeListener.get(),
+                       SLOT(propertiesChanged(QString, QVariantMap, QStringList)))) {
+        qCWarning(lcFlightData, "cannot follow the data server's changes; polling only");
+    }
 }
 
 void DBusFlightData::replaceBrokenConnection()
@@ -269,3 +304,5 @@ QVariant DBusFlightData::property(FlightDataField field)
 }
 
 } // namespace glimrow
+
+#include "DBusFlightData.moc"

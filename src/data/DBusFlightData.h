@@ -61,6 +61,8 @@ public:
     {
         m_snapshotTaken = std::move(taken);
     }
+    // Follows the object's PropertiesChanged signal for the flight-data interface.
+    void watchChanges(std::function<void()> changed) override;
 
 private:
     // A fresh connection when the bus library dropped this one, or when a question has gone
@@ -91,6 +93,8 @@ private:
     std::function<void(bool present)> m_presenceChanged;
     std::function<void(const QVariantMap& snapshot)> m_snapshotTaken;
     std::unique_ptr<QDBusServiceWatcher> m_presence;
+    std::function<void()> m_changed;
+    std::unique_ptr<QObject> m_changeListener; // receives PropertiesChanged on m_bus
 };
 
 } // namespace glimrow

@@ -71,6 +71,9 @@ public:
     {
         (void)taken;
     }
+    // `changed` is told when the data server says its properties changed since the last
+    // refresh, where it says so; a server that does not is only polled.
+    virtual void watchChanges(std::function<void()> changed) { (void)changed; }
 
 protected:
     // Gives `done` what `read` returns, or why it threw.

@@ -3,6 +3,7 @@
 #include <QLatin1StringView>
 
 #include <array>
+#include <bit>
 
 namespace glimrow {
 namespace {
@@ -76,6 +77,15 @@ std::optional<FlightDataField> fieldFromName(QStringView name)
             return info.field;
     }
     return std::nullopt;
+}
+
+bool FlightDataCache::sameValues(const FlightDataCache& other) const
+{
+    return LightBits == other.LightBits && LightBits2 == other.LightBits2 &&
+           LightBits3 == other.LightBits3 &&
+           std::bit_cast<std::uint32_t>(SpeedBrake) ==
+               std::bit_cast<std::uint32_t>(other.SpeedBrake) &&
+           VantorAy == other.VantorAy;
 }
 
 } // namespace glimrow

@@ -76,6 +76,9 @@ struct FlightDataCache {
     std::int32_t LightBits3 = 0;
     float SpeedBrake = 0.0f;
     bool VantorAy = false;
+
+    // Every field the same, bit for bit (a speed brake that is not a number equals itself).
+    bool sameValues(const FlightDataCache& other) const;
 };
 
 } // namespace glimrow

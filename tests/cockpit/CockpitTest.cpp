@@ -4,10 +4,12 @@
 
 #include "support/CockpitFixture.h"
 #include "support/QtPrinters.h"
+#include "support/StreamFrames.h"
 #include "support/VirtualEpicCard.h"
 #include "support/Waiting.h"
 
 #include "cockpit/InstanceLock.h"
+#include "data/StreamDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -583,6 +585,74 @@ TEST_F(CockpitTest, DataServerAnswersWithWrongTypesAndThenGoesQuiet)
     const int writes = board(10001).writes;
     cockpit.tmrGlimrow_Timer();
     EXPECT_EQ(board(10001).writes, writes);
+}
+
+TEST_F(CockpitTest, AFrameThatChangesTheLampsReachesThemWithoutWaitingForATick)
+{
+    Cockpit& cockpit = start(tcpKeys() + kEverySection);
+    cockpit.setPollingInterval(100000); // only the test's ticks
+    ASSERT_TRUE(waitFor([this] { return m_stream.hasPendingConnections(); }));
+    QTcpSocket* server = m_stream.nextPendingConnection();
+    const auto send = [server](const QByteArray& bytes) {
+        server->write(bytes);
+        ASSERT_TRUE(server->waitForBytesWritten(5000));
+    };
+    const auto frame = [](int lightBits) {
+        return streamFrame({{StreamDecoder::kLightBitsField, QByteArray::number(lightBits)}});
+    };
+    const auto masterCaution = [this] { return board(10001).leds[0]; };
+    // Until a frame has been read and any cycle it brought forward has run.
+    QSignalSpy decoded(&cockpit.connection(), &ConnectionManager::frameDecoded);
+    const auto settle = [&] {
+        ASSERT_TRUE(waitFor([&] { return !decoded.isEmpty(); }));
+        decoded.clear();
+        ASSERT_TRUE(waitFor([&] { return !cockpit.arrivals().isWaiting(); }));
+    };
+
+    send(frame(1));
+    ASSERT_TRUE(waitFor([&] { return masterCaution() == 75; }));
+    // A burst in one write: a few cycles at most, ending on the last frame's lamps.
+    QByteArray burst;
+    for (int n = 1; n <= 100; ++n)
+        burst += frame(n % 2 == 0 ? 1 : 0) + "\r\n";
+    const long cyclesBefore = cockpit.updateCycle().cyclesRun();
+    send(burst + frame(0));
+    ASSERT_TRUE(waitFor([&] { return masterCaution() == 0; }));
+    settle();
+    EXPECT_LE(cockpit.updateCycle().cyclesRun() - cyclesBefore, 3);
+    EXPECT_EQ(masterCaution(), 0);
+    // A frame that changes nothing starts no cycle.
+    const long cyclesUnchanged = cockpit.updateCycle().cyclesRun();
+    send(frame(0));
+    settle();
+    EXPECT_EQ(cockpit.updateCycle().cyclesRun(), cyclesUnchanged);
+
+    // While "All Lamps On" is set, a frame changes nothing; after its release the next tick
+    // shows the data.
+    cockpit.setAllLampsOn(true);
+    send(frame(1));
+    settle();
+    EXPECT_EQ(board(10002).leds, std::vector<int>(64, 75));
+    cockpit.setAllLampsOn(false);
+    EXPECT_EQ(masterCaution(), 0);
+    tick();
+    EXPECT_EQ(masterCaution(), 75);
+
+    // A frame read while a reload lets events run changes nothing either; the reloaded file
+    // turns the setting off, and from then on only ticks move the lamps.
+    writeConfig(tcpKeys() + "[UPDATE-ON-ARRIVAL]\r\nfalse\r\n" + kEverySection);
+    send(frame(0));
+    ASSERT_TRUE(cockpit.ReloadConfiguration());
+    settle();
+    EXPECT_FALSE(cockpit.updatesOnArrival());
+    EXPECT_EQ(masterCaution(), 75);
+    tick();
+    EXPECT_EQ(masterCaution(), 0);
+    send(frame(1));
+    settle();
+    EXPECT_EQ(masterCaution(), 0);
+    tick();
+    EXPECT_EQ(masterCaution(), 75);
 }
 
 TEST(HeadlessView, SaysWhatTheOutputsDoAtMostOnceASecondWithTheChangesCounted)

@@ -231,3 +231,19 @@ TEST_F(Connection, ARefreshThatAnswersAfterAllLampsOnRunsNoCycle)
         m_cockpit->setAllLampsOn(false);
     }
 }
+
+TEST_F(Connection, ADataServerThatSaysWhatChangedIsFollowedWithoutPolling)
+{
+    PrivateBus bus;
+    FlightDataServer server(bus);
+    server.setRecord({{"VantorAy", true}, {"LightBits", 0}});
+    server.announceChanges(50);
+    start(withRequiredSections("[PLED64-1]\r\n0,Master caution,1,1\r\n"),
+          [&bus] { return std::make_unique<DBusFlightData>(bus.connector()); });
+    m_cockpit->setPollingInterval(100000); // only the server's word brings a cycle
+    ASSERT_TRUE(waitFor([this] { return m_view.serverState() == "Vantor-A"; }));
+    for (int lit : {1, 0, 1}) {
+        server.setValue(QStringLiteral("LightBits"), lit);
+        EXPECT_TRUE(waitFor([&] { return board(10001).leds[0] == lit * 75; })) << lit;
+    }
+}

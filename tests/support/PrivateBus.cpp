@@ -105,7 +105,8 @@ void FlightDataServer::freeze()
     if (m_frozen)
         return;
     m_frozen = true;
-    QMetaObject::invokeMethod(m_context, [this] { m_thawed.acquire(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context, [this] { m_thawed.acquire(); }, Qt::QueuedConnection);
 }
 
 void FlightDataServer::thaw()
@@ -114,6 +115,11 @@ void FlightDataServer::thaw()
         return;
     m_frozen = false;
     m_thawed.release();
+}
+
+void FlightDataServer::announceChanges(int perSecond)
+{
+    inServerThread([this, perSecond] { m_service->announceChanges(perSecond); });
 }
 
 int FlightDataServer::fillCount() const

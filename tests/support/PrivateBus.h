@@ -56,6 +56,8 @@ public:
     void freeze();
     void thaw();
     int fillCount() const;
+    // Signals PropertiesChanged when the record changes, as vantor-sim does.
+    void announceChanges(int perSecond);
 
 private:
     QVariantMap record() const;

@@ -2,13 +2,17 @@
 
 // The data server's flight-data object (Telvox.clsFlightData at /clsFlightData) as the stand-in
 // server offers it. FillFlightData takes a snapshot of the record source; every property
-// answers from that snapshot, except VantorAy, which is live.
+// answers from that snapshot, except VantorAy, which is live. While it is on the bus it says
+// when the record's values change (PropertiesChanged, the names invalidated), so that a client
+// need not poll.
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
+#include <optional>
 
 namespace glimrow::sim {
 
@@ -25,6 +29,8 @@ public:
     // when the bus refuses either.
     bool registerOn(QDBusConnection bus, QString* error = nullptr);
     void unregisterFrom(QDBusConnection bus);
+    // Looks at the record `perSecond` times a second and signals the properties that changed.
+    void announceChanges(int perSecond);
 
     bool vantorAy() const;
     int fillCount() const { return m_fills; }
@@ -38,8 +44,13 @@ signals:
     void closed();
 
 private:
+    void announceWhatChanged();
+
     RecordSource m_source;
     int m_fills = 0;
+    std::optional<QDBusConnection> m_bus; // while registered
+    QTimer m_changeWatch;
+    QVariantMap m_announced; // the values as of the last signal or fill
 };
 
 } // namespace glimrow::sim

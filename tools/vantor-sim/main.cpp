@@ -187,6 +187,7 @@ int main(int argc, char* argv[])
         }
         std::printf("vantor-sim: flight-data object Telvox.clsFlightData on the session bus\n");
         registered = true;
+        service.announceChanges(int(optionNumber(options, QStringLiteral("rate"))));
         QObject::connect(&busWatch, &QTimer::timeout, [&] {
             const bool wanted = !busOutage.covers(seconds());
             if (wanted == registered)

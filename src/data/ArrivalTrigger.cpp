@@ -1,0 +1,60 @@
+#include "data/ArrivalTrigger.h"
+
+#include <algorithm>
+
+namespace glimrow {
+
+ArrivalTrigger::ArrivalTrigger(const UpdateCycle& cycle, std::function<void()> runCycle)
+    : m_cycle(cycle), m_runCycle(std::move(runCycle))
+{
+    m_gapEnd.setSingleShot(true);
+    m_gapEnd.setTimerType(Qt::PreciseTimer);
+    m_gapEnd.callOnTimeout([this] { runIfWanted(); });
+}
+
+void ArrivalTrigger::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    if (!enabled) {
+        m_changeWaiting = false;
+        m_gapEnd.stop();
+    }
+}
+
+void ArrivalTrigger::valuesChanged()
+{
+    if (!m_enabled)
+        return;
+    m_changeWaiting = true;
+    scheduleRun();
+}
+
+void ArrivalTrigger::cycleEnded()
+{
+    m_sinceCycleEnd.start();
+    if (m_changeWaiting)
+        scheduleRun();
+}
+
+void ArrivalTrigger::scheduleRun()
+{
+    // A running cycle schedules the next run at its end; an armed timer already has one.
+    if (m_cycle.isRunning() || m_gapEnd.isActive())
+        return;
+    qint64 waitNs = 0;
+    if (m_sinceCycleEnd.isValid())
+        waitNs = std::max<qint64>(0, kMinimumGapNs - m_sinceCycleEnd.nsecsElapsed());
+    // Even "at once" goes through the event loop: the frame's read ends first, and the cycle
+    // never runs inside the socket's signal.
+    m_gapEnd.start(int((waitNs + 999'999) / 1'000'000));
+}
+
+void ArrivalTrigger::runIfWanted()
+{
+    if (!m_changeWaiting || m_cycle.isRunning())
+        return;
+    m_changeWaiting = false;
+    m_runCycle();
+}
+
+} // namespace glimrow
