@@ -7,6 +7,7 @@
 #include <QMetaObject>
 
 #include <atomic>
+#include <optional>
 #include <utility>
 
 namespace glimrow {
@@ -21,9 +22,42 @@ constexpr qsizetype kStreamPieceBytes = recording::kMaxLineBytes / 8;
 // How long a writer held by the kernel (a stalled disk) is waited for once told to give up.
 constexpr int kGiveUpMs = 1000;
 
+// What a snapshot's keys and values hold in memory: their characters, and a map node each.
+constexpr qsizetype kSnapshotEntryOverhead = 64;
+
 qsizetype heldBytes(const RecordedArrival& arrival)
 {
-    return arrival.bytes.size() + kArrivalOverhead;
+    qsizetype held = arrival.bytes.size() + kArrivalOverhead;
+    for (auto field = arrival.snapshot.cbegin(); field != arrival.snapshot.cend(); ++field) {
+        held += kSnapshotEntryOverhead + field.key().size() * qsizetype(sizeof(QChar));
+        if (field.value().metaType().id() == QMetaType::QString)
+            held += field.value().toString().size() * qsizetype(sizeof(QChar));
+    }
+    return held;
+}
+
+// The most bytes a snapshot's line can take (every character escaped, each key twice), or
+// nothing for a value of a kind whose text is not bounded so simply.
+std::optional<qsizetype> lineBytesAtMost(const QVariantMap& snapshot)
+{
+    constexpr qsizetype kEscaped = 6;   // "\u001F"
+    constexpr qsizetype kPerField = 64; // quotes, separators, a number, a type signature
+    qsizetype most = 64;
+    for (auto field = snapshot.cbegin(); field != snapshot.cend(); ++field) {
+        most += kPerField + 2 * kEscaped * field.key().size();
+        switch (field.value().metaType().id()) {
+        case QMetaType::QString:
+            most += kEscaped * field.value().toString().size();
+            break;
+        case QMetaType::Int:
+        case QMetaType::Double:
+        case QMetaType::Bool:
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return most;
 }
 
 } // namespace
@@ -51,8 +85,17 @@ public:
         for (const RecordedArrival& arrival : arrivals) {
             if (!m_file || m_shared->giveUp.load())
                 break;
-            writeLine(arrival.isStream ? recording::streamLine(arrival.ms, arrival.bytes)
-                                       : arrival.bytes);
+            switch (arrival.kind) {
+            case RecordedArrival::Kind::Line:
+                writeLine(arrival.bytes);
+                break;
+            case RecordedArrival::Kind::Stream:
+                writeLine(recording::streamLine(arrival.ms, arrival.bytes));
+                break;
+            case RecordedArrival::Kind::Snapshot:
+                writeLine(recording::objectLine(arrival.ms, arrival.snapshot));
+                break;
+            }
         }
         m_shared->waitingBytes.fetch_sub(bytes);
     }
@@ -200,20 +243,26 @@ void FlightDataRecorder::handOver()
 
 void FlightDataRecorder::begin(const QString& program, const QString& connection)
 {
-    keep({0, recording::headerLine(program, connection), false});
+    keep({0, recording::headerLine(program, connection), {}, RecordedArrival::Kind::Line});
 }
 
 void FlightDataRecorder::recordStreamRead(const QByteArray& bytes)
 {
     const qint64 ms = m_clock.elapsed();
     for (qsizetype at = 0; at < bytes.size(); at += kStreamPieceBytes)
-        keep({ms, bytes.mid(at, kStreamPieceBytes), true});
+        keep({ms, bytes.mid(at, kStreamPieceBytes), {}, RecordedArrival::Kind::Stream});
 }
 
 void FlightDataRecorder::recordSnapshot(const QVariantMap& snapshot)
 {
-    // Made into its line here, so what waits is counted as the bytes it really holds.
     const qint64 ms = m_clock.elapsed();
+    // The line is made on the writer's thread, off the update cycle's path, unless it might be
+    // too long for replay: that is found out here, so that it is said at once.
+    const std::optional<qsizetype> most = lineBytesAtMost(snapshot);
+    if (most && *most <= recording::kMaxLineBytes) {
+        keep({ms, {}, snapshot, RecordedArrival::Kind::Snapshot});
+        return;
+    }
     QByteArray line = recording::objectLine(ms, snapshot);
     if (line.size() > recording::kMaxLineBytes) {
         sayOnce(&m_tooLongSaid, QStringLiteral("Recording: a snapshot of %1 MB is left out of %2: "
@@ -223,7 +272,7 @@ void FlightDataRecorder::recordSnapshot(const QVariantMap& snapshot)
                                     .arg(recording::kMaxLineBytes / (1024 * 1024)));
         return;
     }
-    keep({ms, std::move(line), false});
+    keep({ms, std::move(line), {}, RecordedArrival::Kind::Line});
 }
 
 } // namespace glimrow

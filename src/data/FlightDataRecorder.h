@@ -22,11 +22,14 @@ namespace glimrow {
 class RecordingWriter;
 struct RecordingShared;
 
-// One arrival as it was kept: a read of the stream, or a line already made.
+// One arrival as it was kept: a line already made, a read of the stream, or a snapshot of the
+// flight-data object (made into its line on the writer's thread).
 struct RecordedArrival {
+    enum class Kind { Line, Stream, Snapshot };
     qint64 ms = 0;
-    QByteArray bytes;
-    bool isStream = false;
+    QByteArray bytes; // the line, or the bytes read
+    QVariantMap snapshot;
+    Kind kind = Kind::Line;
 };
 
 class FlightDataRecorder : public QObject {
