@@ -4,9 +4,12 @@
 // configured, 16 outputs of both interface kits, both TextLCD and TextLED boards (which
 // libphidget22 does not know) and the servo. Figures: the window thread's time in one cycle
 // with every value changing and with nothing changing, under each library (target: 2 ms
-// each), and the time from a light-bit change to the boards' LED calls at 20 ms polling under
-// libphidget22 (target: one polling period plus 10 ms).
+// each); under libphidget22, the time from a frame with a new light bit leaving the stream to
+// both boards' LED calls at 20 ms polling, with the cycle on arrival (target: one round trip
+// plus 2 ms) and with the timer alone; and what the cycle on arrival costs with a stream at 20
+// and 50 frames a second at 100 ms polling: cycles, USB writes and CPU.
 
+#include "StartedWindow.h"
 #include "support/MemoryFlightData.h"
 #include "support/Waiting.h"
 
@@ -21,6 +24,9 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <ctime>
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -89,8 +95,10 @@ std::unique_ptr<PhidgetLibraryBackend> loadBackend(int version, QString* error)
 
 class CockpitOnFakeBoards {
 public:
-    // Over the fake libphidget21 or libphidget22.
-    explicit CockpitOnFakeBoards(int version) : m_fake(fakeLibrary(version)), m_version(version)
+    // Over the fake libphidget21 or libphidget22; from the data server's object in memory, or
+    // from the stream on `streamPort`.
+    explicit CockpitOnFakeBoards(int version, quint16 streamPort = 0)
+        : m_fake(fakeLibrary(version)), m_version(version), m_streamPort(streamPort)
     {
         if (!m_fake.functions.problem().isEmpty())
             return;
@@ -108,6 +116,10 @@ public:
         QFile file(m_dir.filePath("Glimrow.cfg"));
         if (!m_backend || !file.open(QIODevice::WriteOnly))
             return;
+        if (streamPort != 0) {
+            file.write("[TCPIP-IP]\r\n127.0.0.1\r\n[TCPIP-PORT]\r\n" +
+                       QByteArray::number(streamPort) + "\r\n[COMPREF]\r\nTCP\r\n");
+        }
         file.write(boardsConfig());
         file.close();
 
@@ -142,7 +154,7 @@ public:
         m_fake.reset();
     }
 
-    bool ready() const { return m_data && allAttached(); }
+    bool ready() const { return (m_data || m_streamPort != 0) && allAttached(); }
     Cockpit& cockpit() { return *m_cockpit; }
     FakeControls& fake() { return m_fake; }
 
@@ -177,6 +189,7 @@ private:
 
     FakeControls m_fake;
     int m_version;
+    quint16 m_streamPort;
     QTemporaryDir m_dir;
     HeadlessView m_view;
     std::unique_ptr<PhidgetLibraryBackend> m_backend;
@@ -222,28 +235,28 @@ BENCHMARK(CycleOnLibraryBoards)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// From a light-bit change, at a random moment of the polling period, to the LED call on both
-// LED-64 boards (the lamp of bit 0 is LED 0 of each).
+// From a frame with a new light bit leaving the stream, at a random moment of the polling
+// period, to the LED call on both LED-64 boards (the lamp of bit 0 is LED 0 of each); range(0):
+// the cycle on arrival on (1) or off (0).
 void LightBitToBoard(benchmark::State& state)
 {
-    CockpitOnFakeBoards boards(22);
+    bench::LightBitStream stream;
+    CockpitOnFakeBoards boards(22, stream.server.port());
     if (!boards.ready()) {
         state.SkipWithError("the boards of the fake libphidget22 did not attach");
         return;
     }
     boards.cockpit().setPollingInterval(kPollingMs);
-    std::vector<double> latencies;
-    QRandomGenerator random(7);
+    boards.cockpit().setUpdateOnArrival(state.range(0) != 0);
     QElapsedTimer clock;
-    int bits = 0;
-    for (auto _ : state) {
-        clock.start();
-        const qint64 pause = random.bounded(kPollingMs);
-        while (clock.elapsed() < pause)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+    clock.start();
+    while (!boards.cockpit().cache().VantorAy && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    // The new bit leaves the stream; until both boards have taken the LED call, at most 1 s.
+    const auto toggleAndWait = [&] {
         boards.fake().takeCalls();
-        boards.setLightBits(bits ^= 1);
         clock.restart();
+        stream.setLightBits(stream.lightBits ^ 1);
         QByteArray calls;
         while (
             !(calls.contains("setDutyCycle 10001/0 ") && calls.contains("setDutyCycle 10002/0 ")) &&
@@ -251,14 +264,101 @@ void LightBitToBoard(benchmark::State& state)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
             calls += boards.fake().takeCalls();
         }
-        latencies.push_back(double(clock.nsecsElapsed()) / 1e6);
-        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        return clock.nsecsElapsed();
+    };
+    toggleAndWait(); // the first lamp lit after the boards attach is not the one measured
+    std::vector<double> latencies;
+    QRandomGenerator random(7);
+    for (auto _ : state) {
+        clock.start();
+        const qint64 pause = bench::kChangesApartMs + random.bounded(kPollingMs);
+        while (clock.elapsed() < pause)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+        const qint64 took = toggleAndWait();
+        latencies.push_back(double(took) / 1e6);
+        state.SetIterationTime(double(took) / 1e9);
     }
     std::sort(latencies.begin(), latencies.end());
     state.counters["p50_ms"] = latencies[latencies.size() / 2];
     state.counters["p99_ms"] =
         latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+    state.SetLabel(state.range(0) != 0 ? "on arrival" : "timer alone");
 }
-BENCHMARK(LightBitToBoard)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(LightBitToBoard)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// 3 s of vantor-sim's scripted flight (every frame moves the speed brake; the lamps change
+// every few seconds) at 100 ms polling over the fake libphidget22 boards; range(0): frames a
+// second; range(1): the cycle on arrival on (1) or off (0). Counters per second: cycles, calls
+// that reached a board, and the window thread's CPU in percent of one core (the fake library's
+// threads, which stand in for USB, left out).
+void ArrivalCost(benchmark::State& state)
+{
+    const int framesPerSecond = int(state.range(0));
+    QElapsedTimer flight;
+    flight.start();
+    QVariantMap record;
+    sim::TcpFrameServer server(
+        [&] {
+            record = sim::FlightScript::recordAt(double(flight.elapsed()) / 1000);
+            return sim::FlightScript::frameFor(record);
+        },
+        framesPerSecond);
+    server.listen(QHostAddress::LocalHost, 0);
+    CockpitOnFakeBoards boards(22, server.port());
+    if (!boards.ready()) {
+        state.SkipWithError("the boards of the fake libphidget22 did not attach");
+        return;
+    }
+    boards.cockpit().setPollingInterval(100);
+    boards.cockpit().setUpdateOnArrival(state.range(1) != 0);
+    // The first frames send every lamp afresh: the steady flight is what is measured.
+    QElapsedTimer waited;
+    waited.start();
+    while (boards.cockpit().updateCycle().cyclesRun() == 0 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    boards.settle();
+    constexpr int kMilliseconds = 3000;
+    for (auto _ : state) {
+        boards.fake().takeCalls();
+        const long cyclesBefore = boards.cockpit().updateCycle().cyclesRun();
+        const double cpuBefore = threadCpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop flying;
+        QTimer::singleShot(kMilliseconds, Qt::PreciseTimer, &flying, &QEventLoop::quit);
+        flying.exec();
+        const qsizetype calls = QByteArray(boards.fake().takeCalls()).count('\n');
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        state.SetIterationTime(seconds);
+        state.counters["cycles_per_s"] =
+            double(boards.cockpit().updateCycle().cyclesRun() - cyclesBefore) / seconds;
+        state.counters["usb_calls_per_s"] = double(calls) / seconds;
+        state.counters["cpu_percent"] = (threadCpuSeconds() - cpuBefore) / seconds * 100;
+    }
+    state.SetLabel(QStringLiteral("%1 frames/s, %2")
+                       .arg(framesPerSecond)
+                       .arg(state.range(1) != 0 ? "on arrival" : "timer alone")
+                       .toStdString());
+}
+BENCHMARK(ArrivalCost)
+    ->Args({20, 1})
+    ->Args({20, 0})
+    ->Args({50, 1})
+    ->Args({50, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

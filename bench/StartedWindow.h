@@ -8,6 +8,7 @@
 #include "FlightScript.h"
 #include "TcpFrameServer.h"
 #include "app/frmGlimrow.h"
+#include "data/ArrivalTrigger.h"
 #include "phidget/virtual/VirtualHardware.h"
 
 #include <QCoreApplication>
@@ -65,18 +66,29 @@ struct StartedWindow {
     std::unique_ptr<frmGlimrow> window;
 };
 
-// A stream on a loopback port whose LightBits bit 0 a benchmark turns on and off.
+// A stream on a loopback port at vantor-sim's 20 frames a second, whose LightBits bit 0 a
+// benchmark turns on and off.
 struct LightBitStream {
     LightBitStream() { server.listen(QHostAddress::LocalHost, 0); }
 
+    QByteArray frame()
+    {
+        record[QStringLiteral("LightBits")] = lightBits;
+        return sim::FlightScript::frameFor(record);
+    }
+    // A new value leaves at once, as a data server sends a change.
+    void setLightBits(std::int32_t bits)
+    {
+        lightBits = bits;
+        server.send(frame());
+    }
+
     std::int32_t lightBits = 0;
     QVariantMap record = sim::FlightScript::recordAt(0);
-    sim::TcpFrameServer server{[this] {
-                                   record[QStringLiteral("LightBits")] = lightBits;
-                                   return sim::FlightScript::frameFor(record);
-                               },
-                               1000};
+    sim::TcpFrameServer server{[this] { return frame(); }, 20};
 };
+
+constexpr int kChangesApartMs = int(ArrivalTrigger::kMinimumGapNs / 1'000'000);
 
 // Until the window's data server is active, for at most 5 s.
 inline void waitUntilActive(StartedWindow& cockpit)
@@ -87,9 +99,10 @@ inline void waitUntilActive(StartedWindow& cockpit)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
 }
 
-// Each iteration toggles the stream's bit at a random moment within `spreadMs`, as the
-// simulator would, and times until `shows(lit)` holds (at most `limitMs`); p50 and p99 go to
-// the counters.
+// Each iteration toggles the stream's bit at a random moment within `spreadMs` and sends it,
+// and times from the frame leaving until `shows(lit)` holds (at most `limitMs`); p50 and p99 go
+// to the counters. Changes come at least the cycle's minimum gap apart, as they do from a data
+// server at its 20 to 50 frames a second: a second change within the gap waits it out.
 template <typename Shows>
 void timeLightBitToggles(benchmark::State& state, LightBitStream& stream, int spreadMs, int limitMs,
                          Shows shows)
@@ -99,12 +112,12 @@ void timeLightBitToggles(benchmark::State& state, LightBitStream& stream, int sp
     QElapsedTimer clock;
     for (auto _ : state) {
         clock.start();
-        const qint64 pause = random.bounded(spreadMs);
+        const qint64 pause = kChangesApartMs + random.bounded(spreadMs);
         while (clock.elapsed() < pause)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
         const bool wanted = !(stream.lightBits & 1);
-        stream.lightBits = wanted ? 1 : 0;
         clock.restart();
+        stream.setLightBits(wanted ? 1 : 0);
         while (!shows(wanted) && clock.elapsed() < limitMs)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
         latencies.push_back(double(clock.nsecsElapsed()) / 1e6);

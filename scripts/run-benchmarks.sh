@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds Glimrow and prints its speed figures, each beside its target: the benchmarks of bench/
 # (decoder, update cycle, D-Bus traffic, the window while the D-Bus server is stopped,
-# frame-to-lamp latency, the cycle over the fake Phidget libraries whose boards take 2 ms per
+# frame-to-lamp latency with the cycle on arrival and with the timer alone, the cycle over the
+# fake Phidget libraries whose boards take 2 ms per
 # USB round trip, the dashboard's cost to the cycle and its frame-to-page latency), then the CPU
 # and memory of the running program (vantor-sim serving, offscreen, 30 s at 100 ms polling, 30 s
-# at 1 ms polling, and 30 s at 100 ms polling with three dashboard pages held open by
-# glimrow_bench_pages), its memory under a flood of reloads, and under hostile clients of the
+# at 1 ms polling, 30 s at 100 ms polling with three dashboard pages held open by
+# glimrow_bench_pages, and 30 s at 100 ms polling from the stream with the cycle on arrival and
+# without), its memory under a flood of reloads, and under hostile clients of the
 # dashboard (glimrow_bench_hostile). The program runs without the
 # Virtual Hardware window, whose drawing of nine boards adds about 1.5 % of a core at 100 ms
 # polling.
@@ -37,13 +39,18 @@ counter() {
         split($i, pair, "="); printf "%.2f", pair[2]}}' "$work/bench.txt"
 }
 
-# CPU (percent of one core) and resident memory of the program over 30 s; with a third
-# argument, that many dashboard pages connected.
+# CPU (percent of one core) and resident memory of the program over 30 s; with a second
+# argument, that many dashboard pages connected; with a third, from the stream (vantor-sim's 20
+# frames a second) rather than D-Bus, the cycle on arrival "on" or "off".
 measure_program() {
-    local polling=$1 pages=${2:-0}
+    local polling=$1 pages=${2:-0} arrival=${3:-}
     local web=()
     ((pages > 0)) && web=(--web 18765)
     cp "$root/examples/Glimrow.cfg" "$work/"
+    if [[ -n $arrival ]]; then
+        sed -i 's/^DCOM\r$/TCP\r/' "$work/Glimrow.cfg"
+        [[ $arrival == off ]] && sed -i '/^\[UPDATE-ON-ARRIVAL\]\r$/{n;s/TRUE/FALSE/}' "$work/Glimrow.cfg"
+    fi
     cd "$work"
     TMPDIR="$work" QT_QPA_PLATFORM=offscreen "$root/build/bin/glimrow" \
         --polling "$polling" --run-for 45 "${web[@]}" >/dev/null 2>&1 &
@@ -157,6 +164,10 @@ measure_program 1
 cpu_fast=$cpu
 measure_program 100 3
 cpu_pages=$cpu
+measure_program 100 0 on
+cpu_stream_on=$cpu
+measure_program 100 0 off
+cpu_stream_off=$cpu
 measure_reload_flood
 measure_hostile_clients
 
@@ -172,7 +183,12 @@ row "D-Bus fill + snapshot of every property (vantor-sim)" "$(median FillAndSnap
 row "D-Bus fill + each property read alone" "$(median FillAndEachPropertyAlone/real_time)" ">= 10 x above"
 row "One D-Bus round trip, for comparison" "$(median SingleRoundTrip/real_time)" ""
 row "Longest event-loop gap, D-Bus server stopped 3 s" "$(counter 'WindowWhileServerStopped/iterations:1/real_time' longest_gap_ms) ms" "<= 20 ms"
-row "Frame to LED at 10 ms polling, p99" "$(counter 'FrameToLed/iterations:300/manual_time' p99_ms) ms" "<= 11 ms"
+for polling in 10 100; do
+    row "Frame leaving the stream to LED at $polling ms polling, on arrival, p99" \
+        "$(counter "FrameToLed/$polling/1/iterations:300/manual_time" p99_ms) ms" "<= 2 ms"
+    row "... the same, the timer alone ([UPDATE-ON-ARRIVAL] FALSE), p99" \
+        "$(counter "FrameToLed/$polling/0/iterations:100/manual_time" p99_ms) ms" ""
+done
 row "Update cycle at 10 ms polling, no dashboard page" "$(median UpdateCycleWithPages/0/iterations:300/manual_time)" ""
 row "Update cycle at 10 ms polling, 10 dashboard pages" "$(median UpdateCycleWithPages/1/iterations:300/manual_time)" "<= 1.1 x above"
 row "Frame to dashboard page at 10 ms polling, p99" "$(counter 'FrameToPage/iterations:100/manual_time' p99_ms) ms" "<= 150 ms"
@@ -182,10 +198,22 @@ for library in 22 21; do
     row "Window time per cycle on USB boards (libphidget$library), none changing" \
         "$(median CycleOnLibraryBoards/0/$library/iterations:40/manual_time)" "<= 2 ms"
 done
-row "Light bit to both USB LED boards at 20 ms polling, p99" "$(counter 'LightBitToBoard/iterations:200/manual_time' p99_ms) ms" "<= 30 ms"
+row "Light bit leaving the stream to both USB LED boards at 20 ms polling, on arrival, p99" \
+    "$(counter 'LightBitToBoard/1/iterations:200/manual_time' p99_ms) ms" "<= 4 ms"
+row "... the same, the timer alone, p99" \
+    "$(counter 'LightBitToBoard/0/iterations:200/manual_time' p99_ms) ms" "<= 30 ms"
+for rate in 20 50; do
+    for arrival in 1 0; do
+        name="ArrivalCost/$rate/$arrival/iterations:1/manual_time"
+        row "USB boards, 100 ms polling, $rate frames/s, $( ((arrival)) && echo "on arrival" || echo "timer alone"): cycles/s, USB calls/s, window CPU" \
+            "$(counter "$name" cycles_per_s)/$(counter "$name" usb_calls_per_s)/$(counter "$name" cpu_percent) %" ""
+    done
+done
 row "CPU at 100 ms polling" "$cpu_default %" "<= 2 %"
 row "CPU at 100 ms polling, 3 dashboard pages" "$cpu_pages %" "<= 1 point above"
 row "CPU at 1 ms polling" "$cpu_fast %" "<= 30 %"
+row "CPU at 100 ms polling, the stream at 20 frames/s, on arrival" "$cpu_stream_on %" "<= 3 %"
+row "... the same, the timer alone" "$cpu_stream_off %" ">= on arrival / 1.5"
 row "Resident memory" "$rss_default MB" "<= 100 MB"
 row "Memory after 10,000 page reloads and 1,000 SIGHUPs" "$flood_rss MB" "<= +20 MB"
 row "... the last file in use afterwards" "$( ((flood_last > 0)) && echo yes || echo no)" "yes"

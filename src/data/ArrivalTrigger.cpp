@@ -1,6 +1,7 @@
 #include "data/ArrivalTrigger.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace glimrow {
 
@@ -31,7 +32,8 @@ void ArrivalTrigger::valuesChanged()
 
 void ArrivalTrigger::cycleEnded()
 {
-    m_sinceCycleEnd.start();
+    if (std::exchange(m_ownCycleUnderWay, false))
+        m_sinceOwnCycleEnd.start();
     if (m_changeWaiting)
         scheduleRun();
 }
@@ -42,8 +44,8 @@ void ArrivalTrigger::scheduleRun()
     if (m_cycle.isRunning() || m_gapEnd.isActive())
         return;
     qint64 waitNs = 0;
-    if (m_sinceCycleEnd.isValid())
-        waitNs = std::max<qint64>(0, kMinimumGapNs - m_sinceCycleEnd.nsecsElapsed());
+    if (m_sinceOwnCycleEnd.isValid())
+        waitNs = std::max<qint64>(0, kMinimumGapNs - m_sinceOwnCycleEnd.nsecsElapsed());
     // Even "at once" goes through the event loop: the frame's read ends first, and the cycle
     // never runs inside the socket's signal.
     m_gapEnd.start(int((waitNs + 999'999) / 1'000'000));
@@ -54,6 +56,7 @@ void ArrivalTrigger::runIfWanted()
     if (!m_changeWaiting || m_cycle.isRunning())
         return;
     m_changeWaiting = false;
+    m_ownCycleUnderWay = true;
     m_runCycle();
 }
 

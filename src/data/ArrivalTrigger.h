@@ -2,9 +2,10 @@
 
 // Brings the update cycle forward when the data server sends values that differ from the last
 // ones, so that a lamp follows the data within a USB write rather than a polling period. A
-// cycle runs at once, unless one ended less than the minimum gap ago: then it runs when the gap
-// is over, so that a burst of frames makes one cycle on its last values. The polling timer
-// keeps running beside it, unchanged.
+// cycle runs at once, unless a cycle brought forward ended less than the minimum gap ago: then
+// it runs when the gap is over, so that a burst of frames makes one cycle on its last values.
+// The polling timer keeps running beside it, unchanged; its cycles open no gap, since at fast
+// polling a change would otherwise often wait out a gap behind a tick.
 //
 // A change that comes while a cycle runs (it pauses for window events) waits for that cycle's
 // end and the gap after it. A change that comes while the cycle may not run at all (start-up, a
@@ -44,7 +45,8 @@ private:
     const UpdateCycle& m_cycle;
     std::function<void()> m_runCycle;
     QTimer m_gapEnd;
-    QElapsedTimer m_sinceCycleEnd;
+    QElapsedTimer m_sinceOwnCycleEnd;
+    bool m_ownCycleUnderWay = false; // asked for by runIfWanted and not yet ended
     bool m_enabled = true;
     bool m_changeWaiting = false;
 };

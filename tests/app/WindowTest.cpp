@@ -244,7 +244,7 @@ TEST_F(Window, ResizingMovesOnlyTheTallGridsAndNeverBelowZero)
 TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
 {
     start("[TCPIP-IP]\r\n 10.0.0.5 \r\n[TCPIP-PORT]\r\n2727\r\n[COMPREF]\r\nTCP\r\n"
-          "[NOSCREENUPDATE]\r\ntrue\r\n" +
+          "[NOSCREENUPDATE]\r\ntrue\r\n[UPDATE-ON-ARRIVAL]\r\nFalse\r\n" +
           kTextSections);
     frmGlimrow& w = *m_window;
     Cockpit& cockpit = w.cockpit();
@@ -263,6 +263,9 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     EXPECT_TRUE(cockpit.mbScreenUpdate());
     QTest::mouseClick(ui.chkGlimrow[2], Qt::LeftButton);
     EXPECT_TRUE(cockpit.mbUpdateEpicAnyway());
+    EXPECT_FALSE(ui.chkGlimrow[3]->isChecked());
+    QTest::mouseClick(ui.chkGlimrow[3], Qt::LeftButton);
+    EXPECT_TRUE(cockpit.updatesOnArrival());
     ui.sldGlimrow[0]->setValue(40); // below the range
     EXPECT_EQ(cockpit.lampBrightness(), 50);
     // Another view (the dashboard) acts through the core: the window shows it.
