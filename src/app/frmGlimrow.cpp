@@ -529,12 +529,14 @@ void frmGlimrow::setServerFieldsEnabled(bool enabled)
 
 void frmGlimrow::setTcpCaptionBold(bool bold)
 {
+    // The frame's style sheet names the font, and a style sheet wins over setFont on some Qt
+    // versions: the weight goes through a style sheet too.
     QRadioButton* tcp = m_ui.optConnectType[0];
-    if (tcp->font().bold() == bold)
+    const QString weight = bold ? QStringLiteral("font-weight: bold;") : QString();
+    if (tcp->styleSheet() == weight)
         return;
-    QFont font = tcp->font();
-    font.setBold(bold);
-    tcp->setFont(font);
+    tcp->setStyleSheet(weight);
+    tcp->ensurePolished();
 }
 
 void frmGlimrow::showConnectType(int index)

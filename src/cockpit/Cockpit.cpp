@@ -111,13 +111,12 @@ QString sectionDriven(BoardKind kind, int slot)
     return QStringLiteral("none");
 }
 
-// Global keys of a reloaded file, held until the whole file has been read and accepted. The
-// connection type is not changed by a reload: the connection stays as it is.
+// Global keys of a reloaded file, held until the whole file has been read and accepted.
 class ReloadedKeys final : public ConfigGlobalKeys {
 public:
     void setServerAddress(const QString& address) override { m_address = address; }
     void setServerPort(const QString& port) override { m_port = port; }
-    void selectConnectType(int) override {}
+    void selectConnectType(int index) override { m_connectType = index; }
     void setNoScreenUpdate(bool checked) override { m_noScreenUpdate = checked; }
     void setUpdateEpicAnyway(bool checked) override { m_updateEpicAnyway = checked; }
     void setUpdateOnArrival(bool on) override { m_updateOnArrival = on; }
@@ -144,7 +143,13 @@ public:
             keys.setUpdateOnArrival(*m_updateOnArrival);
     }
 
+    // The connection the file names; choosing it is the reload's last step.
+    int connectType() const { return m_connectType.value_or(1); }
+    const std::optional<QString>& address() const { return m_address; }
+    const std::optional<QString>& port() const { return m_port; }
+
 private:
+    std::optional<int> m_connectType;
     std::optional<QString> m_address;
     std::optional<QString> m_port;
     std::optional<bool> m_noScreenUpdate;
@@ -483,6 +488,7 @@ bool Cockpit::ReloadConfiguration()
     m_reloading = true;
     endOutputTestNow(); // its line may not be there any more
     const ConfigTables before = std::exchange(m_tables, std::move(tables));
+    const FileConnection connectionBefore = m_fileConnection;
     keys.applyTo(*this);
     for (CockpitGrid grid :
          {CockpitGrid::PLED64_1, CockpitGrid::PLED64_2, CockpitGrid::P01616_1,
@@ -495,10 +501,15 @@ bool Cockpit::ReloadConfiguration()
     resendChangedSections(before);
     m_epic.setLines(tableOrNull(m_tables.maEPICAnalogs));
     m_reloading = false;
-    m_view.showNotice(m_configProblems.empty()
-                          ? QStringLiteral("Glimrow.cfg reloaded")
-                          : QStringLiteral("Glimrow.cfg reloaded: %1 to look at (Messages tab)")
-                                .arg(linesCount(m_configProblems.size())));
+    m_fileConnection = {keys.connectType(), keys.address(), keys.port()};
+    const QString switched = m_fileConnection == connectionBefore
+                                 ? QString()
+                                 : QStringLiteral("; ") + switchToFileConnection();
+    m_view.showNotice((m_configProblems.empty()
+                           ? QStringLiteral("Glimrow.cfg reloaded")
+                           : QStringLiteral("Glimrow.cfg reloaded: %1 to look at (Messages tab)")
+                                 .arg(linesCount(m_configProblems.size()))) +
+                      switched);
     takeDeferredActions();
     return true;
 }
@@ -594,12 +605,30 @@ void Cockpit::ShutdownProgram()
 
 void Cockpit::setServerAddress(const QString& address)
 {
+    m_fileConnection.address = address;
     m_view.setServerAddress(address);
 }
 
 void Cockpit::setServerPort(const QString& port)
 {
+    m_fileConnection.port = port;
     m_view.setServerPort(port);
+}
+
+void Cockpit::selectConnectType(int index)
+{
+    m_fileConnection.type = index;
+    ChooseConnectType(index);
+}
+
+QString Cockpit::switchToFileConnection()
+{
+    // As choosing it in the window does: the old connection closes, the new one starts.
+    ChooseConnectType(m_fileConnection.type);
+    if (m_fileConnection.type == 1)
+        return QStringLiteral("now DCOM");
+    return QStringLiteral("now TCP/IP %1:%2")
+        .arg(m_view.serverAddress().trimmed(), m_view.serverPort().trimmed());
 }
 
 void Cockpit::setNoScreenUpdate(bool checked)

@@ -96,7 +96,7 @@ public:
     // ConfigGlobalKeys: the keys of Glimrow.cfg, and the same options set by the user.
     void setServerAddress(const QString& address) override;
     void setServerPort(const QString& port) override;
-    void selectConnectType(int index) override { ChooseConnectType(index); }
+    void selectConnectType(int index) override;
     void setNoScreenUpdate(bool checked) override;   // chkGlimrow(0)
     void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
     // chkGlimrow(3): a cycle as soon as the data server sends new values, beside the timer's.
@@ -245,6 +245,16 @@ private:
     bool m_mbUpdateEpicAnyway = false;
     bool m_allLampsOn = false;
     bool m_connectTypeChosen = false;
+    // The connection as Glimrow.cfg last said it: a reload that says otherwise switches to it.
+    struct FileConnection {
+        int type = 1; // DCOM, without [COMPREF]
+        std::optional<QString> address;
+        std::optional<QString> port;
+        bool operator==(const FileConnection&) const = default;
+    };
+    FileConnection m_fileConnection;
+    // After a reload whose file names another connection: chooses it, and says which.
+    QString switchToFileConnection();
     bool m_startingUp = false;
     bool m_reloading = false;
     int m_pauseDepth = 0;                                    // how deep in letEventsRun

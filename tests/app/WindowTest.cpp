@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -324,10 +326,29 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
     EXPECT_FALSE(cockpit.tmrGlimrow().isActive());
 }
 
-TEST_F(Window, TheRealPollingTimerRunsTheCycleWhileTheServerIsActive)
+TEST_F(Window, TheRealPollingTimerRunsTheCycleWhileTheServerIsActiveAndTcpIpShowsBold)
 {
-    start(kTextSections);
+    QTcpServer stream;
+    ASSERT_TRUE(stream.listen(QHostAddress::LocalHost));
+    start("[TCPIP-IP]\r\n127.0.0.1\r\n[TCPIP-PORT]\r\n" + QByteArray::number(stream.serverPort()) +
+          "\r\n[COMPREF]\r\nTCP\r\n" + kTextSections);
     frmGlimrow& w = *m_window;
+    // "TCP/IP" is bold, as drawn, while the stream's connection is up (the watchdog says so).
+    QRadioButton* tcp = w.ui().optConnectType[0];
+    const auto shownBold = [tcp] { return QFontInfo(tcp->font()).bold(); };
+    EXPECT_FALSE(shownBold());
+    ASSERT_TRUE(waitFor([&] { return w.cockpit().connection().socketState() == 7; }));
+    w.cockpit().connection().tmrVantorA_Timer();
+    w.show();
+    EXPECT_TRUE(shownBold());
+    EXPECT_EQ(QFontInfo(tcp->font()).family(),
+              QFontInfo(w.ui().optConnectType[1]->font()).family());
+    stream.close();
+    delete stream.nextPendingConnection();
+    ASSERT_TRUE(waitFor([&] { return w.cockpit().connection().socketState() != 7; }));
+    w.cockpit().connection().tmrVantorA_Timer();
+    EXPECT_FALSE(shownBold());
+
     w.cockpit().cache().VantorAy = true;
     w.ui().sldGlimrow[1]->setValue(1);
     ASSERT_TRUE(w.cockpit().tmrGlimrow().isActive());

@@ -256,6 +256,20 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
     EXPECT_TRUE(waitFor([&] { return firstLed() > 0; })) << "the new mask does not drive LED 0";
     EXPECT_EQ(m_program.state(), QProcess::Running);
 
+    // The file names the stream instead: the reload connects to it, without a restart.
+    QTcpServer stream;
+    ASSERT_TRUE(stream.listen(QHostAddress::LocalHost));
+    const QByteArray port = QByteArray::number(stream.serverPort());
+    ASSERT_TRUE(text.contains("[TCPIP-PORT]\r\n2727\r\n") &&
+                text.contains("[COMPREF]\r\nDCOM\r\n"));
+    text.replace("[TCPIP-PORT]\r\n2727\r\n", "[TCPIP-PORT]\r\n" + port + "\r\n");
+    text.replace("[COMPREF]\r\nDCOM\r\n", "[COMPREF]\r\nTCP\r\n");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    ::kill(pid_t(m_program.processId()), SIGHUP);
+    EXPECT_TRUE(waitFor([&] { return stream.hasPendingConnections(); }, 15000));
+
     // The second copy asks to replace a recording: it steps aside before touching it.
     const QString yesterday = m_dir.filePath("yesterday.jsonl");
     QFile recording(yesterday);
@@ -277,7 +291,8 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
     ::kill(pid_t(m_program.processId()), SIGTERM);
     expectCleanExit();
     const QByteArray log = m_program.readAllStandardError();
-    EXPECT_TRUE(log.contains("Glimrow.cfg reloaded")) << log.toStdString();
+    EXPECT_TRUE(log.contains("Glimrow.cfg reloaded; now TCP/IP 127.0.0.1:" + port))
+        << log.toStdString();
     EXPECT_TRUE(log.contains("Phidget board attached: PhidgetLED, serial 10001, drives PLED64-1"))
         << log.toStdString();
 }
