@@ -289,6 +289,8 @@ bool Cockpit::Start()
     // The recording's first line names the connection start-up chose.
     if (started && m_recorder)
         beginRecording();
+    if (started && m_openEpicAtStart)
+        OpenEpicCard();
     // A stop asked for while start-up let events run is taken now.
     takeDeferredActions();
     return started && !m_ended;

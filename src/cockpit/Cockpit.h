@@ -101,6 +101,8 @@ public:
     void setUpdateEpicAnyway(bool checked) override; // chkGlimrow(2)
     // chkGlimrow(3): a cycle as soon as the data server sends new values, beside the timer's.
     void setUpdateOnArrival(bool checked) override;
+    // Read at start-up only: a headless cockpit has no "Open Epic" button.
+    void setOpenEpicAtStart(bool open) override { m_openEpicAtStart = open; }
     // From the file: replaces what the user typed, saying so.
     void setGSuitFormula(int motor, const QString& formula) override;
     // [WEB]: where the dashboard listens, as written ("" when the file has no such key).
@@ -245,6 +247,7 @@ private:
     bool m_mbUpdateEpicAnyway = false;
     bool m_allLampsOn = false;
     bool m_connectTypeChosen = false;
+    bool m_openEpicAtStart = false;
     // The connection as Glimrow.cfg last said it: a reload that says otherwise switches to it.
     struct FileConnection {
         int type = 1; // DCOM, without [COMPREF]

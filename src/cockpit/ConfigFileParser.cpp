@@ -93,6 +93,7 @@ enum class GlobalKey {
     NoScreenUpdate,
     UpdateEpicAnyway,
     UpdateOnArrival,
+    OpenEpicAtStart,
     GSuitFormula1,
     GSuitFormula2,
     WebListen
@@ -108,6 +109,7 @@ const struct {
     {"NOSCREENUPDATE", GlobalKey::NoScreenUpdate},
     {"UPDATEEPICANYWAY", GlobalKey::UpdateEpicAnyway},
     {"UPDATE-ON-ARRIVAL", GlobalKey::UpdateOnArrival},
+    {"OPEN-EPIC-AT-START", GlobalKey::OpenEpicAtStart},
     {"GSUIT-1", GlobalKey::GSuitFormula1},
     {"GSUIT-2", GlobalKey::GSuitFormula2},
     {"WEB", GlobalKey::WebListen},
@@ -143,6 +145,9 @@ void applyGlobalKey(GlobalKey key, const QString& value, ConfigGlobalKeys& keys)
         break;
     case GlobalKey::UpdateOnArrival:
         keys.setUpdateOnArrival(value.compare(u"FALSE", Qt::CaseInsensitive) != 0);
+        break;
+    case GlobalKey::OpenEpicAtStart:
+        keys.setOpenEpicAtStart(isTrue);
         break;
     case GlobalKey::GSuitFormula1:
     case GlobalKey::GSuitFormula2:

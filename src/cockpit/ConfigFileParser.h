@@ -35,6 +35,8 @@ public:
     virtual void setWebListen(const QString& listen) { (void)listen; }
     // [UPDATE-ON-ARRIVAL]: on unless "FALSE", any case.
     virtual void setUpdateOnArrival(bool on) { (void)on; }
+    // [OPEN-EPIC-AT-START]: "TRUE", any case, opens the EPIC card at the end of start-up.
+    virtual void setOpenEpicAtStart(bool open) { (void)open; }
 
 protected:
     ConfigGlobalKeys() = default;

@@ -123,6 +123,10 @@ void Dashboard::act(const QJsonObject& action)
         m_cockpit.ReloadConfiguration();
     } else if (name == QLatin1StringView("brightness")) {
         m_cockpit.setLampBrightness(value.toInt());
+    } else if (name == QLatin1StringView("openEpic")) {
+        m_cockpit.OpenEpicCard();
+    } else if (name == QLatin1StringView("closeEpic")) {
+        m_cockpit.CloseEpicCard();
     }
 }
 

@@ -372,6 +372,7 @@ void DashboardServer::act(Page& page, const QString& message)
          gridOfKey(request.value(QStringLiteral("section")).toString()) &&
          isWhole(request.value(QStringLiteral("line")))) ||
         action == QLatin1StringView("endTest") || action == QLatin1StringView("reload") ||
+        action == QLatin1StringView("openEpic") || action == QLatin1StringView("closeEpic") ||
         (action == QLatin1StringView("allLampsOn") && value.isBool()) ||
         (action == QLatin1StringView("brightness") && isWhole(value) &&
          value.toInt() >= Cockpit::kMinBrightness && value.toInt() <= Cockpit::kMaxBrightness);

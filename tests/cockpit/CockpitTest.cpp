@@ -132,6 +132,14 @@ TEST_F(CockpitTest, EpicStepRunsForAnOpenCardOrWhenAskedWithoutOne)
     cockpit.CloseEpicCard();
     EXPECT_FALSE(cockpit.mbEpicOpen());
     EXPECT_TRUE(m_view.messages.isEmpty());
+
+    // Without a window the file opens the card at start, and the pigeonholes fill.
+    cockpit.ShutdownProgram();
+    Cockpit& headless = start("[OPEN-EPIC-AT-START]\r\ntrue\r\n" + kEverySection);
+    EXPECT_TRUE(headless.mbEpicOpen());
+    set(FlightDataField::InternalFuel, 7000.0);
+    tick();
+    EXPECT_EQ(pigeonholeBytes(12)[0], 80);
 }
 
 TEST_F(CockpitTest, OneOutputUnderTestIsLitAndLeftAloneWhileTheOthersFollowTheData)

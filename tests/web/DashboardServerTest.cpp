@@ -301,6 +301,11 @@ TEST_F(DashboardServerTest, APageGetsTheStateThenChangesAndItsActionsDriveTheCoc
               {QStringLiteral("value"), true}});
     ASSERT_TRUE(waitFor([&] { return m_state.allLampsOn(); }));
     EXPECT_EQ(board(10001).leds[1], 60);
+    // A cockpit without a screen opens and closes the EPIC card from the page.
+    page.act({{QStringLiteral("action"), QStringLiteral("openEpic")}});
+    ASSERT_TRUE(waitFor([&] { return m_cockpit->mbEpicOpen(); }));
+    page.act({{QStringLiteral("action"), QStringLiteral("closeEpic")}});
+    ASSERT_TRUE(waitFor([&] { return !m_cockpit->mbEpicOpen(); }));
 
     // What a page may not send ends its connection, with the code that says why.
     page.act({{QStringLiteral("action"), QStringLiteral("format-disk")}});
