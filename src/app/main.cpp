@@ -419,6 +419,8 @@ int runHeadless(int argc, char* argv[], const Options& options)
         cockpit.setPollingInterval(options.parser.value(options.polling).toInt());
     const auto dashboard = startDashboard(options, cockpit, state, boards.settings.configFilePath);
     runUnlessEnded(app, cockpit);
+    std::fprintf(stderr, "glimrow: stopped (status %d, %ld update cycles run)\n",
+                 cockpit.exitCode(), cockpit.updateCycle().cyclesRun());
     return cockpit.exitCode();
 }
 

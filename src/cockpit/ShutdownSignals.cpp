@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -88,6 +89,11 @@ void ShutdownSignals::takeSignal()
         return;
     }
     m_notifier->setEnabled(false);
+    // A service's log says why it ended; the shutdown's own lines follow.
+    std::fprintf(stderr, "glimrow: stopping (%s)\n",
+                 signal == SIGTERM  ? "SIGTERM"
+                 : signal == SIGINT ? "SIGINT"
+                                    : "SIGHUP");
     m_shutdown();
 }
 

@@ -90,6 +90,11 @@ TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
                   "");
         ::kill(pid_t(m_program.processId()), signal);
         expectCleanExit();
+        const QByteArray log = m_program.readAllStandardError();
+        EXPECT_TRUE(log.contains(signal == SIGTERM ? "glimrow: stopping (SIGTERM)"
+                                                   : "glimrow: stopping (SIGINT)"))
+            << log.toStdString();
+        EXPECT_TRUE(log.trimmed().endsWith("update cycles run)")) << log.toStdString();
         QByteArray said;
         EXPECT_TRUE(waitFor([&] {
             said += m_simulator.readAllStandardOutput();
