@@ -372,16 +372,23 @@ bool Cockpit::acquireInstanceLock()
     case InstanceLock::Outcome::Locked:
         m_exitCode = 0;
         return true;
-    case InstanceLock::Outcome::HeldByAnotherCopy:
+    case InstanceLock::Outcome::HeldByAnotherCopy: {
         m_exitCode = kExitAnotherCopyRunning;
+        // The other copy is often the service, started at boot and never seen.
+        const QString holder =
+            QStringLiteral("\nThe other copy is %1; if it is the service, \"systemctl --user "
+                           "stop glimrow\" stops it.")
+                .arg(m_instanceLock->holder());
         m_view.showMessage(QStringLiteral("Duplicate Execution"),
-                           m_view.showsWindow()
-                               ? QStringLiteral("A Previous Instance of ") + productName() +
-                                     QStringLiteral(" Is Running.  Please Press Ok")
-                               : QStringLiteral("A Previous Instance of %1 Is Running (it "
-                                                "holds %2); this one ends")
-                                     .arg(productName(), path));
+                           (m_view.showsWindow()
+                                ? QStringLiteral("A Previous Instance of ") + productName() +
+                                      QStringLiteral(" Is Running.  Please Press Ok")
+                                : QStringLiteral("A Previous Instance of %1 Is Running (it "
+                                                 "holds %2); this one ends")
+                                      .arg(productName(), path)) +
+                               holder);
         return false;
+    }
     case InstanceLock::Outcome::Failed:
         break;
     }

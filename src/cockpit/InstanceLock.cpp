@@ -70,4 +70,16 @@ InstanceLock::Outcome InstanceLock::tryLock(QString* why)
     return Outcome::Failed;
 }
 
+QString InstanceLock::holder() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    if (!m_lock || !m_lock->getLockInfo(&pid, &host, &program))
+        return QStringLiteral("another process");
+    return QStringLiteral("process %1 (%2)")
+        .arg(pid)
+        .arg(program.isEmpty() ? QStringLiteral("unknown program") : program);
+}
+
 } // namespace glimrow

@@ -28,6 +28,8 @@ public:
 
     // A lock left by a crashed copy is recognised as stale (its process is gone) and taken.
     Outcome tryLock(QString* why);
+    // Who holds the lock another copy has, for the user: "process 1234 (glimrow)".
+    QString holder() const;
     const QString& path() const { return m_path; }
 
 private:

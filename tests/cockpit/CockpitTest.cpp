@@ -228,9 +228,13 @@ TEST_F(CockpitTest, StartUpRefusesWhatItCannotUseAndSaysWhereAndWhy)
     QLockFile firstCopy(m_dir.filePath("glimrow.lock"));
     ASSERT_TRUE(firstCopy.tryLock(0));
     // Said for a log, and with a status of its own, so that a service is not started again.
-    EXPECT_EQ(refusal(), "Duplicate Execution: A Previous Instance of Vantor Lumex Mon - ME Is "
-                         "Running (it holds " +
-                             firstCopy.fileName() + "); this one ends");
+    EXPECT_EQ(refusal(),
+              "Duplicate Execution: A Previous Instance of Vantor Lumex Mon - ME Is "
+              "Running (it holds " +
+                  firstCopy.fileName() + "); this one ends\nThe other copy is process " +
+                  QString::number(QCoreApplication::applicationPid()) + " (" +
+                  QCoreApplication::applicationName() +
+                  "); if it is the service, \"systemctl --user stop glimrow\" stops it.");
     EXPECT_EQ(exitCode, Cockpit::kExitAnotherCopyRunning);
     firstCopy.unlock();
 
