@@ -228,6 +228,23 @@ QString badOptionValue(const Options& options)
 // home folder). Without an example to copy, start-up says "Missing Config" there. Gives why the
 // folder cannot be used, or "": running on whatever Glimrow.cfg the starting folder holds
 // instead would drive the cockpit from the wrong file.
+// The example the package installs, found from the program's own place.
+QString exampleConfigFile()
+{
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral("../share/doc/glimrow/examples/Glimrow.cfg"));
+}
+
+// Messages for a run without a window or a log of its own (--check-config).
+class StandardErrorMessages : public MessageReporter {
+public:
+    void showMessage(const QString&, const QString& text) override
+    {
+        std::fprintf(stderr, "glimrow: %s\n", qPrintable(text));
+    }
+    bool showsWindow() const override { return false; }
+};
+
 QString enterUserConfigFolder(MessageReporter& messages)
 {
     if (qEnvironmentVariableIsEmpty("HOME"))
@@ -241,9 +258,7 @@ QString enterUserConfigFolder(MessageReporter& messages)
     if (!QDir().mkpath(folder))
         return QStringLiteral("--user-config: cannot make the folder %1").arg(folder);
     const QString config = QDir(folder).filePath(QStringLiteral("Glimrow.cfg"));
-    const QString example =
-        QDir(QCoreApplication::applicationDirPath())
-            .filePath(QStringLiteral("../share/doc/glimrow/examples/Glimrow.cfg"));
+    const QString example = exampleConfigFile();
     if (!QFileInfo::exists(config) && QFileInfo::exists(example)) {
         if (!QFile::copy(example, config))
             return QStringLiteral("--user-config: cannot write %1").arg(config);
@@ -259,6 +274,28 @@ QString enterUserConfigFolder(MessageReporter& messages)
     if (!QDir::setCurrent(folder))
         return QStringLiteral("--user-config: cannot enter the folder %1").arg(folder);
     return {};
+}
+
+// The file --check-config --user-config checks: made from the example on a fresh account, as
+// the first start would make it; "" when the folder cannot be used (said why).
+QString userConfigFileForCheck()
+{
+    StandardErrorMessages messages;
+    const QString workingFolder = QDir::currentPath();
+    if (const QString problem = enterUserConfigFolder(messages); !problem.isEmpty()) {
+        messages.showMessage(QString(), problem);
+        return {};
+    }
+    QDir::setCurrent(workingFolder);
+    const QString file = QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+                             .filePath(QStringLiteral("Glimrow.cfg"));
+    if (!QFileInfo::exists(file)) {
+        messages.showMessage(QString(), QStringLiteral("%1 does not exist yet; copy the example "
+                                                       "there (the package puts it in "
+                                                       "/usr/share/doc/glimrow/examples/)")
+                                            .arg(file));
+    }
+    return file;
 }
 
 // With --user-config: in the folder, or the user told why not.
@@ -403,6 +440,25 @@ int printWebToken(const Options& options)
     return 0;
 }
 
+int runCheckConfig(int argc, char* argv[], const Options& options)
+{
+    // The program's own place (the example beside it) is known only to an application.
+    QCoreApplication app(argc, argv);
+    // The file the program would run on: the one named, or the user's with --user-config.
+    const QStringList files = options.parser.positionalArguments();
+    QString file = QStringLiteral("Glimrow.cfg");
+    if (!files.isEmpty())
+        file = files.first();
+    else if (options.parser.isSet(options.userConfig))
+        file = userConfigFileForCheck();
+    if (file.isEmpty())
+        return 1;
+    const ConfigProblems problems = checkConfigFile(file);
+    for (const ConfigProblem& problem : problems)
+        std::printf("%s\n", qPrintable(problem.compilerStyle(file)));
+    return problems.empty() ? 0 : 1;
+}
+
 int runHeadless(int argc, char* argv[], const Options& options)
 {
     QCoreApplication app(argc, argv);
@@ -504,20 +560,8 @@ int main(int argc, char* argv[])
     }
     if (options.parser.isSet(options.webToken))
         return printWebToken(options);
-    if (options.parser.isSet(options.checkConfig)) {
-        // The file the program would run on: the one named, or the user's with --user-config.
-        const QStringList files = options.parser.positionalArguments();
-        QString file = QStringLiteral("Glimrow.cfg");
-        if (!files.isEmpty())
-            file = files.first();
-        else if (options.parser.isSet(options.userConfig))
-            file = QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-                       .filePath(file);
-        const ConfigProblems problems = checkConfigFile(file);
-        for (const ConfigProblem& problem : problems)
-            std::printf("%s\n", qPrintable(problem.compilerStyle(file)));
-        return problems.empty() ? 0 : 1;
-    }
+    if (options.parser.isSet(options.checkConfig))
+        return runCheckConfig(argc, argv, options);
     if (options.parser.isSet(options.headless))
         return runHeadless(argc, argv, options);
     if (const QString missing = missingDisplay(); !missing.isEmpty()) {

@@ -424,4 +424,10 @@ TEST(Options, UserConfigSaysWhyItCannotWorkRatherThanRunOnAnotherFile)
     EXPECT_EQ(checkCode, 1);
     EXPECT_TRUE(checked.contains(user.fileName() + ":1: error: a line outside any"))
         << checked.toStdString();
+    // On a fresh account, without the package's example beside the program: where it is.
+    const auto [freshCode, fresh] = run(dir.filePath("fresh"), {"--check-config", "--user-config"});
+    EXPECT_EQ(freshCode, 1);
+    EXPECT_TRUE(fresh.contains("does not exist yet; copy the example there (the package puts it "
+                               "in /usr/share/doc/glimrow/examples/)"))
+        << fresh.toStdString();
 }

@@ -129,6 +129,10 @@ grep -q "Missing Config" "$scratch/log"
 # Started as the service does: ~/.config/glimrow made with the example in it, and run there. A
 # platform no plugin provides: the service must not need the window's display plugins.
 sed -i 's/^DCOM\r$/TCP\r/' "$scratch/root/usr/share/doc/glimrow/examples/Glimrow.cfg"
+# Checked before the first start, on a fresh account: made from the example, and found good.
+"$program" --check-config --user-config 2>"$scratch/log"
+grep -q "was made in" "$scratch/log"
+rm "$HOME/.config/glimrow/Glimrow.cfg"
 (cd "$HOME" && QT_QPA_PLATFORM=not-installed "$program" --headless --user-config --run-for 1 \
      2>"$scratch/log")
 [[ -f "$HOME/.config/glimrow/Glimrow.cfg" ]] && grep -q "was made in" "$scratch/log"
