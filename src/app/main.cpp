@@ -8,6 +8,7 @@
 #include "cockpit/CockpitState.h"
 #include "cockpit/ConfigCheck.h"
 #include "cockpit/HeadlessView.h"
+#include "cockpit/InstanceLock.h"
 #include "cockpit/ShutdownSignals.h"
 #include "data/FlightDataRecorder.h"
 #include "phidget/library/PhidgetLibraryChoice.h"
@@ -420,13 +421,24 @@ std::unique_ptr<Dashboard> startDashboard(const Options& options, Cockpit& cockp
     return dashboard;
 }
 
-// --web-token: the token beside the Glimrow.cfg the program would run on.
+// --web-token: the token the running copy uses (beside its Glimrow.cfg), or, with none running,
+// the one beside the Glimrow.cfg the program would run on.
 int printWebToken(const Options& options)
 {
     QString folder = QDir::currentPath();
     if (options.parser.isSet(options.userConfig)) {
         folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(folder);
+    }
+    QString lockProblem;
+    const QString lock = InstanceLock::defaultPath(&lockProblem);
+    if (const auto running = InstanceLock::runningCopy(lock)) {
+        const QString path = WebToken::pathBeside(QDir(running->folder).filePath("Glimrow.cfg"));
+        if (QFileInfo::exists(path)) {
+            folder = running->folder;
+            std::printf("Glimrow runs (process %lld) in %s.\n",
+                        static_cast<long long>(running->pid), qPrintable(folder));
+        }
     }
     const QString path = WebToken::pathBeside(QDir(folder).filePath(QStringLiteral("Glimrow.cfg")));
     QString problem;

@@ -70,6 +70,21 @@ InstanceLock::Outcome InstanceLock::tryLock(QString* why)
     return Outcome::Failed;
 }
 
+std::optional<InstanceLock::RunningCopy> InstanceLock::runningCopy(const QString& path)
+{
+    QLockFile lock(path);
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    if (!lock.getLockInfo(&pid, &host, &program) || pid <= 0)
+        return std::nullopt;
+    // Readable for a process of the same user only, which a copy sharing the lock is.
+    const QString folder = QFileInfo(QStringLiteral("/proc/%1/cwd").arg(pid)).symLinkTarget();
+    if (folder.isEmpty())
+        return std::nullopt; // a stale lock: its process is gone
+    return RunningCopy{pid, folder};
+}
+
 QString InstanceLock::holder() const
 {
     qint64 pid = 0;

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -30,6 +31,13 @@ public:
     Outcome tryLock(QString* why);
     // Who holds the lock another copy has, for the user: "process 1234 (glimrow)".
     QString holder() const;
+    // The working folder (where its Glimrow.cfg is) of the running copy that holds the lock at
+    // `path`, and its process; nothing when no copy runs.
+    struct RunningCopy {
+        qint64 pid = 0;
+        QString folder;
+    };
+    static std::optional<RunningCopy> runningCopy(const QString& path);
     const QString& path() const { return m_path; }
 
 private:

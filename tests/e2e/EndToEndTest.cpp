@@ -293,6 +293,20 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
         << said.toStdString();
     EXPECT_FALSE(said.contains("Press Ok")) << said.toStdString();
 
+    // The token the service's dashboard uses is the one printed, from any folder.
+    const auto printedToken = [&](const QStringList& arguments) {
+        QProcess asking;
+        asking.setProcessEnvironment(m_program.processEnvironment());
+        asking.setWorkingDirectory(m_dir.path());
+        asking.start(GLIMROW_PATH, QStringList{"--web-token"} + arguments);
+        EXPECT_TRUE(asking.waitForFinished(10000));
+        return QString(asking.readAllStandardOutput()).trimmed().split(' ').last();
+    };
+    const QString serviceToken = printedToken({"--user-config"});
+    EXPECT_EQ(serviceToken.size(), 32);
+    EXPECT_EQ(printedToken({}), serviceToken);
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("web-token")));
+
     ::kill(pid_t(m_program.processId()), SIGTERM);
     expectCleanExit();
     const QByteArray log = m_program.readAllStandardError();
