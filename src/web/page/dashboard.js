@@ -52,7 +52,7 @@ function valueCell(grid, row, column) {
     cell.classList.add('colour-' + colour);
   if (stale) {
     cell.classList.add('stale');
-    cell.title = 'last seen: ' + stale;
+    cell.title = stale; // it says "last seen: " and why
   }
   return cell;
 }
@@ -122,7 +122,7 @@ function renderLabels() {
       continue;
     shown.textContent = printable(label.text.replace(/\r/g, '\n'));
     shown.classList.toggle('stale', label.stale !== '');
-    shown.title = label.stale ? 'last seen: ' + label.stale : '';
+    shown.title = label.stale;
   }
 }
 
@@ -133,10 +133,19 @@ function renderConnection() {
     (connection.mode || '') + (connection.status ? ': ' + connection.status : ''));
 }
 
+// What the outputs really do: a test, or the data while the server is active, or their last
+// state while it is not.
+function outputsDo(status) {
+  if (status.activity)
+    return status.activity;
+  const connection = state.connection || {};
+  return connection.serverState === 'Vantor-A' ? 'following the data'
+    : 'holding their last state (the data server is inactive)';
+}
+
 function renderStatus() {
   const status = state.status || {};
-  document.getElementById('activity').textContent =
-    printable(status.activity || 'following the data');
+  document.getElementById('activity').textContent = printable(outputsDo(status));
   const tested = status.underTest;
   document.getElementById('under-test').textContent = tested
     ? printable(tested.caption + ' line ' + (tested.line + 1) + ': ' + tested.description)
@@ -162,8 +171,10 @@ function render(parts) {
   for (const name of Object.keys(parts)) {
     if (name === 'labels')
       renderLabels();
-    else if (name === 'connection')
+    else if (name === 'connection') {
       renderConnection();
+      document.getElementById('activity').textContent = printable(outputsDo(state.status || {}));
+    }
     else if (name === 'status')
       renderStatus();
     else if (name === 'messages')
