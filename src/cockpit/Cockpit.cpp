@@ -186,7 +186,7 @@ Cockpit::Cockpit(CockpitView& view, CockpitSettings settings, QObject* parent)
       m_arrivals(m_updateCycle,
                  [this] {
                      showWhatIsLive();
-                     m_updateCycle.runOnNewerData();
+                     return m_updateCycle.runOnNewerData();
                  }),
       m_devices(view.grid(CockpitGrid::Devices), *this),
       m_led64Lamps1(view.grid(CockpitGrid::PLED64_1), BoardSlot(m_devices, BoardKind::LED, 1),

@@ -5,7 +5,7 @@
 
 namespace glimrow {
 
-ArrivalTrigger::ArrivalTrigger(const UpdateCycle& cycle, std::function<void()> runCycle)
+ArrivalTrigger::ArrivalTrigger(const UpdateCycle& cycle, std::function<bool()> runCycle)
     : m_cycle(cycle), m_runCycle(std::move(runCycle))
 {
     m_gapEnd.setSingleShot(true);
@@ -55,9 +55,9 @@ void ArrivalTrigger::runIfWanted()
 {
     if (!m_changeWaiting || m_cycle.isRunning())
         return;
-    m_changeWaiting = false;
     m_ownCycleUnderWay = true;
-    m_runCycle();
+    // Behind a refresh already on its way, the change waits for that refresh's cycle to end.
+    m_changeWaiting = m_runCycle();
 }
 
 } // namespace glimrow

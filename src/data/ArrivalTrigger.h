@@ -24,8 +24,10 @@ class ArrivalTrigger {
 public:
     static constexpr qint64 kMinimumGapNs = 2'000'000;
 
-    // `runCycle` starts a cycle as a tick does; `cycle` says whether one is running.
-    ArrivalTrigger(const UpdateCycle& cycle, std::function<void()> runCycle);
+    // `runCycle` starts a cycle as a tick does, and says whether it found a refresh already on
+    // its way (the change is then looked at again after that refresh's cycle); `cycle` says
+    // whether one is running.
+    ArrivalTrigger(const UpdateCycle& cycle, std::function<bool()> runCycle);
 
     // Off: changes are ignored and the cycle keeps the timer's pace alone.
     void setEnabled(bool enabled);
@@ -43,7 +45,7 @@ private:
     void runIfWanted();
 
     const UpdateCycle& m_cycle;
-    std::function<void()> m_runCycle;
+    std::function<bool()> m_runCycle;
     QTimer m_gapEnd;
     QElapsedTimer m_sinceOwnCycleEnd;
     bool m_ownCycleUnderWay = false; // asked for by runIfWanted and not yet ended

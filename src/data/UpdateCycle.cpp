@@ -5,8 +5,6 @@
 
 #include <QLoggingCategory>
 
-#include <utility>
-
 namespace glimrow {
 
 Q_LOGGING_CATEGORY(lcCycle, "glimrow.cycle", QtWarningMsg)
@@ -57,25 +55,19 @@ void UpdateCycle::run()
         [this](FillOutcome outcome, const QString& why) { afterFill(outcome, why); });
 }
 
-void UpdateCycle::runOnNewerData()
+bool UpdateCycle::runOnNewerData()
 {
     FlightDataObject* object = m_source.isDcomSelected() ? m_source.flightDataObject() : nullptr;
-    if (object && !m_running && mayRun()) {
-        const bool asked = object->requestFill(
-            [this](FillOutcome outcome, const QString& why) { afterFill(outcome, why); });
-        m_refreshAgain = !asked;
-        return;
+    if (!object || m_running || !mayRun()) {
+        run();
+        return false;
     }
-    run();
+    return !object->requestFill(
+        [this](FillOutcome outcome, const QString& why) { afterFill(outcome, why); });
 }
 
 void UpdateCycle::afterFill(FillOutcome outcome, const QString& why)
 {
-    if (std::exchange(m_refreshAgain, false) && outcome == FillOutcome::Filled) {
-        // This answer may predate the change: the cycle waits for the next one.
-        run();
-        return;
-    }
     if (outcome != FillOutcome::Filled) {
         // Without this cycle's data every step would fail: the server is not active.
         m_source.serverFailed(why);

@@ -45,9 +45,10 @@ public:
     // (a tick that fell into one of its pauses for window events) or while its refresh is on
     // its way is dropped: a second cycle never runs inside the first, nor piles up behind it.
     void run();
-    // The same for data known to be newer than a refresh already on its way (the server said
-    // it changed): that refresh may carry the old values, so one more follows its answer.
-    void runOnNewerData();
+    // The same for data known to be newer than any refresh already asked for (the server said
+    // it changed). True when a refresh was already on its way: its answer may hold the old
+    // values, so the caller asks again once that answer's cycle has ended.
+    bool runOnNewerData();
     bool isRunning() const { return m_running; }
     // Cycles run since the start (ticks that were dropped not counted).
     long cyclesRun() const { return m_cyclesRun; }
@@ -67,7 +68,6 @@ private:
     std::function<bool()> m_mayRun;
     std::function<void()> m_cycleEnded;
     bool m_running = false;
-    bool m_refreshAgain = false; // newer data was announced while a refresh was on its way
     long m_cyclesRun = 0;
 };
 
