@@ -224,11 +224,6 @@ QString badOptionValue(const Options& options)
     return {};
 }
 
-// --user-config: the program runs in the user's configuration folder, where a first start puts
-// a copy of the installed example (a user starting it from the menu has no Glimrow.cfg in the
-// home folder). Without an example to copy, start-up says "Missing Config" there. Gives why the
-// folder cannot be used, or "": running on whatever Glimrow.cfg the starting folder holds
-// instead would drive the cockpit from the wrong file.
 // The example the package installs, found from the program's own place.
 QString exampleConfigFile()
 {
@@ -246,6 +241,11 @@ public:
     bool showsWindow() const override { return false; }
 };
 
+// --user-config: the program runs in the user's configuration folder, where a first start puts
+// a copy of the installed example (a user starting it from the menu has no Glimrow.cfg in the
+// home folder). Without an example to copy, start-up says "Missing Config" there. Gives why the
+// folder cannot be used, or "": running on whatever Glimrow.cfg the starting folder holds
+// instead would drive the cockpit from the wrong file.
 QString enterUserConfigFolder(MessageReporter& messages)
 {
     if (qEnvironmentVariableIsEmpty("HOME"))
