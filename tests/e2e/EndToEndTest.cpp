@@ -41,8 +41,18 @@ using namespace glimrow::test;
 
 TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
 {
-    // Slow polling: each check compares a board with the server's values of the same fill,
-    // which holds between two fills (under emulation a cycle alone takes tens of ms).
+    // Slow polling and the timer alone: each check compares a board with the server's values
+    // of the same fill, which holds between two fills (under emulation a cycle alone takes tens
+    // of ms). A fill on each of the server's changes would replace it 20 times a second.
+    QFile config(m_dir.filePath("Glimrow.cfg"));
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    QByteArray text = config.readAll();
+    config.close();
+    ASSERT_TRUE(text.contains("[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n"));
+    text.replace("[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n", "[UPDATE-ON-ARRIVAL]\r\nFALSE\r\n");
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write(text);
+    config.close();
     startProgram({"--run-for", "7", "--polling", "250"});
     EXPECT_EQ(eventually([this] {
                   const std::int32_t bits = filled("LightBits").toInt();
