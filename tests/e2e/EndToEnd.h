@@ -25,11 +25,28 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace glimrow::test {
 
 // Waits until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.
+// Each of `changes` (text, its replacement) made in the file at `path`; every text must be there.
+inline void changeFile(const QString& path,
+                       const std::vector<std::pair<QByteArray, QByteArray>>& changes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    for (const auto& [from, to] : changes) {
+        ASSERT_TRUE(text.contains(from)) << from.toStdString();
+        text.replace(from, to);
+    }
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
 inline std::string eventually(const std::function<std::string()>& check)
 {
     std::string problem;

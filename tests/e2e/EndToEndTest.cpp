@@ -44,15 +44,8 @@ TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
     // Slow polling and the timer alone: each check compares a board with the server's values
     // of the same fill, which holds between two fills (under emulation a cycle alone takes tens
     // of ms). A fill on each of the server's changes would replace it 20 times a second.
-    QFile config(m_dir.filePath("Glimrow.cfg"));
-    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
-    QByteArray text = config.readAll();
-    config.close();
-    ASSERT_TRUE(text.contains("[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n"));
-    text.replace("[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n", "[UPDATE-ON-ARRIVAL]\r\nFALSE\r\n");
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    config.write(text);
-    config.close();
+    changeFile(m_dir.filePath("Glimrow.cfg"),
+               {{"[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n", "[UPDATE-ON-ARRIVAL]\r\nFALSE\r\n"}});
     startProgram({"--run-for", "7", "--polling", "250"});
     EXPECT_EQ(eventually([this] {
                   const std::int32_t bits = filled("LightBits").toInt();
@@ -258,15 +251,7 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
     ASSERT_TRUE(waitFor([&] { return firstLed() == 0; }, 15000)); // its mask, 1, is not in 2
     ASSERT_EQ(m_program.state(), QProcess::Running);
 
-    QFile file(config);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QByteArray text = file.readAll();
-    file.close();
-    ASSERT_TRUE(text.contains("\r\n0,Master Caution,1,1\r\n"));
-    text.replace("\r\n0,Master Caution,1,1\r\n", "\r\n0,Master Caution,2,1\r\n");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
+    changeFile(config, {{"\r\n0,Master Caution,1,1\r\n", "\r\n0,Master Caution,2,1\r\n"}});
     ::kill(pid_t(m_program.processId()), SIGHUP);
     EXPECT_TRUE(waitFor([&] { return firstLed() > 0; })) << "the new mask does not drive LED 0";
     EXPECT_EQ(m_program.state(), QProcess::Running);
@@ -275,13 +260,8 @@ TEST_F(EndToEnd, AsAServiceHangupReloadsTheUsersFileAndASecondCopyStepsAside)
     QTcpServer stream;
     ASSERT_TRUE(stream.listen(QHostAddress::LocalHost));
     const QByteArray port = QByteArray::number(stream.serverPort());
-    ASSERT_TRUE(text.contains("[TCPIP-PORT]\r\n2727\r\n") &&
-                text.contains("[COMPREF]\r\nDCOM\r\n"));
-    text.replace("[TCPIP-PORT]\r\n2727\r\n", "[TCPIP-PORT]\r\n" + port + "\r\n");
-    text.replace("[COMPREF]\r\nDCOM\r\n", "[COMPREF]\r\nTCP\r\n");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
+    changeFile(config, {{"[TCPIP-PORT]\r\n2727\r\n", "[TCPIP-PORT]\r\n" + port + "\r\n"},
+                        {"[COMPREF]\r\nDCOM\r\n", "[COMPREF]\r\nTCP\r\n"}});
     ::kill(pid_t(m_program.processId()), SIGHUP);
     EXPECT_TRUE(waitFor([&] { return stream.hasPendingConnections(); }, 15000));
 
