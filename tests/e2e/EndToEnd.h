@@ -30,7 +30,6 @@
 
 namespace glimrow::test {
 
-// Waits until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.
 // Each of `changes` (text, its replacement) made in the file at `path`; every text must be there.
 inline void changeFile(const QString& path,
                        const std::vector<std::pair<QByteArray, QByteArray>>& changes)
@@ -47,6 +46,7 @@ inline void changeFile(const QString& path,
     file.write(text);
 }
 
+// Waits until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.
 inline std::string eventually(const std::function<std::string()>& check)
 {
     std::string problem;
@@ -165,13 +165,15 @@ protected:
         std::vector<std::pair<qint64, quint64>> states;
         qint64 longestGapMs = 0; // between two samples: how finely the times are known
     };
-    LampStates sampleLampStates(int milliseconds) const
+    // For `milliseconds`, or sooner once `enough` says what was seen is enough.
+    LampStates sampleLampStates(int milliseconds,
+                                const std::function<bool(const LampStates&)>& enough = {}) const
     {
         LampStates seen;
         QElapsedTimer clock;
         clock.start();
         qint64 last = 0;
-        while (clock.elapsed() < milliseconds) {
+        while (clock.elapsed() < milliseconds && !(enough && enough(seen))) {
             const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
             const qint64 now = clock.elapsed();
             seen.longestGapMs = std::max(seen.longestGapMs, now - last);
