@@ -1,6 +1,7 @@
 // The dashboard in a real browser: Debian's chromium, headless, driven over its DevTools
 // protocol as a person would use the page, against glimrow --headless --virtual-hardware and
-// vantor-sim. Set GLIMROW_DASHBOARD_PICTURE to a file name to keep a picture of the page.
+// vantor-sim. Set GLIMROW_DASHBOARD_PICTURES to a folder to keep pictures of the page there,
+// on a phone (dashboard-phone.png) and a laptop (dashboard.png).
 
 #include "e2e/EndToEnd.h"
 
@@ -11,6 +12,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QWebSocket>
 
 using namespace glimrow::test;
@@ -106,11 +108,43 @@ public:
         }
         return true;
     }
+    // A key pressed and let go, as the keyboard sends it to what has focus.
+    void press(const QString& key, const QString& code, int keyCode)
+    {
+        const QString text = key.size() == 1 ? key : QString();
+        call("Input.dispatchKeyEvent", {{"type", "keyDown"},
+                                        {"key", key},
+                                        {"code", code},
+                                        {"windowsVirtualKeyCode", keyCode},
+                                        {"text", text}});
+        call("Input.dispatchKeyEvent",
+             {{"type", "keyUp"}, {"key", key}, {"code", code}, {"windowsVirtualKeyCode", keyCode}});
+    }
+    // The name the accessibility tree gives what `selector` finds, as a screen reader reads it.
+    QString accessibleName(const QString& selector)
+    {
+        const int document = call("DOM.getDocument")["root"].toObject()["nodeId"].toInt();
+        const int node =
+            call("DOM.querySelector", {{"nodeId", document}, {"selector", selector}})["nodeId"]
+                .toInt();
+        const QJsonArray nodes =
+            call("Accessibility.getPartialAXTree", {{"nodeId", node}, {"fetchRelatives", false}})
+                ["nodes"]
+                    .toArray();
+        return nodes.isEmpty() ? QString()
+                               : nodes[0]["name"].toObject()["value"].toString();
+    }
+    // The page as a screen of `width` by `height` shows it (a phone's when `phone`).
+    void showOn(int width, int height, bool phone)
+    {
+        call("Emulation.setDeviceMetricsOverride", {{"width", width},
+                                                    {"height", height},
+                                                    {"deviceScaleFactor", 1},
+                                                    {"mobile", phone}});
+        evaluate(QStringLiteral("window.scrollTo(0, 0)"));
+    }
     QByteArray picture()
     {
-        call("Emulation.setDeviceMetricsOverride",
-             {{"width", 1280}, {"height", 1500}, {"deviceScaleFactor", 1}, {"mobile", false}});
-        evaluate(QStringLiteral("window.scrollTo(0, 0)"));
         return QByteArray::fromBase64(
             call("Page.captureScreenshot", {{"format", "png"}})["data"].toString().toLatin1());
     }
@@ -133,17 +167,16 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
 #ifdef GLIMROW_EMULATED_BINFMT
     GTEST_SKIP() << "the browser runs only where the program is native";
 #endif
-    // The configuration listens through [WEB], and has a line that cannot work.
-    QFile config(m_dir.filePath("Glimrow.cfg"));
-    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
-    QByteArray text = config.readAll();
-    config.close();
-    text.replace("/ LED-64 board 2", "99,Lamp beyond the board,1,1\r\n/ LED-64 board 2");
-    text.replace("[PLED64-1]", "[WEB]\r\n0\r\n[PLED64-1]");
-    text.replace("0,Master Caution,", "0,Master\x1b[8mCaution,");
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    config.write(text);
-    config.close();
+    // The configuration listens through [WEB] on a port of the test's own (a restarted program
+    // is found there again), and has a line that cannot work.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QByteArray port = QByteArray::number(probe.serverPort());
+    probe.close();
+    changeFile(m_dir.filePath("Glimrow.cfg"),
+               {{"/ LED-64 board 2", "99,Lamp beyond the board,1,1\r\n/ LED-64 board 2"},
+                {"[PLED64-1]", "[WEB]\r\n" + port + "\r\n[PLED64-1]"},
+                {"0,Master Caution,", "0,Master\x1b[8mCaution,"}});
 
     startProgram({"--polling", "50"});
     QString url;
@@ -163,16 +196,16 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
     browser.open(url);
 
     // A lamp the data lights reads "lit", and its LED is on.
-    EXPECT_EQ(eventually([&] {
-                  const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
-                  for (const QJsonValue line : browser.evaluate(kLampsShown).toArray()) {
-                      const int led = line[0].toInt();
-                      if (line[1] == QStringLiteral("lit") && led < leds.size() && leds[led] > 0)
-                          return std::string();
-                  }
-                  return std::string("no lit lamp on the page and the board at once");
-              }),
-              "");
+    const auto pageShowsTheBoard = [&] {
+        const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
+        for (const QJsonValue line : browser.evaluate(kLampsShown).toArray()) {
+            const int led = line[0].toInt();
+            if (line[1] == QStringLiteral("lit") && led < leds.size() && leds[led] > 0)
+                return std::string();
+        }
+        return std::string("no lit lamp on the page and the board at once");
+    };
+    EXPECT_EQ(eventually(pageShowsTheBoard), "");
 
     // A control character from the file is shown as the log shows it, never obeyed.
     EXPECT_EQ(browser.evaluate(QStringLiteral(
@@ -190,25 +223,63 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
     const QString row = QStringLiteral("#grid-PLED64-1 tbody tr:nth-child(%1)").arg(led + 1);
     ASSERT_EQ(browser.evaluate("document.querySelector('" + row + "').cells[2].textContent"),
               QStringLiteral("dark"));
-    ASSERT_TRUE(browser.click(row + " button"));
+    // Reached with the keyboard: Tab from the line before, a second of lamps changing on the
+    // page, and Space still presses the same button, which a screen reader names by its line.
+    const QString button = row + " button";
+    const QString description =
+        browser.evaluate("document.querySelector('" + row + "').cells[1].textContent").toString();
+    browser.evaluate(QStringLiteral("document.querySelector('#grid-PLED64-1 tbody "
+                                    "tr:nth-child(%1) button').focus()")
+                         .arg(led));
+    browser.press("Tab", "Tab", 9);
+    const QString hasFocus =
+        "document.activeElement === document.querySelector('" + button + "')";
+    ASSERT_EQ(browser.evaluate(hasFocus), true);
+    EXPECT_EQ(browser.accessibleName(button), "Test " + description);
+    const QJsonValue lampsBefore = browser.evaluate(kLampsShown);
+    QElapsedTimer second;
+    second.start();
+    bool lampsChanged = false;
+    EXPECT_TRUE(waitFor([&] {
+        lampsChanged = lampsChanged || browser.evaluate(kLampsShown) != lampsBefore;
+        return lampsChanged && second.elapsed() >= 1000;
+    })) << "the lamps on the page did not change";
+    EXPECT_EQ(browser.evaluate(hasFocus), true) << "focus lost while the lamps changed";
+    browser.press(" ", "Space", 32);
     EXPECT_EQ(eventually([&] {
                   const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
                   return leds.value(led) > 0 ? std::string() : "the tested LED is not lit";
               }),
               "");
     EXPECT_EQ(eventually([&] {
-                  return browser.evaluate("document.querySelector('" + row +
-                                          " button').textContent") == QStringLiteral("End the Test")
+                  return browser.evaluate("document.querySelector('" + button +
+                                          "').textContent") == QStringLiteral("End the Test")
                              ? std::string()
                              : "the button does not offer to end the test";
               }),
               "");
-    if (const QByteArray path = qgetenv("GLIMROW_DASHBOARD_PICTURE"); !path.isEmpty()) {
-        QFile picture(QString::fromLocal8Bit(path));
-        ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
-        picture.write(browser.picture());
+    EXPECT_EQ(browser.accessibleName(button), "End the Test of " + description);
+
+    // A phone and a laptop: no card scrolls sideways, and every Test button is on screen.
+    const QString notOnScreen = QStringLiteral(
+        "(() => { const wide = [...document.querySelectorAll('.sections > section:not([hidden]), "
+        ".panel')].filter(c => c.scrollWidth > c.clientWidth + 1).map(c => c.id || "
+        "c.querySelector('h2').textContent); if (document.documentElement.scrollWidth > "
+        "innerWidth) wide.push('the page'); const off = [...document.querySelectorAll("
+        "'button.test')].filter(b => b.getBoundingClientRect().right > innerWidth); if "
+        "(off.length) wide.push(off.length + ' Test buttons'); return wide.join(', '); })()");
+    const QString pictures = qEnvironmentVariable("GLIMROW_DASHBOARD_PICTURES");
+    for (const auto& [width, height, name] :
+         {std::tuple(390, 844, "dashboard-phone.png"), std::tuple(1366, 768, "dashboard.png")}) {
+        browser.showOn(width, height, width < 500);
+        EXPECT_EQ(browser.evaluate(notOnScreen).toString(), "") << "at " << width << " px";
+        if (!pictures.isEmpty()) {
+            QFile picture(pictures + '/' + name);
+            ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+            picture.write(browser.picture());
+        }
     }
-    ASSERT_TRUE(browser.click(row + " button"));
+    ASSERT_TRUE(browser.click(button));
     EXPECT_EQ(eventually([&] {
                   const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
                   return leds.value(led) == 0 ? std::string() : "the LED stays lit after the test";
@@ -225,6 +296,23 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
                              : "no warning in the Messages";
               }),
               "");
+
+    // Glimrow stops: within 2 s the page says so, marks what it shows as last seen, and lets
+    // nothing be pressed. Back, it is live again with the state of now.
+    const QString stoppedShown = QStringLiteral(
+        "[...document.querySelectorAll('button, input')].every(b => b.disabled) && "
+        "document.getElementById('connection-status').textContent === 'Glimrow is not running' "
+        "&& [...document.querySelectorAll('#grid-PLED64-1 td')].every(c => "
+        "c.title.startsWith('last seen: '))");
+    ::kill(pid_t(m_program.processId()), SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return browser.evaluate(stoppedShown) == true; }, 2000));
+    expectCleanExit();
+    startProgram({"--polling", "50"});
+    EXPECT_TRUE(waitFor([&] {
+        return browser.evaluate("[...document.querySelectorAll('button')].every(b => !b.disabled)")
+                   .toBool();
+    }));
+    EXPECT_EQ(eventually(pageShowsTheBoard), "");
 }
 
 } // namespace

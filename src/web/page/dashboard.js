@@ -6,6 +6,7 @@
 const state = {};
 let socket = null;
 let retryMs = 500;
+let lostAt = null; // when Glimrow was lost, while it is
 
 const GRIDS = ['PLED64-1', 'PLED64-2', 'P01616-1', 'P01616-2', 'PTLED-1', 'PTLED-2',
   'PTLCD-1', 'PTLCD-2', 'SKITS', 'EPICAnalogs'];
@@ -30,76 +31,103 @@ function element(tag, attributes, text) {
   return made;
 }
 
+// Writes only what changed: a screen reader's live regions speak on every write, and a
+// rewritten node loses a selection in it.
+function setText(node, text) {
+  if (node.textContent !== text)
+    node.textContent = text;
+}
+
+function setAttribute(node, name, value) {
+  if (value === '' || value === undefined)
+    node.removeAttribute(name);
+  else if (node.getAttribute(name) !== value)
+    node.setAttribute(name, value);
+}
+
+// The `index`th child `tag` of `parent`, made when missing: rows and cells stay the same
+// elements while their line exists, so focus and a screen reader's place survive updates.
+function child(parent, index, tag) {
+  while (parent.children.length <= index)
+    parent.append(element(tag));
+  return parent.children[index];
+}
+
+function trimChildren(parent, count) {
+  while (parent.children.length > count)
+    parent.lastElementChild.remove();
+}
+
 function underTest(key, line) {
   const tested = state.status && state.status.underTest;
   return tested && tested.section === key && tested.line === line;
 }
 
-function valueCell(grid, row, column) {
-  const text = row.cells[column];
-  const cell = element('td');
-  const stale = grid.stale[String(column)];
-  if (grid.kind === 'lamps' && column === LAMP_COLUMN) {
-    cell.textContent = row.lamp;
-    cell.className = 'lamp-' + row.lamp;
-  } else {
-    cell.textContent = printable(text);
-    if (grid.kind === 'text' && column > 0)
-      cell.classList.add('text-row');
-  }
+function headerText(grid, column) {
+  const header = grid.headers[column] || (grid.kind === 'lamps' && column === LAMP_COLUMN ? 'Lamp' : '');
+  return printable(header);
+}
+
+function updateValueCell(cell, grid, row, column) {
+  const lamp = grid.kind === 'lamps' && column === LAMP_COLUMN;
+  setText(cell, lamp ? row.lamp : printable(row.cells[column]));
+  const classes = [];
+  if (lamp)
+    classes.push('lamp-' + row.lamp);
+  else if (grid.kind === 'text' && column > 0)
+    classes.push('text-row');
   const colour = row.colours && row.colours[String(column)];
   if (colour)
-    cell.classList.add('colour-' + colour);
-  if (stale) {
-    cell.classList.add('stale');
-    cell.title = stale; // it says "last seen: " and why
-  }
-  return cell;
+    classes.push('colour-' + colour);
+  const stale = grid.stale[String(column)];
+  if (stale)
+    classes.push('stale');
+  setAttribute(cell, 'class', classes.join(' '));
+  // The tip says "last seen: " and why; the device colours say what they mean.
+  setAttribute(cell, 'title', stale || (grid.kind === 'devices' && column === row.cells.length - 1
+    ? row.meaning : ''));
+  setAttribute(cell, 'data-label', headerText(grid, column));
 }
 
-function testButton(key, line) {
+function updateTestButton(cell, key, line, description) {
+  const button = child(cell, 0, 'button');
   const testing = underTest(key, line);
-  const button = element('button', { type: 'button' }, testing ? 'End the Test' : 'Test');
-  if (testing) {
-    button.className = 'ending';
-    button.dataset.action = 'endTest';
-  } else {
-    button.dataset.action = 'test';
-    button.dataset.section = key;
-    button.dataset.line = String(line);
-  }
-  return button;
+  button.type = 'button';
+  button.className = testing ? 'test ending' : 'test';
+  setText(button, testing ? 'End the Test' : 'Test');
+  setAttribute(button, 'aria-label', testing ? 'End the Test of ' + description
+                                             : 'Test ' + description);
+  button.dataset.action = testing ? 'endTest' : 'test';
+  button.dataset.section = key;
+  button.dataset.line = String(line);
+  button.disabled = lostAt !== null;
 }
 
+// The grid's table, made once; its caption and head are kept up to date.
 function gridTable(key, grid) {
-  const table = element('table', { id: 'grid-' + key });
-  table.append(element('caption', {}, grid.caption));
-  const head = element('tr');
-  grid.headers.forEach((header, column) => {
+  const holder = key === 'Devices' ? document.getElementById('devices')
+                                   : document.getElementById('section-' + key);
+  let table = holder.querySelector('table');
+  if (!table) {
+    table = element('table', { id: 'grid-' + key });
+    table.append(element('caption'), element('thead'), element('tbody'));
+    holder.append(table);
+  }
+  table.className = grid.kind === 'lamps' ? '' : 'stack';
+  setText(table.caption, printable(grid.caption));
+  const head = child(table.tHead, 0, 'tr');
+  const headers = grid.headers.map((_, column) => {
     const stale = grid.stale[String(column)];
-    head.append(element('th', { scope: 'col' }, stale ? header + ' (last seen)' : header));
+    return headerText(grid, column) + (stale ? ' (last seen)' : '');
   });
   if (grid.testable)
-    head.append(element('th', { scope: 'col' }, 'Test'));
-  const thead = element('thead');
-  thead.append(head);
-  table.append(thead);
-  const body = element('tbody');
-  grid.rows.forEach((row, line) => {
-    const tr = element('tr');
-    if (row.colours && Object.keys(row.colours).length === row.cells.length)
-      tr.className = 'colour-' + row.colours['0'];
-    row.cells.forEach((_, column) => tr.append(valueCell(grid, row, column)));
-    if (key === 'Devices' && row.meaning)
-      tr.lastChild.title = row.meaning;
-    if (grid.testable) {
-      const cell = element('td');
-      cell.append(testButton(key, line));
-      tr.append(cell);
-    }
-    body.append(tr);
+    headers.push('Test');
+  headers.forEach((text, column) => {
+    const cell = child(head, column, 'th');
+    cell.scope = 'col';
+    setText(cell, text);
   });
-  table.append(body);
+  trimChildren(head, headers.length);
   return table;
 }
 
@@ -107,12 +135,25 @@ function renderGrid(key) {
   const grid = state[key];
   if (!grid)
     return;
-  const holder = key === 'Devices' ? document.getElementById('devices')
-                                   : document.getElementById('section-' + key);
-  holder.replaceChildren(gridTable(key, grid));
+  const table = gridTable(key, grid);
+  const body = table.tBodies[0];
+  grid.rows.forEach((row, line) => {
+    const tr = child(body, line, 'tr');
+    setAttribute(tr, 'class', row.colours && Object.keys(row.colours).length === row.cells.length
+      ? 'colour-' + row.colours['0'] : '');
+    row.cells.forEach((_, column) => updateValueCell(child(tr, column, 'td'), grid, row, column));
+    let cells = row.cells.length;
+    if (grid.testable) {
+      const cell = child(tr, cells++, 'td');
+      cell.className = 'test-cell';
+      updateTestButton(cell, key, line, printable(row.cells[1] || ''));
+    }
+    trimChildren(tr, cells);
+  });
+  trimChildren(body, grid.rows.length);
   // An empty section has nothing to show on a small screen.
   if (key !== 'Devices')
-    holder.hidden = grid.rows.length === 0;
+    table.parentElement.hidden = grid.rows.length === 0;
 }
 
 function renderLabels() {
@@ -120,17 +161,17 @@ function renderLabels() {
     const shown = document.getElementById('label-' + name);
     if (!shown)
       continue;
-    shown.textContent = printable(label.text.replace(/\r/g, '\n'));
+    setText(shown, printable(label.text.replace(/\r/g, '\n')));
     shown.classList.toggle('stale', label.stale !== '');
-    shown.title = label.stale;
+    setAttribute(shown, 'title', label.stale);
   }
 }
 
 function renderConnection() {
   const connection = state.connection || {};
-  document.getElementById('server-state').textContent = printable(connection.serverState || '');
-  document.getElementById('connection-status').textContent = printable(
-    (connection.mode || '') + (connection.status ? ': ' + connection.status : ''));
+  setText(document.getElementById('server-state'), printable(connection.serverState || ''));
+  setText(document.getElementById('connection-status'), printable(
+    (connection.mode || '') + (connection.status ? ': ' + connection.status : '')));
 }
 
 // What the outputs really do: a test, or the data while the server is active, or their last
@@ -145,11 +186,11 @@ function outputsDo(status) {
 
 function renderStatus() {
   const status = state.status || {};
-  document.getElementById('activity').textContent = printable(outputsDo(status));
+  setText(document.getElementById('activity'), printable(outputsDo(status)));
   const tested = status.underTest;
-  document.getElementById('under-test').textContent = tested
+  setText(document.getElementById('under-test'), tested
     ? printable(tested.caption + ' line ' + (tested.line + 1) + ': ' + tested.description)
-    : 'none';
+    : 'none');
   document.getElementById('all-lamps-on').checked = !!status.allLampsOn;
   const brightness = document.getElementById('brightness');
   if (document.activeElement !== brightness)
@@ -160,10 +201,20 @@ function renderStatus() {
   }
 }
 
+// Only new lines are added (and the oldest dropped), so that a screen reader reads each
+// message once; a list that starts anew (a reload) is written anew.
 function renderMessages() {
   const list = document.getElementById('messages');
-  list.replaceChildren(...(state.messages ? state.messages.lines : [])
-    .map((line) => element('li', {}, line)));
+  const lines = (state.messages ? state.messages.lines : []).map(printable);
+  const shown = [...list.children].map((item) => item.textContent);
+  let dropped = 0;
+  while (dropped < shown.length &&
+         !shown.slice(dropped).every((line, index) => line === lines[index]))
+    ++dropped;
+  for (let item = 0; item < dropped; ++item)
+    list.firstElementChild.remove();
+  for (const line of lines.slice(shown.length - dropped))
+    list.append(element('li', {}, line));
 }
 
 function render(parts) {
@@ -173,7 +224,7 @@ function render(parts) {
       renderLabels();
     else if (name === 'connection') {
       renderConnection();
-      document.getElementById('activity').textContent = printable(outputsDo(state.status || {}));
+      setText(document.getElementById('activity'), printable(outputsDo(state.status || {})));
     }
     else if (name === 'status')
       renderStatus();
@@ -181,6 +232,47 @@ function render(parts) {
       renderMessages();
     else
       renderGrid(name);
+  }
+}
+
+// Glimrow has gone: nothing on the page is live any more. Every value is marked with when it
+// was last seen, and nothing can be pressed until Glimrow is back and has sent its state.
+function showGlimrowLost() {
+  if (lostAt !== null)
+    return;
+  lostAt = new Date().toLocaleTimeString();
+  const lastSeen = 'last seen: ' + lostAt + ', before Glimrow stopped';
+  document.body.classList.add('glimrow-lost');
+  for (const cell of document.querySelectorAll('main td, main pre')) {
+    cell.dataset.lost = cell.title;
+    cell.classList.add('stale');
+    cell.title = lastSeen;
+  }
+  for (const head of document.querySelectorAll('main th')) {
+    head.dataset.lost = head.textContent;
+    head.textContent = head.textContent.replace(/ \(last seen\)$/, '') + ' (last seen ' + lostAt + ')';
+  }
+  setText(document.getElementById('server-state'), 'unknown (Glimrow is not running)');
+  setText(document.getElementById('connection-status'), 'Glimrow is not running');
+  setText(document.getElementById('activity'), 'unknown (Glimrow is not running)');
+  for (const control of document.querySelectorAll('button, input'))
+    control.disabled = true;
+}
+
+function showGlimrowBack() {
+  lostAt = null;
+  document.body.classList.remove('glimrow-lost');
+  for (const control of document.querySelectorAll('button, input'))
+    control.disabled = false;
+  // What the page showed before; the state Glimrow sends next puts today's in its place.
+  for (const marked of document.querySelectorAll('[data-lost]')) {
+    if (marked.tagName === 'TH') {
+      marked.textContent = marked.dataset.lost;
+    } else {
+      marked.classList.remove('stale');
+      setAttribute(marked, 'title', marked.dataset.lost);
+    }
+    delete marked.dataset.lost;
   }
 }
 
@@ -199,12 +291,18 @@ function connect() {
   };
   socket.onmessage = (event) => {
     const message = JSON.parse(event.data);
-    render(message.type === 'state' ? message.state.parts : message.parts);
+    if (message.type === 'state') {
+      showGlimrowBack();
+      render(message.state.parts);
+    } else {
+      render(message.parts);
+    }
   };
   socket.onclose = (event) => {
     link.textContent = 'Connection to Glimrow lost (' + (event.reason || event.code) +
       '); trying again';
     link.classList.add('lost');
+    showGlimrowLost();
     setTimeout(connect, retryMs);
     retryMs = Math.min(retryMs * 2, 5000);
   };
