@@ -127,20 +127,16 @@ public:
         const int node =
             call("DOM.querySelector", {{"nodeId", document}, {"selector", selector}})["nodeId"]
                 .toInt();
-        const QJsonArray nodes =
-            call("Accessibility.getPartialAXTree", {{"nodeId", node}, {"fetchRelatives", false}})
-                ["nodes"]
-                    .toArray();
-        return nodes.isEmpty() ? QString()
-                               : nodes[0]["name"].toObject()["value"].toString();
+        const QJsonArray nodes = call("Accessibility.getPartialAXTree",
+                                      {{"nodeId", node}, {"fetchRelatives", false}})["nodes"]
+                                     .toArray();
+        return nodes.isEmpty() ? QString() : nodes[0]["name"].toObject()["value"].toString();
     }
     // The page as a screen of `width` by `height` shows it (a phone's when `phone`).
     void showOn(int width, int height, bool phone)
     {
-        call("Emulation.setDeviceMetricsOverride", {{"width", width},
-                                                    {"height", height},
-                                                    {"deviceScaleFactor", 1},
-                                                    {"mobile", phone}});
+        call("Emulation.setDeviceMetricsOverride",
+             {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", phone}});
         evaluate(QStringLiteral("window.scrollTo(0, 0)"));
     }
     QByteArray picture()
@@ -232,8 +228,7 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
                                     "tr:nth-child(%1) button').focus()")
                          .arg(led));
     browser.press("Tab", "Tab", 9);
-    const QString hasFocus =
-        "document.activeElement === document.querySelector('" + button + "')";
+    const QString hasFocus = "document.activeElement === document.querySelector('" + button + "')";
     ASSERT_EQ(browser.evaluate(hasFocus), true);
     EXPECT_EQ(browser.accessibleName(button), "Test " + description);
     const QJsonValue lampsBefore = browser.evaluate(kLampsShown);
@@ -252,8 +247,8 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
               }),
               "");
     EXPECT_EQ(eventually([&] {
-                  return browser.evaluate("document.querySelector('" + button +
-                                          "').textContent") == QStringLiteral("End the Test")
+                  return browser.evaluate("document.querySelector('" + button + "').textContent") ==
+                                 QStringLiteral("End the Test")
                              ? std::string()
                              : "the button does not offer to end the test";
               }),
@@ -310,7 +305,7 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
     startProgram({"--polling", "50"});
     EXPECT_TRUE(waitFor([&] {
         return browser.evaluate("[...document.querySelectorAll('button')].every(b => !b.disabled)")
-                   .toBool();
+            .toBool();
     }));
     EXPECT_EQ(eventually(pageShowsTheBoard), "");
 }
