@@ -61,15 +61,29 @@ QString hostOf(const QByteArray& hostHeader)
 
 // The page, its files and its answers are never kept by a cache, never framed by another site
 // and never tell another site the address they came from (it may hold the token).
-QHttpServerResponse withPageHeaders(QHttpServerResponse response)
+QHttpServerResponse withPageHeaders(QHttpServerResponse response,
+                                    const QByteArray& contentPolicy =
+                                        "default-src 'self'; connect-src 'self'; img-src 'self' "
+                                        "data:; frame-ancestors 'none'")
 {
     HttpServerAdapter::addHeader(response, "Cache-Control", "no-store");
     HttpServerAdapter::addHeader(response, "X-Content-Type-Options", "nosniff");
     HttpServerAdapter::addHeader(response, "Referrer-Policy", "no-referrer");
-    HttpServerAdapter::addHeader(response, "Content-Security-Policy",
-                                 "default-src 'self'; connect-src 'self'; img-src 'self' data:; "
-                                 "frame-ancestors 'none'");
+    HttpServerAdapter::addHeader(response, "Content-Security-Policy", contentPolicy);
     return response;
+}
+
+// The page a browser gets without the token, or with a wrong one: it cannot load the
+// dashboard's style sheet (that needs the token too), so it has its own, and nothing else.
+QHttpServerResponse tokenPage(Status status, const QString& toldPerson, bool withBody)
+{
+    QFile resource(QStringLiteral(":/dashboard/refused.html"));
+    QByteArray page;
+    if (withBody && resource.open(QIODevice::ReadOnly))
+        page = resource.readAll().replace("WHAT_HAPPENED", toldPerson.toUtf8());
+    return withPageHeaders(
+        QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), page, status),
+        "default-src 'none'; style-src 'unsafe-inline'; frame-ancestors 'none'");
 }
 
 // An answer to HEAD has the headers of GET and no body.
@@ -150,9 +164,13 @@ std::optional<DashboardServer::Refusal> DashboardServer::refusal(const QHttpServ
         if (given.isEmpty())
             given = cookie(request, kTokenCookie);
         if (given.isEmpty())
-            return Refusal{Status::Unauthorized, QStringLiteral("a request without the token")};
+            return Refusal{Status::Unauthorized, QStringLiteral("a request without the token"),
+                           QStringLiteral("This address has no access token.")};
         if (!WebToken::matches(given, m_token))
-            return Refusal{Status::Forbidden, QStringLiteral("a request with a wrong token")};
+            return Refusal{Status::Forbidden, QStringLiteral("a request with a wrong token"),
+                           QStringLiteral("The access token in this address is not this "
+                                          "dashboard's: it was mistyped, or the token has been "
+                                          "made anew since.")};
     }
     if (upgrade) {
         if (request.url().path() != QLatin1StringView("/ws"))
@@ -180,8 +198,11 @@ QHttpServerResponse DashboardServer::refuse(const Refusal& refused,
     sayOnce(
         refused.why,
         QStringLiteral("refused %1 from %2").arg(refused.why, request.remoteAddress().toString()));
+    const bool browser = header(request, "Accept").contains("text/html");
     QHttpServerResponse response =
-        plain(refused.status, QStringLiteral("Refused: ") + refused.why, withBody);
+        browser && !refused.toldPerson.isEmpty()
+            ? tokenPage(refused.status, refused.toldPerson, withBody)
+            : plain(refused.status, QStringLiteral("Refused: ") + refused.why, withBody);
     if (refused.status == Status::Unauthorized)
         addHeader(response, "WWW-Authenticate", "Glimrow-Token");
     return response;

@@ -70,6 +70,9 @@ private:
     struct Refusal {
         QHttpServerResponder::StatusCode status;
         QString why; // for the log
+        // For a browser, what happened, when the token is missing or wrong: it gets a page
+        // that says where the address with the token is found.
+        QString toldPerson = {};
     };
 
     // Why this request may not be served (the host, the token, the origin, the size); nothing

@@ -158,6 +158,15 @@ TEST_F(DashboardServerTest, OnANetworkAddressEveryPathAndTheWebSocketNeedTheToke
         const int served = ask(port, get(path, right)).status;
         EXPECT_TRUE(served == 200 || served == 404 || served == 426) << served;
     }
+    // A person's browser is told what happened and where the address with the token is.
+    const QByteArray browser = "Accept: text/html,*/*\r\n";
+    for (const auto& [cookie, said] : {std::pair(QByteArray(), "has no access token"),
+                                       std::pair(wrong, "is not this dashboard's")}) {
+        const Answer page = ask(port, get("/", browser + cookie));
+        EXPECT_TRUE(page.body.contains(said)) << page.body.toStdString();
+        EXPECT_TRUE(page.body.contains("journalctl --user -u glimrow"));
+        EXPECT_EQ(page.header("Content-Type"), "text/html; charset=utf-8");
+    }
     const QByteArray origin = "Origin: http://127.0.0.1\r\n";
     EXPECT_EQ(ask(port, upgrade("/ws", origin)).status, 401);
     EXPECT_EQ(ask(port, upgrade("/ws", origin + wrong)).status, 403);
