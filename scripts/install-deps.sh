@@ -11,6 +11,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-httpserver-dev qt6-websockets-dev chromium
+    libqrencode-dev zbar-tools
     fonts-liberation
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     lintian file systemd
@@ -35,7 +36,7 @@ for option in "$@"; do
             packages+=(crossbuild-essential-arm64 qemu-user-static binfmt-support file
                        qt6-base-dev:arm64 qt6-httpserver-dev:arm64 qt6-websockets-dev:arm64
                        libgl-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64
-                       libbenchmark-dev:arm64 qt6-qpa-plugins:arm64) ;;
+                       libbenchmark-dev:arm64 qt6-qpa-plugins:arm64 libqrencode-dev:arm64) ;;
         *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done

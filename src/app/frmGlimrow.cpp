@@ -5,6 +5,7 @@
 #include "GlimrowVersion.h"
 #include "app/Twips.h"
 #include "cockpit/GridSetup.h"
+#include "common/QrCode.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QDate>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -439,6 +441,31 @@ void frmGlimrow::showNotice(const QString& text)
     constexpr int kShownMs = 10000;
     statusBar()->showMessage(text, kShownMs);
     m_ui.lstMessages->addItem(text);
+}
+
+void frmGlimrow::showDashboardAddress(const QString& address)
+{
+    const QrCode code(address);
+    constexpr int kModulePixels = 4;
+    const int side = (code.size() + 2 * QrCode::kQuietZone) * kModulePixels;
+    QImage image(side, side, QImage::Format_Mono);
+    image.fill(Qt::color0);
+    image.setColor(0, qRgb(255, 255, 255));
+    image.setColor(1, qRgb(0, 0, 0));
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            if (code.isDark(x / kModulePixels - QrCode::kQuietZone,
+                            y / kModulePixels - QrCode::kQuietZone))
+                image.setPixel(x, y, 1);
+        }
+    }
+    m_ui.lblDashboardQrCode->setPixmap(QPixmap::fromImage(image));
+    m_ui.lblDashboardQrCode->setVisible(code.size() > 0);
+    m_ui.lblDashboardAddress->setText(
+        QStringLiteral("The dashboard, for a phone or a tablet on this network: point its camera "
+                       "at the code, or open\n%1")
+            .arg(address));
+    m_ui.dashboardAddress->show();
 }
 
 bool frmGlimrow::showsFlightData() const

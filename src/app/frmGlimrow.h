@@ -89,6 +89,7 @@ private:
     void showMessage(const QString& title, const QString& text) override;
     void showConfigProblems(const ConfigProblems& problems) override;
     void showNotice(const QString& text) override;
+    void showDashboardAddress(const QString& address) override;
     bool showsFlightData() const override;
     void showFlightData(const FlightDataShown& shown) override;
     void showActivity(const QString& text) override;

@@ -7,6 +7,7 @@
 #include "app/Twips.h"
 #include "app/WrappingCheckBox.h"
 
+#include <QBoxLayout>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -178,10 +179,25 @@ void frmGlimrowUi::setupUi(QMainWindow* window)
     buildMfdTab(tabs[6]);
     buildEpicTab(tabs[8]);
     // Not of the design: what is wrong in Glimrow.cfg, in full, where the user can read it.
+    auto* messagesTab = new QWidget;
+    auto* messagesLayout = new QVBoxLayout(messagesTab);
+    dashboardAddress = new QWidget;
+    auto* addressLayout = new QHBoxLayout(dashboardAddress);
+    addressLayout->setContentsMargins(0, 0, 0, 0);
+    lblDashboardQrCode = new QLabel;
+    lblDashboardQrCode->setAccessibleName(QStringLiteral("The dashboard's address as a QR code"));
+    lblDashboardAddress = new QLabel;
+    lblDashboardAddress->setWordWrap(true);
+    lblDashboardAddress->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addressLayout->addWidget(lblDashboardQrCode);
+    addressLayout->addWidget(lblDashboardAddress, 1);
+    dashboardAddress->hide();
     lstMessages = new QListWidget;
     lstMessages->setWordWrap(true);
     lstMessages->setAccessibleName(QStringLiteral("Messages"));
-    tabGlimrow->addTab(lstMessages, QStringLiteral("Messages"));
+    messagesLayout->addWidget(dashboardAddress);
+    messagesLayout->addWidget(lstMessages, 1);
+    tabGlimrow->addTab(messagesTab, QStringLiteral("Messages"));
     // Also not of the design: what the data server sent, bit by bit.
     flightData = new glimrow::FlightDataTab;
     tabGlimrow->addTab(flightData, QStringLiteral("Flight Data"));

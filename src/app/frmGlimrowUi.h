@@ -50,6 +50,9 @@ struct frmGlimrowUi {
     QLabel* Picture1 = nullptr;
     std::array<QLabel*, 2> sbStatusBarPanel{}; // the status bar's panels 1 and 2
     QListWidget* lstMessages = nullptr;        // the "Messages" tab: Glimrow.cfg's mistakes
+    QWidget* dashboardAddress = nullptr;       // above them, once the dashboard is on the LAN:
+    QLabel* lblDashboardQrCode = nullptr;      // its address as a QR code,
+    QLabel* lblDashboardAddress = nullptr;     // and as text
     QLabel* lblMessageCount = nullptr;         // on the status bar: how many there are
     FlightDataTab* flightData = nullptr;       // the "Flight Data" tab
 

@@ -71,6 +71,11 @@ public:
     // A notice whose whole text holds a secret (the dashboard's token): the window and the log
     // get `whole`, the state that pages are sent gets `withoutSecret`.
     void showSecretNotice(const QString& whole, const QString& withoutSecret);
+    // Only to the view, never to pages: the address holds the dashboard's token.
+    void showDashboardAddress(const QString& address) override
+    {
+        m_shown.showDashboardAddress(address);
+    }
     void showActivity(const QString& text) override;
     void showLampBrightness(int value) override;
     void showAllLampsOn(bool checked) override;

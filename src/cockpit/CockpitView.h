@@ -62,6 +62,10 @@ public:
     // On"), said until it ends; "" when they follow the data.
     virtual void showActivity(const QString& text) = 0;
 
+    // The dashboard's address with its token, for a phone's camera: shown as a QR code where
+    // the address is shown.
+    virtual void showDashboardAddress(const QString& address) { (void)address; }
+
     // The lighting options as they now stand, whoever changed them.
     virtual void showLampBrightness(int value) { (void)value; }
     virtual void showAllLampsOn(bool checked) { (void)checked; }

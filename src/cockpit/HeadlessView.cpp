@@ -1,6 +1,7 @@
 #include "cockpit/HeadlessView.h"
 
 #include "common/PrintableText.h"
+#include "common/QrCode.h"
 
 #include <cstdio>
 
@@ -71,6 +72,17 @@ void HeadlessView::showServerProblem(const QString& text)
 void HeadlessView::showNotice(const QString& text)
 {
     say(text);
+}
+
+void HeadlessView::showDashboardAddress(const QString& address)
+{
+    const QStringList lines = QrCode(address).terminalLines();
+    if (lines.isEmpty())
+        return;
+    say(QStringLiteral("Dashboard: the same address as a QR code, for a phone's camera (light on "
+                       "dark, as a terminal shows it):"));
+    for (const QString& line : lines)
+        say(line);
 }
 
 void HeadlessView::showActivity(const QString& text)

@@ -49,6 +49,7 @@ public:
     // Already on standard error: the cockpit writes them there.
     void showConfigProblems(const ConfigProblems&) override {}
     void showNotice(const QString& text) override;
+    void showDashboardAddress(const QString& address) override;
     void showActivity(const QString& text) override;
     QString activity() const { return m_activity; }
     void enableBoardControls(BoardKind) override {}

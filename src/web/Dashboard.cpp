@@ -68,6 +68,7 @@ bool Dashboard::start(const WebListen& listen, const QString& token)
             QStringLiteral("Dashboard: open %1 with its access token ('glimrow --web-token' "
                            "prints it)")
                 .arg(bare));
+        m_state.showDashboardAddress(pageUrl());
     }
     return true;
 }

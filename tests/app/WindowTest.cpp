@@ -6,8 +6,10 @@
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareWindow.h"
 
+#include "support/QrReader.h"
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
+#include "web/Dashboard.h"
 
 #include <gtest/gtest.h>
 
@@ -312,6 +314,21 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
                       tabs->tabRect(ui.tabGlimrow->indexOf(ui.flightData)).center());
     ASSERT_EQ(ui.flightData->bits()->rowCount(), 96);
     EXPECT_EQ(ui.flightData->values()->item(1, 0)->text(), "LightBits");
+
+    // The dashboard on the network: the Messages tab shows its address, token and all, as a
+    // QR code a phone's camera reads.
+    EXPECT_TRUE(ui.dashboardAddress->isHidden());
+    {
+        Dashboard dashboard(cockpit, w.state());
+        ASSERT_TRUE(dashboard.start(WebListen{QHostAddress::AnyIPv4, 0},
+                                    QStringLiteral("0123456789abcdef0123456789abcdef")));
+        EXPECT_FALSE(ui.dashboardAddress->isHidden());
+        EXPECT_TRUE(ui.lblDashboardAddress->text().endsWith(dashboard.pageUrl()));
+        QTemporaryDir folder;
+        const QString picture = folder.filePath(QStringLiteral("code.png"));
+        ASSERT_TRUE(ui.lblDashboardQrCode->pixmap().save(picture));
+        EXPECT_EQ(test::readQrCode(picture), dashboard.pageUrl());
+    }
 
     // File > Reload Configuration shows the file's new lines.
     writeConfig(kTextSections + QByteArray("[PLED64-2]\r\n7,New lamp,1,1\r\n"));

@@ -4,6 +4,7 @@
 
 #include "e2e/EndToEnd.h"
 #include "support/PrivateBus.h"
+#include "support/QrReader.h"
 #include "support/QtPrinters.h"
 #include "support/Waiting.h"
 
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -39,14 +41,14 @@
 using namespace glimrow;
 using namespace glimrow::test;
 
-TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
+TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputAndShowsPhonesTheWayToItsDashboard)
 {
     // Slow polling and the timer alone: each check compares a board with the server's values
     // of the same fill, which holds between two fills (under emulation a cycle alone takes tens
     // of ms). A fill on each of the server's changes would replace it 20 times a second.
     changeFile(m_dir.filePath("Glimrow.cfg"),
                {{"[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n", "[UPDATE-ON-ARRIVAL]\r\nFALSE\r\n"}});
-    startProgram({"--run-for", "7", "--polling", "250"});
+    startProgram({"--run-for", "7", "--polling", "250", "--web", "0.0.0.0:0"});
     EXPECT_EQ(eventually([this] {
                   const std::int32_t bits = filled("LightBits").toInt();
                   return ledsShow(bits, qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
@@ -75,7 +77,21 @@ TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputFromTheDataServer)
               "");
 
     expectCleanExit(); // --run-for ends it the normal way
-    EXPECT_TRUE(m_program.readAllStandardError().contains("update cycles run"));
+    const QString log = QString::fromUtf8(m_program.readAllStandardError());
+    EXPECT_TRUE(log.contains("update cycles run"));
+
+    // The log shows the dashboard's address, token and all, as a QR code a phone reads.
+    const QString address =
+        QRegularExpression(QStringLiteral("Dashboard: open (http://\\S+)")).match(log).captured(1);
+    ASSERT_TRUE(address.contains("?token=")) << log.toStdString();
+    QStringList code;
+    for (const QString& line : log.section(QStringLiteral("as a QR code"), 1).split(u'\n').mid(1)) {
+        if (!line.startsWith(QStringLiteral("glimrow: \u2588")))
+            break;
+        code << line.sliced(int(qstrlen("glimrow: ")));
+    }
+    ASSERT_TRUE(drawTerminalQrCode(code, m_dir.filePath("code.pgm")));
+    EXPECT_EQ(readQrCode(m_dir.filePath("code.pgm")), address);
 }
 
 TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)

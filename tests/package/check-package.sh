@@ -33,7 +33,7 @@ package=$(ls "$scratch"/out/glimrow_*.deb)
 # a later one, whose interface differs.
 depends=$(dpkg-deb --field "$package" Depends)
 recommends=$(dpkg-deb --field "$package" Recommends)
-for library in libqt6core6 libqt6httpserver6 libqt6websockets6 libqt6dbus6 libc6; do
+for library in libqt6core6 libqt6httpserver6 libqt6websockets6 libqt6dbus6 libqrencode4 libc6; do
     [[ "$depends" =~ (^|, )$library(t64)?\ \(\>=\  ]] || {
         echo "the package does not depend on a version of $library: $depends"; exit 1; }
 done
