@@ -35,6 +35,22 @@ void setCell(QTableWidget& table, int row, int column, const QString& text)
         item->setText(text);
 }
 
+// A bit that is on stands out as a lit lamp does: its row bold, amber behind dark text.
+void markBit(QTableWidget& table, int row, bool on)
+{
+    QTableWidgetItem* state = table.item(row, 0);
+    if (state->font().bold() == on)
+        return;
+    for (int column = 0; column < table.columnCount(); ++column) {
+        QTableWidgetItem* item = table.item(row, column);
+        QFont font = item->font();
+        font.setBold(on);
+        item->setFont(font);
+        item->setBackground(on ? QBrush(QColor(255, 176, 32)) : QBrush());
+        item->setForeground(on ? QBrush(Qt::black) : QBrush());
+    }
+}
+
 } // namespace
 
 FlightDataTab::FlightDataTab(QWidget* parent) : QWidget(parent)
@@ -86,6 +102,7 @@ void FlightDataTab::display(const FlightDataShown& shown)
         setCell(*m_bits, row, 2, QString::number(bit.mask));
         setCell(*m_bits, row, 3, bit.on ? QStringLiteral("on") : QStringLiteral("off"));
         setCell(*m_bits, row, 4, bit.lamps.join(QStringLiteral("; ")));
+        markBit(*m_bits, row, bit.on);
     }
     if (m_lastFrame->toPlainText() != shown.lastFrame)
         m_lastFrame->setPlainText(shown.lastFrame);

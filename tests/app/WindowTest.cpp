@@ -314,6 +314,15 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
                       tabs->tabRect(ui.tabGlimrow->indexOf(ui.flightData)).center());
     ASSERT_EQ(ui.flightData->bits()->rowCount(), 96);
     EXPECT_EQ(ui.flightData->values()->item(1, 0)->text(), "LightBits");
+    // A bit that is on stands out from those that are off, not only by its word.
+    FlightDataShown bits;
+    bits.bits = {{"LightBits", 0, 1, true, {}}, {"LightBits", 1, 2, false, {}}};
+    ui.flightData->display(bits);
+    const QTableWidgetItem* on = ui.flightData->bits()->item(0, 4);
+    const QTableWidgetItem* off = ui.flightData->bits()->item(1, 4);
+    EXPECT_TRUE(on->font().bold());
+    EXPECT_FALSE(off->font().bold());
+    EXPECT_NE(on->background(), off->background());
 
     // The dashboard on the network: the Messages tab shows its address, token and all, as a
     // QR code a phone's camera reads.

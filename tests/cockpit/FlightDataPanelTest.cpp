@@ -62,18 +62,23 @@ TEST(FlightDataPanel, ValuesAreShownAsTheyCameWithTheirTypesAndTheLastFrameReada
     cache.LightBits = 5;
     cache.VantorAy = true;
     FlightDataPanel panel;
-    panel.takeFrame(QByteArray("@0@5\x1b[2J@1\r\n\xff"));
+    // An escape before a hex digit is closed, so that "\x01" then "3" is not read as "\x013".
+    panel.takeFrame(QByteArray("@0@5\x1b[2J@1\r\n\xff\x01"
+                               "3"));
     FlightDataShown shown = panel.describe(cache, {}, false);
     ASSERT_EQ(shown.values.size(), 5);
     EXPECT_EQ(shown.values[1].name, "LightBits");
     EXPECT_EQ(shown.values[1].type, "stream field 32");
     EXPECT_EQ(shown.values[1].value, "5");
     EXPECT_EQ(shown.values[4].value, "true");
-    EXPECT_EQ(shown.lastFrame, "@0@5\\x1B[2J@1\\x0D\\x0A\\xFF");
+    EXPECT_EQ(shown.lastFrame, "@0@5\\x1B[2J@1\\x0D\\x0A\\xFF\\x{01}3");
     EXPECT_GT(shown.arrivalsPerSecond, 0);
 
-    panel.takeSnapshot(
-        {{"LightBits", 5}, {"GS", 1.5}, {"DEDLines", QString("NAV\x1b")}, {"VantorAy", true}});
+    panel.takeSnapshot({{"LightBits", 5},
+                        {"GS", 1.5},
+                        {"DEDLines", QString("NAV\x1b"
+                                             "C\x7f")},
+                        {"VantorAy", true}});
     shown = panel.describe(cache, {}, true);
     ASSERT_EQ(shown.values.size(), 4);
     const auto value = [&shown](const QString& name) {
@@ -85,7 +90,7 @@ TEST(FlightDataPanel, ValuesAreShownAsTheyCameWithTheirTypesAndTheLastFrameReada
     };
     EXPECT_EQ(value("LightBits"), "i 5");
     EXPECT_EQ(value("GS"), "d 1.5");
-    EXPECT_EQ(value("DEDLines"), "s \"NAV\\x1B\"");
+    EXPECT_EQ(value("DEDLines"), "s \"NAV\\x{1B}C\\x7F\"");
     EXPECT_EQ(value("VantorAy"), "b true");
     EXPECT_TRUE(shown.lastFrame.isEmpty());
 }

@@ -13,12 +13,13 @@ const GRIDS = ['PLED64-1', 'PLED64-2', 'P01616-1', 'P01616-2', 'PTLED-1', 'PTLED
 const LAMP_COLUMN = 2;
 
 // Control and format characters (a right-to-left override turns a line round) shown as the
-// log shows them: \x1B, \u202E.
+// log shows them: \x1B, \u202E, and \x{01} before a hex digit ("\x013" would read as one).
 function printable(text) {
-  return String(text).replace(/[^\P{C}\n\t\p{Cs}]/gu, (character) => {
+  return String(text).replace(/[^\P{C}\n\t\p{Cs}](?=([0-9A-Fa-f]?))/gu, (character, hexAfter) => {
     const code = character.codePointAt(0);
-    return code < 0x100 ? '\\x' + code.toString(16).toUpperCase().padStart(2, '0')
-      : '\\u' + code.toString(16).toUpperCase().padStart(4, '0');
+    const digits = code.toString(16).toUpperCase().padStart(code < 0x100 ? 2 : 4, '0');
+    const kind = code < 0x100 ? '\\x' : '\\u';
+    return hexAfter ? kind + '{' + digits + '}' : kind + digits;
   });
 }
 
