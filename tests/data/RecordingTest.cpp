@@ -169,7 +169,9 @@ TEST(Recording, NeverHarmsWhatIsOnDiskNorHoldsTheProgramsEnd)
         stalled->recordSnapshot({{"DEDLines", QString(512 * 1024, QChar('A' + snapshot % 26))}});
         QCoreApplication::processEvents(); // the batches are handed over
     }
-    EXPECT_LT(test::residentKilobytes() - before, 64 * 1024);
+    if (test::kResidentMemoryMeaningful) {
+        EXPECT_LT(test::residentKilobytes() - before, 64 * 1024);
+    }
     stalled->finish();
     ASSERT_EQ(said.size(), 2);
     EXPECT_EQ(said[0][0].toString(),

@@ -14,23 +14,6 @@
 
 using namespace glimrow;
 
-namespace {
-
-// AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kResidentMemoryMeaningful = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kResidentMemoryMeaningful = false;
-#else
-constexpr bool kResidentMemoryMeaningful = true;
-#endif
-#else
-constexpr bool kResidentMemoryMeaningful = true;
-#endif
-
-} // namespace
-
 using StreamFlood = test::CockpitFixture;
 
 TEST_F(StreamFlood, NoiseNeitherGrowsMemoryNorKeepsGoodFramesFromDecoding)
@@ -66,7 +49,7 @@ TEST_F(StreamFlood, NoiseNeitherGrowsMemoryNorKeepsGoodFramesFromDecoding)
     EXPECT_EQ(noiseSent, kNoiseBytes);
     EXPECT_EQ(cache.LightBits, 4242);
     EXPECT_TRUE(cache.VantorAy);
-    if (kResidentMemoryMeaningful) {
+    if (test::kResidentMemoryMeaningful) {
         EXPECT_LT(memoryPeak - memoryBefore, 20 * 1024) << "kB above the start";
     }
 }

@@ -1,10 +1,23 @@
 #pragma once
 
-// This process's resident memory, as the kernel reports it.
+// This process's resident memory, as the kernel reports it, and whether it means anything.
 
 #include <QFile>
 
 namespace glimrow::test {
+
+// AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kResidentMemoryMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kResidentMemoryMeaningful = false;
+#else
+inline constexpr bool kResidentMemoryMeaningful = true;
+#endif
+#else
+inline constexpr bool kResidentMemoryMeaningful = true;
+#endif
 
 inline long residentKilobytes()
 {
