@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QWebSocket>
 
 using namespace glimrow::test;
@@ -143,10 +142,8 @@ TEST_F(EndToEnd, TheDashboardShowsTheLampsInABrowserAndItsButtonsTestThem)
 #endif
     // The configuration listens through [WEB] on a port of the test's own (a restarted program
     // is found there again), and has a line that cannot work.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const QByteArray port = QByteArray::number(probe.serverPort());
-    probe.close();
+    const QByteArray port = freePort();
+    ASSERT_FALSE(port.isEmpty());
     changeFile(m_dir.filePath("Glimrow.cfg"),
                {{"/ LED-64 board 2", "99,Lamp beyond the board,1,1\r\n/ LED-64 board 2"},
                 {"[PLED64-1]", "[WEB]\r\n" + port + "\r\n[PLED64-1]"},

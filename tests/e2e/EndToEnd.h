@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -44,6 +45,14 @@ inline void changeFile(const QString& path,
     }
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
+}
+
+// A loopback port nobody listens on now, for a server the test starts its program on.
+inline QByteArray freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? QByteArray::number(probe.serverPort())
+                                                    : QByteArray();
 }
 
 // Waits until `check` holds (it returns "" then, or what is wrong), for up to 15 seconds.

@@ -172,19 +172,11 @@ TEST_F(EndToEnd, ARecordedFlightReplaysTheSameLampStatesWithItsTiming)
 {
     m_simulator.terminate();
     ASSERT_TRUE(m_simulator.waitForFinished(5000));
-    QTcpServer probe; // a port of the test's own, for the stream
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    const QString port = QString::number(probe.serverPort());
-    probe.close();
-    QFile config(m_dir.filePath("Glimrow.cfg"));
-    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
-    QByteArray text = config.readAll();
-    config.close();
-    text.replace("\r\nDCOM\r\n", "\r\nTCP\r\n");
-    text.replace("[TCPIP-PORT]\r\n2727\r\n", "[TCPIP-PORT]\r\n" + port.toUtf8() + "\r\n");
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    config.write(text);
-    config.close();
+    const QByteArray port = freePort(); // for the stream
+    ASSERT_FALSE(port.isEmpty());
+    changeFile(m_dir.filePath("Glimrow.cfg"),
+               {{"\r\nDCOM\r\n", "\r\nTCP\r\n"},
+                {"[TCPIP-PORT]\r\n2727\r\n", "[TCPIP-PORT]\r\n" + port + "\r\n"}});
 
     const int pollingMs = 50;
     const QString recording = m_dir.filePath("flight.jsonl");
