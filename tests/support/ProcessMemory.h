@@ -7,14 +7,8 @@
 namespace glimrow::test {
 
 // AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing there.
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef GLIMROW_ADDRESS_SANITIZER
 inline constexpr bool kResidentMemoryMeaningful = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kResidentMemoryMeaningful = false;
-#else
-inline constexpr bool kResidentMemoryMeaningful = true;
-#endif
 #else
 inline constexpr bool kResidentMemoryMeaningful = true;
 #endif
