@@ -9,8 +9,7 @@
 
 namespace glimrow::test {
 
-// The text of the QR code in the picture `path`; what went wrong, in brackets, when none is
-// read.
+// The text of the QR code in the picture `path`; what went wrong, in brackets, when none is read.
 inline QString readQrCode(const QString& path)
 {
     QProcess zbar;
@@ -22,33 +21,24 @@ inline QString readQrCode(const QString& path)
 }
 
 // A code drawn in characters (light modules as blocks, two rows of modules to a line) as a
-// picture: a grey-scale PGM, 8 pixels to a module.
+// grey-scale PGM picture, 8 pixels to a module.
 inline bool drawTerminalQrCode(const QStringList& lines, const QString& path)
 {
     constexpr int kScale = 8;
-    const int width = lines.isEmpty() ? 0 : int(lines[0].size());
     QByteArray pixels;
-    for (const QString& line : lines) {
-        for (const bool bottom : {false, true}) {
-            QByteArray row;
-            for (const QChar shown : line) {
-                const bool light = shown == u'\u2588' || (shown == u'\u2580' && !bottom) ||
-                                   (shown == u'\u2584' && bottom);
-                row += QByteArray(kScale, light ? char(255) : char(0));
-            }
-            for (int copy = 0; copy < kScale; ++copy)
-                pixels += row;
+    for (int row = 0; row < 2 * lines.size(); ++row) {
+        QByteArray pixelRow;
+        for (const QChar shown : lines[row / 2]) {
+            const bool light = shown == u'\u2588' || shown == (row % 2 ? u'\u2584' : u'\u2580');
+            pixelRow += QByteArray(kScale, light ? char(255) : char(0));
         }
+        pixels += pixelRow.repeated(kScale);
     }
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QStringLiteral("P5\n%1 %2\n255\n")
-                   .arg(width * kScale)
-                   .arg(lines.size() * 2 * kScale)
-                   .toLatin1());
-    file.write(pixels);
-    return true;
+    const int width = lines.isEmpty() ? 0 : int(lines[0].size()) * kScale;
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(QByteArray("P5\n") + QByteArray::number(width) + ' ' +
+                      QByteArray::number(2 * lines.size() * kScale) + "\n255\n" + pixels) > 0;
 }
 
 } // namespace glimrow::test
