@@ -6,8 +6,10 @@
 #include "phidget/virtual/VirtualHardware.h"
 #include "phidget/virtual/VirtualHardwareWindow.h"
 
+#include "data/StreamDecoder.h"
 #include "support/QrReader.h"
 #include "support/QtPrinters.h"
+#include "support/StreamFrames.h"
 #include "support/Waiting.h"
 #include "web/Dashboard.h"
 
@@ -35,6 +37,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -314,13 +317,6 @@ TEST_F(Window, ShowsTheFilesKeysAndTheControlsReachTheCore)
                       tabs->tabRect(ui.tabGlimrow->indexOf(ui.flightData)).center());
     ASSERT_EQ(ui.flightData->bits()->rowCount(), 96);
     EXPECT_EQ(ui.flightData->values()->item(1, 0)->text(), "LightBits");
-    // A bit that is on stands out from those that are off, not only by its word.
-    FlightDataShown bits;
-    bits.bits = {{"LightBits", 0, 1, true, {}}, {"LightBits", 1, 2, false, {}}};
-    ui.flightData->display(bits);
-    EXPECT_TRUE(ui.flightData->bits()->item(0, 4)->font().bold());
-    EXPECT_NE(ui.flightData->bits()->item(0, 4)->background(),
-              ui.flightData->bits()->item(1, 4)->background());
 
     // The dashboard on the network: the Messages tab shows its address, token and all, as a
     // QR code a phone's camera reads.
@@ -363,8 +359,18 @@ TEST_F(Window, TheRealPollingTimerRunsTheCycleWhileTheServerIsActiveAndTcpIpShow
     EXPECT_TRUE(shownBold());
     EXPECT_EQ(QFontInfo(tcp->font()).family(),
               QFontInfo(w.ui().optConnectType[1]->font()).family());
+    // A light bit the stream sets stands out on the Flight Data tab, not only by its word.
+    QTcpSocket* server = stream.nextPendingConnection();
+    server->write(test::streamFrame({{StreamDecoder::kLightBitsField, "1"}}) + "\r\n");
+    ASSERT_TRUE(waitFor([&] { return w.cockpit().cache().LightBits == 1; }));
+    QTabBar* tabs = w.ui().tabGlimrow->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {},
+                      tabs->tabRect(w.ui().tabGlimrow->indexOf(w.ui().flightData)).center());
+    const QTableWidget* bits = w.ui().flightData->bits();
+    EXPECT_TRUE(bits->item(0, 4)->font().bold());
+    EXPECT_NE(bits->item(0, 4)->background(), bits->item(1, 4)->background());
     stream.close();
-    delete stream.nextPendingConnection();
+    delete server;
     ASSERT_TRUE(waitFor([&] { return w.cockpit().connection().socketState() != 7; }));
     w.cockpit().connection().tmrVantorA_Timer();
     EXPECT_FALSE(shownBold());
