@@ -39,6 +39,15 @@ void writeFile(const QString& path, const QByteArray& text)
 const QByteArray kHeader = R"({"format":"glimrow-recording","version":1,"connection":"tcp"})"
                            "\n";
 
+// A recording: the header, then each line ended by a line break.
+QByteArray recordingOf(std::initializer_list<QByteArray> lines)
+{
+    QByteArray text = kHeader;
+    for (const QByteArray& line : lines)
+        text += line + '\n';
+    return text;
+}
+
 } // namespace
 
 TEST(Recording, PlaysBackEveryByteAndValueAsTheyArrivedAndStopsAtItsLimit)
@@ -223,18 +232,12 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     EXPECT_EQ(hugeReplay.open(), "line 1: not a Glimrow recording (its first line is too long)");
 
     // Damaged lines among good ones: each is said with its number, the good ones play.
-    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
-                              "\n"
-                              "\x01\x02\xff binary junk\n"
-                              R"({"t":1,"stream":"\u0100"})"
-                              "\n"
-                              R"({"t":2})"
-                              "\n"
-                              R"({"t":3,"object":{"LightBits":"five"},"types":{"LightBits":"i"}})"
-                              "\n"
-                              R"({"t":4,"stream":"@2"})"
-                              "\n"
-                              R"({"t":5,"stre)");
+    writeFile(path,
+              recordingOf({R"({"t":0,"stream":"@1"})", "\x01\x02\xff binary junk",
+                           R"({"t":1,"stream":"\u0100"})", R"({"t":2})",
+                           R"({"t":3,"object":{"LightBits":"five"},"types":{"LightBits":"i"}})",
+                           R"({"t":4,"stream":"@2"})"}) +
+                  R"({"t":5,"stre)");
     Replay replay(path, 1000, false);
     ASSERT_EQ(replay.open(), "");
     QSignalSpy damaged(&replay, &Replay::damagedLine);
@@ -255,16 +258,9 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     EXPECT_EQ(sent[1][0].toByteArray(), "@2");
 
     // A line over the limit is said and passed over; the lines after it still play.
-    QByteArray longLine = R"({"t":1,"stream":")" + QByteArray(17 * 1024 * 1024, 'x') + "\"}\n";
-    writeFile(path, kHeader +
-                        R"({"t":0,"stream":"@1"})"
-                        "\n" +
-                        longLine +
-                        R"({"t":2,"stream":"@2"})"
-                        "\n"
-                        R"({"t":3,"stream":"@3"})"
-                        "\n");
-    longLine.clear();
+    writeFile(path, recordingOf({R"({"t":0,"stream":"@1"})",
+                                 R"({"t":1,"stream":")" + QByteArray(17 * 1024 * 1024, 'x') + "\"}",
+                                 R"({"t":2,"stream":"@2"})", R"({"t":3,"stream":"@3"})"}));
     Replay skipping(path, 1000, false);
     ASSERT_EQ(skipping.open(), "");
     QSignalSpy skippingSent(&skipping, &Replay::streamBytes);
@@ -277,8 +273,7 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
     EXPECT_EQ(skipped[0][0].toLongLong(), 3);
 
     // A hole of 32 MB is read a piece per turn of the event loop; a long wait is said.
-    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
-                              "\n");
+    writeFile(path, recordingOf({R"({"t":0,"stream":"@1"})"}));
     {
         QFile holed(path);
         ASSERT_TRUE(holed.open(QIODevice::Append));
@@ -305,8 +300,7 @@ TEST(Recording, ABadRecordingIsSaidWithItsLineNeverACrashOrAHang)
 
     // Looping a recording whose arrivals share one time: each pass takes a frame's time at
     // least, not a core.
-    writeFile(path, kHeader + R"({"t":0,"stream":"@1"})"
-                              "\n");
+    writeFile(path, recordingOf({R"({"t":0,"stream":"@1"})"}));
     Replay looping(path, 1, true);
     ASSERT_EQ(looping.open(), "");
     QSignalSpy passes(&looping, &Replay::reachedEnd);
