@@ -146,10 +146,12 @@ protected:
         return reply.isValid() ? reply.value().variant() : QVariant();
     }
 
-    // LED-64 board 1 carries bit n of LightBits on LED n (and any AOA bit on LED 32). The
-    // flight always has a warning lamp lit, so a word of 0 means no data yet.
-    static std::string ledsShow(std::int32_t lightBits, const QList<int>& leds)
+    // LED-64 board 1 carries bit n of the server's last LightBits on LED n (and any AOA bit on
+    // LED 32). The flight always has a warning lamp lit, so a word of 0 means no data yet.
+    std::string ledsShowTheServersBits() const
     {
+        const std::int32_t lightBits = filled("LightBits").toInt();
+        const QList<int> leds = qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0));
         if (lightBits == 0)
             return "no light bits yet";
         if (leds.size() != 64)

@@ -49,11 +49,7 @@ TEST_F(EndToEnd, HeadlessProgramDrivesEveryOutputAndShowsPhonesTheWayToItsDashbo
     changeFile(m_dir.filePath("Glimrow.cfg"),
                {{"[UPDATE-ON-ARRIVAL]\r\nTRUE\r\n", "[UPDATE-ON-ARRIVAL]\r\nFALSE\r\n"}});
     startProgram({"--run-for", "7", "--polling", "250", "--web", "0.0.0.0:0"});
-    EXPECT_EQ(eventually([this] {
-                  const std::int32_t bits = filled("LightBits").toInt();
-                  return ledsShow(bits, qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
-              }),
-              "");
+    EXPECT_EQ(eventually([this] { return ledsShowTheServersBits(); }), "");
     EXPECT_EQ(eventually([this] {
                   const QStringList rows = hardware("Rows", 40001).value(0).toStringList();
                   const QString flow = FormatWholeNumber(filled("FuelFlow").toDouble());
@@ -102,11 +98,7 @@ TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
     const QString recording = m_dir.filePath("flight.jsonl");
     for (int signal : {SIGTERM, SIGINT}) {
         startProgram({"--record", signal == SIGTERM ? fifo : recording});
-        ASSERT_EQ(eventually([this] {
-                      return ledsShow(filled("LightBits").toInt(),
-                                      qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
-                  }),
-                  "");
+        ASSERT_EQ(eventually([this] { return ledsShowTheServersBits(); }), "");
         ::kill(pid_t(m_program.processId()), signal);
         expectCleanExit();
         const QByteArray log = m_program.readAllStandardError();
@@ -133,11 +125,7 @@ TEST_F(EndToEnd, SignalsEndTheProgramTheNormalWay)
 TEST_F(EndToEnd, ADataServerThatEndsIsInactiveAtOnceAndSaysWhy)
 {
     startProgram({});
-    ASSERT_EQ(eventually([this] {
-                  return ledsShow(filled("LightBits").toInt(),
-                                  qdbus_cast<QList<int>>(hardware("Leds", 10001).value(0)));
-              }),
-              "");
+    ASSERT_EQ(eventually([this] { return ledsShowTheServersBits(); }), "");
     QByteArray said = m_program.readAllStandardError();
     ASSERT_TRUE(said.contains("glimrow: Vantor-A"));
     m_simulator.kill(); // the server's process ends; its name leaves the bus with it
